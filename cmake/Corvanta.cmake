@@ -6,3 +6,21 @@ function(corvanta_add_gtest name)
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gtest_main Threads::Threads)
   gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 300)
 endfunction()
+
+# corvanta_library(<name> [DEPS <targets...>])
+# A subsystem library made of every .cpp in the calling folder.
+function(corvanta_library name)
+  cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
+  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  add_library(${name} STATIC ${sources})
+  target_include_directories(${name} PUBLIC ${CMAKE_SOURCE_DIR}/src)
+  target_link_libraries(${name} PUBLIC ${ARG_DEPS} Threads::Threads)
+endfunction()
+
+# corvanta_folder_tests(<name> [LIBS <targets...>])
+# One test executable made of every .cpp in the calling test folder.
+function(corvanta_folder_tests name)
+  cmake_parse_arguments(ARG "" "" "LIBS" ${ARGN})
+  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  corvanta_add_gtest(${name} SOURCES ${sources} LIBS ${ARG_LIBS})
+endfunction()

@@ -1,0 +1,84 @@
+#include "platform/ProcessMutex.h"
+
+#include <cerrno>
+#include <ctime>
+#include <string>
+
+namespace corvanta::platform {
+namespace {
+
+void InitRobustRecursive(pthread_mutex_t* m, bool shared) {
+    pthread_mutexattr_t a;
+    pthread_mutexattr_init(&a);
+    pthread_mutexattr_settype(&a, PTHREAD_MUTEX_RECURSIVE);
+    pthread_mutexattr_setrobust(&a, PTHREAD_MUTEX_ROBUST);
+    if (shared) pthread_mutexattr_setpshared(&a, PTHREAD_PROCESS_SHARED);
+    pthread_mutex_init(m, &a);
+    pthread_mutexattr_destroy(&a);
+}
+
+timespec DeadlineIn(uint32_t ms) {
+    timespec ts{};
+    clock_gettime(CLOCK_REALTIME, &ts);
+    ts.tv_sec += ms / 1000;
+    ts.tv_nsec += long(ms % 1000) * 1000000L;
+    if (ts.tv_nsec >= 1000000000L) {
+        ts.tv_sec += 1;
+        ts.tv_nsec -= 1000000000L;
+    }
+    return ts;
+}
+
+}  // namespace
+
+ProcessMutex::ProcessMutex() : m_private(std::make_unique<pthread_mutex_t>()) {
+    InitRobustRecursive(m_private.get(), false);
+    m_mutex = m_private.get();
+}
+
+ProcessMutex::ProcessMutex(SharedRegion region) : m_region(std::move(region)) {
+    m_mutex = static_cast<pthread_mutex_t*>(m_region.Data());
+}
+
+SysResult<ProcessMutex> ProcessMutex::OpenNamed(std::string_view name, bool* existed) {
+    std::string regionName = "mutex:" + std::string(name);
+    auto r = SharedRegion::Open(regionName, sizeof(pthread_mutex_t), SharedRegion::Mode::CreateOrOpen,
+                                [](void* p, size_t) { InitRobustRecursive(static_cast<pthread_mutex_t*>(p), true); });
+    if (!r) return r.Error();
+    if (existed) *existed = r.Value().Existed();
+    return ProcessMutex(std::move(r.Value()));
+}
+
+ProcessMutex::~ProcessMutex() {
+    if (m_private) pthread_mutex_destroy(m_private.get());
+}
+
+LockStatus ProcessMutex::Lock(uint32_t timeoutMs) {
+    if (!m_mutex) return LockStatus::Failed;
+    int rc;
+    if (timeoutMs == kInfinite) {
+        rc = pthread_mutex_lock(m_mutex);
+    } else if (timeoutMs == 0) {
+        rc = pthread_mutex_trylock(m_mutex);
+        if (rc == EBUSY) rc = ETIMEDOUT;
+    } else {
+        timespec deadline = DeadlineIn(timeoutMs);
+        rc = pthread_mutex_timedlock(m_mutex, &deadline);
+    }
+    switch (rc) {
+        case 0:
+            return LockStatus::Acquired;
+        case ETIMEDOUT:
+            return LockStatus::TimedOut;
+        case EOWNERDEAD:
+            // Mark it usable again; we own it now.
+            pthread_mutex_consistent(m_mutex);
+            return LockStatus::Abandoned;
+        default:
+            return LockStatus::Failed;
+    }
+}
+
+bool ProcessMutex::Unlock() { return m_mutex && pthread_mutex_unlock(m_mutex) == 0; }
+
+}  // namespace corvanta::platform

@@ -1,0 +1,37 @@
+#include "stores/CSMemory.h"
+
+namespace corvanta {
+
+CSMemory::~CSMemory() { Close(); }
+
+int CSMemory::Create(uint32_t size, const char* name, int* existed) {
+    Close();
+    if (existed) *existed = 0;
+    if (!name) return 0;
+    m_name = name;
+    if (!m_mutex.Create((m_name + " SMemoryMutex").c_str())) return 0;
+    m_mutex.Lock();
+    auto r = platform::SharedRegion::Open(m_name, size);
+    if (!r) {
+        m_mutex.Unlock();
+        return 0;
+    }
+    m_region = std::move(r.Value());
+    if (existed) *existed = m_region.Existed() ? 1 : 0;
+    m_mutex.Unlock();
+    return 1;
+}
+
+int CSMemory::Close() {
+    m_mutex.Lock();
+    if (!m_region.IsOpen()) {
+        m_mutex.Unlock();
+        return 0;
+    }
+    m_region.Close();
+    m_mutex.Unlock();
+    m_mutex.Close();
+    return 1;
+}
+
+}  // namespace corvanta

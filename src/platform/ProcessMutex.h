@@ -11,10 +11,10 @@
 
 #include "platform/SharedRegion.h"
 #include "platform/SysResult.h"
+#include "platform/Tick.h"
 
 namespace corvanta::platform {
 
-inline constexpr uint32_t kInfinite = 0xFFFFFFFFu;
 
 enum class LockStatus {
     Acquired,

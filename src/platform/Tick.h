@@ -3,6 +3,9 @@
 
 namespace corvanta::platform {
 
+// A time-out that never expires.
+inline constexpr uint32_t kInfinite = 0xFFFFFFFFu;
+
 // Milliseconds since an arbitrary start, wrapping at 2^32 like the system tick
 // count the stores and queues compare with unsigned arithmetic.
 uint32_t TickCount();

@@ -1,0 +1,93 @@
+#pragma once
+// A second process of ours, started by a test: its standard output is a pipe
+// the test reads lines from, and it can be killed and reaped.
+
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+extern char** environ;
+
+namespace corvanta::test {
+
+class PeerProcess {
+public:
+    PeerProcess(const std::string& path, const std::vector<std::string>& args) {
+        int fds[2];
+        if (pipe(fds) != 0) return;
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, fds[1], 1);
+        posix_spawn_file_actions_addclose(&actions, fds[0]);
+        std::vector<char*> argv;
+        argv.push_back(const_cast<char*>(path.c_str()));
+        for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+        argv.push_back(nullptr);
+        if (posix_spawn(&m_pid, path.c_str(), &actions, nullptr, argv.data(), environ) != 0) m_pid = -1;
+        posix_spawn_file_actions_destroy(&actions);
+        close(fds[1]);
+        m_out = fds[0];
+    }
+    ~PeerProcess() {
+        Kill();
+        if (m_out >= 0) close(m_out);
+    }
+    PeerProcess(const PeerProcess&) = delete;
+    PeerProcess& operator=(const PeerProcess&) = delete;
+
+    bool Started() const { return m_pid > 0; }
+    pid_t Pid() const { return m_pid; }
+
+    // One line of the peer's output without its newline; empty after `timeoutMs`.
+    std::string ReadLine(int timeoutMs = 10000) {
+        auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+        for (;;) {
+            auto nl = m_buffer.find('\n');
+            if (nl != std::string::npos) {
+                std::string line = m_buffer.substr(0, nl);
+                m_buffer.erase(0, nl + 1);
+                return line;
+            }
+            int left = int(std::chrono::duration_cast<std::chrono::milliseconds>(deadline -
+                                                                                  std::chrono::steady_clock::now())
+                               .count());
+            if (left <= 0) return {};
+            pollfd p{m_out, POLLIN, 0};
+            if (poll(&p, 1, left) <= 0) return {};
+            char buf[256];
+            ssize_t n = read(m_out, buf, sizeof buf);
+            if (n <= 0) return {};
+            m_buffer.append(buf, size_t(n));
+        }
+    }
+
+    // Kills the peer and reaps it, so it is gone from the process table.
+    void Kill() {
+        if (m_pid <= 0) return;
+        kill(m_pid, SIGKILL);
+        waitpid(m_pid, nullptr, 0);
+        m_pid = -1;
+    }
+
+    // Waits for a normal end; the exit status, or -1.
+    int Wait() {
+        if (m_pid <= 0) return -1;
+        int status = 0;
+        waitpid(m_pid, &status, 0);
+        m_pid = -1;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+
+private:
+    pid_t m_pid = -1;
+    int m_out = -1;
+    std::string m_buffer;
+};
+
+}  // namespace corvanta::test

@@ -35,11 +35,27 @@ static_assert(offsetof(IcpHeader, capacity) == 56);
 static_assert(offsetof(IcpHeader, encoding) == 60);
 
 // A record as it sits at offset 0 of a region or buffer; `data` runs on for
-// `dataLength` bytes (the region is `capacity` + 68 bytes long).
-struct IcpRecord : IcpHeader {
+// `dataLength` bytes (the region is `capacity` + 68 bytes long). Its first 64
+// bytes are an IcpHeader, spelled out again so the type stays standard-layout.
+struct IcpRecord {
+    int32_t status;
+    uint32_t reserved[6];
+    uint32_t kind;
+    uint32_t code;
+    uint32_t param1;
+    uint32_t param2;
+    uint32_t param3;
+    uint32_t param4;
+    uint32_t dataLength;
+    uint32_t capacity;
+    uint32_t encoding;
     uint8_t data[4];  // first bytes of the data area; the area extends past the struct
 };
 static_assert(sizeof(IcpRecord) == 68);
+static_assert(offsetof(IcpRecord, kind) == offsetof(IcpHeader, kind));
+static_assert(offsetof(IcpRecord, dataLength) == offsetof(IcpHeader, dataLength));
+static_assert(offsetof(IcpRecord, capacity) == offsetof(IcpHeader, capacity));
+static_assert(offsetof(IcpRecord, encoding) == offsetof(IcpHeader, encoding));
 static_assert(offsetof(IcpRecord, data) == 64);
 
 // Header, data area and the 4 spare bytes behind it.

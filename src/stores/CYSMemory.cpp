@@ -5,6 +5,14 @@ namespace corvanta {
 CYSMemory::~CYSMemory() { Close(); }
 
 int CYSMemory::Create(uint32_t size, const char* name, int* existed) {
+    return Map(size, name, existed, platform::SharedRegion::Mode::CreateOrOpen);
+}
+
+int CYSMemory::Open(uint32_t size, const char* name) {
+    return Map(size, name, nullptr, platform::SharedRegion::Mode::OpenExisting);
+}
+
+int CYSMemory::Map(uint32_t size, const char* name, int* existed, platform::SharedRegion::Mode mode) {
     Close();
     if (existed) *existed = 0;
     if (!name) return 0;
@@ -12,7 +20,7 @@ int CYSMemory::Create(uint32_t size, const char* name, int* existed) {
     if (!m_mutex1.Create((m_name + " YSMemoryMutex1").c_str())) return 0;
     if (!m_mutex2.Create((m_name + " YSMemoryMutex2").c_str())) return 0;
     if (!m_mutex1.Lock(500)) return 0;
-    auto r = platform::SharedRegion::Open(m_name, size);
+    auto r = platform::SharedRegion::Open(m_name, size, mode);
     if (!r) {
         m_mutex1.Unlock();
         return 0;

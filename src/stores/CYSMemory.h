@@ -19,6 +19,8 @@ public:
 
     // Fails when the first mutex is not free within 500 ms.
     int Create(uint32_t size, const char* name, int* existed = nullptr);
+    // As Create, but only maps a region somebody already made.
+    int Open(uint32_t size, const char* name);
     // Takes the first mutex when `first`, else the second.
     int Lock(bool first, uint32_t timeoutMs = INFINITE_WAIT);
     // Releases the mutex the last Lock named.
@@ -28,6 +30,8 @@ public:
     int Close();
 
 private:
+    int Map(uint32_t size, const char* name, int* existed, platform::SharedRegion::Mode mode);
+
     uint32_t m_size = 0;
     bool m_locked = false;
     bool m_first = false;

@@ -49,9 +49,9 @@ struct IcpRecord {
     uint32_t dataLength;
     uint32_t capacity;
     uint32_t encoding;
-    uint8_t data[4];  // first bytes of the data area; the area extends past the struct
+    uint8_t data[];   // `dataLength` bytes, within the region's `capacity`
 };
-static_assert(sizeof(IcpRecord) == 68);
+static_assert(sizeof(IcpRecord) == 64);
 static_assert(offsetof(IcpRecord, kind) == offsetof(IcpHeader, kind));
 static_assert(offsetof(IcpRecord, dataLength) == offsetof(IcpHeader, dataLength));
 static_assert(offsetof(IcpRecord, capacity) == offsetof(IcpHeader, capacity));

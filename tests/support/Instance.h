@@ -1,0 +1,17 @@
+#pragma once
+// Gives each test process an instance of its own, so parallel test
+// processes never share a queue directory.
+
+#include <unistd.h>
+
+#include "framework/InstanceNames.h"
+
+namespace corvanta::test {
+
+inline int UseOwnInstance() {
+    int n = 40000 + (getpid() % 20000);
+    InstanceNames::SetInstanceNumber(n);
+    return n;
+}
+
+}  // namespace corvanta::test

@@ -31,9 +31,10 @@ RegStatus RegistryKey::CreateSubKey(std::string_view name, RegistryKey& out) con
 RegStatus RegistryKey::SetValue(std::string_view name, RegistryValue value) const {
     if (!IsOpen() || name.find('\0') != std::string_view::npos) return RegStatus::InvalidArgument;
     auto r = m_storage->Update([&](RegistryTree& tree) {
-        RegistryValue& slot = tree[m_path][std::string(name)];
-        if (slot == value) return false;
-        slot = std::move(value);
+        RegistryValues& values = tree[m_path];
+        auto [it, added] = values.try_emplace(std::string(name), value);
+        if (!added && it->second == value) return false;  // nothing to write
+        it->second = std::move(value);
         return true;
     });
     return r ? RegStatus::Ok : RegStatus::IoError;

@@ -11,7 +11,7 @@
 #include "registry_test_env.h"
 
 using namespace corvanta::platform;
-using corvanta::testing::TempConfigHome;
+using corvanta::testenv::TempConfigHome;
 
 namespace {
 
@@ -121,6 +121,7 @@ TEST_F(RegistryKeyTest, TextsEndAtNulAndKeepEveryOtherByte) {
     for (int c = 1; c < 256; ++c) all += char(c);
     ASSERT_EQ(key.SetText(all, all), RegStatus::Ok);
     ASSERT_EQ(key.SetText("cut", std::string("abc\0def", 7)), RegStatus::Ok);
+    ASSERT_EQ(key.SetText("empty", ""), RegStatus::Ok);
 
     RegistryKey reopened = Open({"Software"});
     std::vector<char> buf(300);
@@ -128,6 +129,7 @@ TEST_F(RegistryKeyTest, TextsEndAtNulAndKeepEveryOtherByte) {
     ASSERT_EQ(reopened.QueryValue(all, &type, buf.data(), &size), RegStatus::Ok);
     EXPECT_EQ(std::string(buf.data(), size - 1), all);
     EXPECT_EQ(QueryText(reopened, "cut"), "abc");
+    EXPECT_EQ(QueryText(reopened, "empty"), "") << "an empty text is a value too";
     EXPECT_EQ(key.SetText(std::string("a\0b", 3), "x"), RegStatus::InvalidArgument);
 }
 

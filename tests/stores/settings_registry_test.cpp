@@ -2,6 +2,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -47,9 +48,14 @@ protected:
 
     static void Bytes(CSettingsStore& store, const char* name, std::vector<uint8_t>& out, uint32_t& length) {
         SettingsStoreLock lock(store);
-        uint8_t* v = store.FindValue(name, &length);
-        ASSERT_NE(v, nullptr);
-        out.assign(v, v + 8);
+        for (size_t i = 0; i < store.RecordCount(); ++i) {
+            const SettingRecord* r = store.RecordAt(i);
+            if (std::string(r->name) != name) continue;
+            length = r->length;
+            out.assign(r->Value(), r->Value() + std::min<uint32_t>(8, r->capacity));
+            return;
+        }
+        FAIL() << name << " not declared";
     }
 };
 

@@ -91,7 +91,7 @@ TEST(RegistryFileFormat, EmptyFileWithHeaderIsEmptyRegistry) {
 
 TEST(RegistryFileFormat, RefusesWhatItDoesNotUnderstand) {
     EXPECT_EQ(FailLine(""), 0u);
-    EXPECT_EQ(FailLine("Windows Registry Editor Version 5.00\n"), 1u);
+    EXPECT_EQ(FailLine("REGEDIT5\n"), 1u);
     EXPECT_EQ(FailLine("REGEDIT4\n\"a\"=\"b\"\n"), 2u) << "value before any key";
     EXPECT_EQ(FailLine("REGEDIT4\n[HKEY_LOCAL_MACHINE\\Software]\n"), 2u);
     EXPECT_EQ(FailLine("REGEDIT4\n[HKEY_CURRENT_USERX]\n"), 2u);

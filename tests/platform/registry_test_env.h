@@ -11,7 +11,7 @@
 #include <sstream>
 #include <string>
 
-namespace corvanta::testing {
+namespace corvanta::testenv {
 
 class TempConfigHome : public ::testing::Test {
 protected:
@@ -64,4 +64,4 @@ private:
     std::optional<std::string> m_savedHome;
 };
 
-}  // namespace corvanta::testing
+}  // namespace corvanta::testenv

@@ -1,5 +1,6 @@
 #include "platform/RegistryStorage.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <pwd.h>
 #include <sys/file.h>
@@ -10,6 +11,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <string_view>
 #include <utility>
 
 namespace corvanta::platform {
@@ -120,6 +122,19 @@ std::string AsideName(const std::string& file) {
     return name;
 }
 
+// Removes temporary files that a writer killed mid-write left behind. Only
+// called under the lock, so no live writer is using one.
+void RemoveStaleTemporaries(const std::string& folder, const std::string& file) {
+    std::string prefix = file.substr(file.rfind('/') + 1) + ".tmp-";
+    DIR* dir = ::opendir(folder.c_str());
+    if (!dir) return;
+    while (dirent* entry = ::readdir(dir)) {
+        if (std::string_view(entry->d_name).substr(0, prefix.size()) == prefix)
+            ::unlinkat(::dirfd(dir), entry->d_name, 0);
+    }
+    ::closedir(dir);
+}
+
 }  // namespace
 
 RegistryStorage::RegistryStorage(std::string file) : m_file(std::move(file)) {}
@@ -162,6 +177,7 @@ SysResult<RegistryTree> RegistryStorage::ReadLocked() const {
 
 SysResult<bool> RegistryStorage::WriteLocked(const RegistryTree& tree) const {
     std::string folder = FolderOf(m_file);
+    RemoveStaleTemporaries(folder, m_file);
     std::string temp = m_file + ".tmp-XXXXXX";
     int raw = ::mkstemp(temp.data());
     if (raw < 0) return LastError("mkstemp");

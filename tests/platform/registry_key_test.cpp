@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -231,4 +232,34 @@ TEST_F(RegistryKeyTest, ProcessesWritingAtOnceLoseNothing) {
     for (int p = 0; p < kProcesses; ++p)
         for (int i = 0; i < kEach; ++i)
             EXPECT_EQ(QueryText(key, ("p" + std::to_string(p) + "-" + std::to_string(i)).c_str()), std::to_string(i * 3));
+}
+
+TEST_F(RegistryKeyTest, AWriterKilledMidWriteLeavesAReadableFile) {
+    RegistryKey key = Open({"Software"});
+    ASSERT_EQ(key.SetText("before", "kept"), RegStatus::Ok);
+    for (int round = 0; round < 5; ++round) {
+        const std::string name = "busy" + std::to_string(round);
+        pid_t pid = fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            RegistryKey sub;
+            RegistryKey::CurrentUser().CreateSubKey("Software", sub);
+            for (uint32_t i = 0;; ++i) sub.SetText(name, std::string(1000 + i % 5000, char('a' + i % 26)));
+        }
+        // Kill it somewhere inside its stream of writes, once it has begun.
+        uint32_t size = 0;
+        while (key.QueryValue(name, nullptr, nullptr, &size) != RegStatus::Ok) usleep(500);
+        usleep(1000u * uint32_t(round));
+        ASSERT_EQ(kill(pid, SIGKILL), 0);
+        int status = 0;
+        ASSERT_EQ(waitpid(pid, &status, 0), pid);
+
+        RegistryTree tree;
+        EXPECT_TRUE(ParseRegistryText(ReadFile(RegistryFile()), tree)) << "round " << round;
+        EXPECT_EQ(QueryText(key, "before"), "kept");
+    }
+    // The next write clears what the killed writers left behind.
+    ASSERT_EQ(key.SetText("after", "ok"), RegStatus::Ok);
+    for (const auto& entry : std::filesystem::directory_iterator(Folder()))
+        EXPECT_EQ(entry.path().filename().string().find(".tmp-"), std::string::npos) << entry.path();
 }

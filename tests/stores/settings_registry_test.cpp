@@ -122,6 +122,9 @@ TEST_F(SettingsRegistry, LoadReadsEachTypeBack) {
     key.SetText("Float", "  2.25xyz");
     key.SetText("Odd", "ABC");
     key.SetText("Spaces", " 1F G");
+    key.SetText("Six", "0102");
+    key.SetText("Two", "41");
+    key.SetDword("Five", 7);
 
     CSettingsStore store;
     store.SetSection("MainDialog");
@@ -131,6 +134,9 @@ TEST_F(SettingsRegistry, LoadReadsEachTypeBack) {
     ASSERT_EQ(store.Declare({"Float", 7}), 1);
     ASSERT_EQ(store.Declare({"Odd", 8}), 1);
     ASSERT_EQ(store.Declare({"Spaces", 8}), 1);
+    ASSERT_EQ(store.Declare({"Six", 6}), 1);
+    ASSERT_EQ(store.Declare({"Two", 2}), 1);
+    ASSERT_EQ(store.Declare({"Five", 5}), 1);
     ASSERT_EQ(store.Load(), 1);
 
     int32_t i = 0;
@@ -151,6 +157,14 @@ TEST_F(SettingsRegistry, LoadReadsEachTypeBack) {
     EXPECT_EQ(length, 2u);
     EXPECT_EQ(bytes[0], 0x01) << "\" 1\" reads as 1";
     EXPECT_EQ(bytes[1], 0x0F) << "\"F \" stops at the blank";
+    Bytes(store, "Six", bytes, length);
+    EXPECT_EQ(length, 2u);
+    EXPECT_EQ(bytes[1], 0x02);
+    Bytes(store, "Two", bytes, length);
+    EXPECT_EQ(length, 0u) << "type 2 is not loaded";
+    EXPECT_EQ(bytes[0], 0);
+    Bytes(store, "Five", bytes, length);
+    EXPECT_EQ(length, 0u) << "type 5 is not loaded";
     float f = 0;
     Bytes(store, "Float", bytes, length);
     std::memcpy(&f, bytes.data(), 4);

@@ -164,6 +164,10 @@ TEST(TaggedStoreHex, SetFromHexCreatesAByteBlock) {
     EXPECT_TRUE(store.Find("new")->changed);
     store.Unlock();
 
+    CTaggedValueStore zeros;
+    EXPECT_EQ(zeros.SetFromHex("z", "0000", true, true, true), 1);
+    EXPECT_TRUE(zeros.Modified()) << "creating counts as a change even when the bytes stay zero";
+
     CTaggedValueStore quiet;
     EXPECT_EQ(quiet.SetFromHex("zero", "0000", true, false, true), 1);
     EXPECT_FALSE(quiet.Modified()) << "without track nothing is marked";

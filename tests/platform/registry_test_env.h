@@ -1,0 +1,67 @@
+#pragma once
+// Points the registry at a fresh temporary folder for one test, so no test
+// ever reads or writes the real home.
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <sstream>
+#include <string>
+
+namespace corvanta::testenv {
+
+class TempConfigHome : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char tmpl[] = "/tmp/corvanta-registry-test-XXXXXX";
+        ASSERT_NE(mkdtemp(tmpl), nullptr);
+        m_dir = tmpl;
+        Remember("XDG_CONFIG_HOME", m_savedXdg);
+        Remember("HOME", m_savedHome);
+        setenv("XDG_CONFIG_HOME", m_dir.c_str(), 1);
+        // Anything that ignores XDG_CONFIG_HOME still lands in the temporary folder.
+        setenv("HOME", (m_dir + "/home").c_str(), 1);
+    }
+    void TearDown() override {
+        Restore("XDG_CONFIG_HOME", m_savedXdg);
+        Restore("HOME", m_savedHome);
+        std::error_code ec;
+        std::filesystem::remove_all(m_dir, ec);
+    }
+
+    std::string RegistryFile() const { return m_dir + "/corvanta/registry.reg"; }
+    std::string Folder() const { return m_dir + "/corvanta"; }
+
+    static std::string ReadFile(const std::string& path) {
+        std::ifstream in(path, std::ios::binary);
+        std::stringstream ss;
+        ss << in.rdbuf();
+        return ss.str();
+    }
+    static void WriteFile(const std::string& path, const std::string& text) {
+        std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+        std::ofstream out(path, std::ios::binary);
+        out << text;
+    }
+
+    std::string m_dir;
+
+private:
+    static void Remember(const char* name, std::optional<std::string>& slot) {
+        const char* v = getenv(name);
+        if (v) slot = v;
+    }
+    static void Restore(const char* name, const std::optional<std::string>& slot) {
+        if (slot)
+            setenv(name, slot->c_str(), 1);
+        else
+            unsetenv(name);
+    }
+    std::optional<std::string> m_savedXdg;
+    std::optional<std::string> m_savedHome;
+};
+
+}  // namespace corvanta::testenv

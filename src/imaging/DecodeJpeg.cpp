@@ -45,21 +45,44 @@ void CmykToBgr(const uint8_t* in, uint8_t* out, JDIMENSION width, bool inverted)
     }
 }
 
+// One decompressor per thread, kept between calls as a TurboJPEG handle is:
+// making one allocates libjpeg's permanent pools, which costs a noticeable
+// part of decoding a small frame. jpeg_abort_decompress returns it to a
+// clean state after every picture, good or bad.
+struct Decompressor {
+    jpeg_decompress_struct cinfo{};
+    jpeg_detail::ErrorManager errors;
+    jpeg_progress_mgr progress{};
+    volatile bool created = false;  // read after a longjmp
+
+    ~Decompressor() {
+        if (created) {
+            jpeg_destroy_decompress(&cinfo);
+        }
+    }
+};
+
 // Everything that libjpeg may leave by longjmp lives here, with nothing
 // that has a destructor between setjmp and the jump.
 int32_t DecodeInto(const uint8_t* bytes, uint32_t length, uint8_t* output, uint32_t capacity,
                    uint32_t* decodedSize) {
-    jpeg_decompress_struct cinfo{};
-    jpeg_detail::ErrorManager errors;
-    jpeg_progress_mgr progress{};
-    progress.progress_monitor = LimitScans;
-    cinfo.err = jpeg_detail::InstallErrorManager(errors);
-    if (setjmp(errors.jump)) {
-        jpeg_destroy_decompress(&cinfo);
+    thread_local Decompressor decompressor;
+    if (setjmp(decompressor.errors.jump)) {
+        if (decompressor.created) {
+            jpeg_abort_decompress(&decompressor.cinfo);
+        } else {
+            jpeg_destroy_decompress(&decompressor.cinfo);
+        }
         return 0;
     }
-    jpeg_create_decompress(&cinfo);
-    cinfo.progress = &progress;
+    jpeg_decompress_struct& cinfo = decompressor.cinfo;
+    if (!decompressor.created) {
+        cinfo.err = jpeg_detail::InstallErrorManager(decompressor.errors);
+        jpeg_create_decompress(&cinfo);
+        decompressor.progress.progress_monitor = LimitScans;
+        cinfo.progress = &decompressor.progress;
+        decompressor.created = true;
+    }
     jpeg_mem_src(&cinfo, bytes, length);
     jpeg_read_header(&cinfo, TRUE);
 
@@ -78,7 +101,7 @@ int32_t DecodeInto(const uint8_t* bytes, uint32_t length, uint8_t* output, uint3
         cmyk = true;
         break;
     default:
-        jpeg_destroy_decompress(&cinfo);
+        jpeg_abort_decompress(&cinfo);
         return 0;
     }
     jpeg_calc_output_dimensions(&cinfo);
@@ -86,7 +109,7 @@ int32_t DecodeInto(const uint8_t* bytes, uint32_t length, uint8_t* output, uint3
     const JDIMENSION height = cinfo.output_height;
     const uint64_t pictureSize = uint64_t{width} * height * 3u;
     if (cinfo.output_components != (cmyk ? 4 : 3) || pictureSize == 0 || pictureSize > capacity) {
-        jpeg_destroy_decompress(&cinfo);
+        jpeg_abort_decompress(&cinfo);
         return 0;
     }
     jpeg_start_decompress(&cinfo);
@@ -101,7 +124,7 @@ int32_t DecodeInto(const uint8_t* bytes, uint32_t length, uint8_t* output, uint3
                 rows[i] = output + size_t{height - 1u - (cinfo.output_scanline + i)} * rowBytes;
             }
             if (jpeg_read_scanlines(&cinfo, rows, batch) == 0) {
-                jpeg_destroy_decompress(&cinfo);
+                jpeg_abort_decompress(&cinfo);
                 return 0;
             }
         }
@@ -113,7 +136,7 @@ int32_t DecodeInto(const uint8_t* bytes, uint32_t length, uint8_t* output, uint3
         while (cinfo.output_scanline < height) {
             const JDIMENSION row = cinfo.output_scanline;
             if (jpeg_read_scanlines(&cinfo, line, 1) != 1) {
-                jpeg_destroy_decompress(&cinfo);
+                jpeg_abort_decompress(&cinfo);
                 return 0;
             }
             CmykToBgr(line[0], output + size_t{height - 1u - row} * rowBytes, width, inverted);
@@ -121,7 +144,7 @@ int32_t DecodeInto(const uint8_t* bytes, uint32_t length, uint8_t* output, uint3
     }
     // Whatever follows the last scan (normally just the end marker) cannot
     // change the pixels, so it is not read.
-    jpeg_destroy_decompress(&cinfo);
+    jpeg_abort_decompress(&cinfo);
     *decodedSize = static_cast<uint32_t>(pictureSize);
     return 1;
 }

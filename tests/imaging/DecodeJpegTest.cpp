@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <random>
+#include <thread>
 
 #include "imaging/JpegImage.h"
 #include "JpegTestSupport.h"
@@ -330,6 +332,35 @@ TEST(DecodeJpegDamage, DecoderIsReusableAfterFailure) {
         EXPECT_EQ(1, DecodeJpeg(good.data(), goodSize, out.data(), uint32_t(out.size())));
         EXPECT_EQ(out.size(), goodSize);
     }
+}
+
+TEST(DecodeJpegThreads, ThreadsDecodeIndependently) {
+    const std::vector<uint8_t> small = ColourJpeg(17, 9);
+    const std::vector<uint8_t> large = ColourJpeg(64, 40);
+    const std::vector<uint8_t> smallReference = ReferenceDecode(small);
+    const std::vector<uint8_t> largeReference = ReferenceDecode(large);
+    std::atomic<int> good{0};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t) {
+        threads.emplace_back([&, t] {
+            const std::vector<uint8_t>& jpeg = (t % 2) ? large : small;
+            const std::vector<uint8_t>& reference = (t % 2) ? largeReference : smallReference;
+            std::vector<uint8_t> out(reference.size());
+            for (int i = 0; i < 25; ++i) {
+                uint32_t size = static_cast<uint32_t>(jpeg.size());
+                if (DecodeJpeg(jpeg.data(), size, out.data(), uint32_t(out.size())) == 1 && out == reference) {
+                    good++;
+                }
+                // A failure in between must not disturb this thread's next picture.
+                uint32_t half = static_cast<uint32_t>(jpeg.size() / 2);
+                DecodeJpeg(jpeg.data(), half, out.data(), uint32_t(out.size()));
+            }
+        });
+    }
+    for (std::thread& thread : threads) {
+        thread.join();
+    }
+    EXPECT_EQ(100, good.load());
 }
 
 }  // namespace

@@ -152,6 +152,26 @@ std::string EscapeBlanks(std::string_view url) {
     return escaped;
 }
 
+// A request's answer buffer goes back to its thread when the request ends
+// and is handed to the next request made there. A proxy makes one request
+// per frame; a fresh 512 KiB buffer would be mapped and first touched for
+// every frame.
+thread_local std::unique_ptr<uint8_t[]> t_spareBuffer;
+
+std::unique_ptr<uint8_t[]> TakeBuffer() {
+    if (t_spareBuffer) {
+        return std::move(t_spareBuffer);
+    }
+    // Written before it is read, so not zeroed: zeroing would touch it all.
+    return std::make_unique_for_overwrite<uint8_t[]>(CHttpRequest::kBufferSize);
+}
+
+void GiveBackBuffer(std::unique_ptr<uint8_t[]> buffer) {
+    if (!t_spareBuffer) {
+        t_spareBuffer = std::move(buffer);
+    }
+}
+
 }  // namespace
 
 int32_t ConsecutiveFailures() {
@@ -172,15 +192,14 @@ uint32_t CHttpRequest::ConnectTimeoutFor(int32_t failures) {
     return kConnectTimeoutMs;
 }
 
-// The buffer is written before it is read, so it is not zeroed: zeroing
-// would touch all of it for every request.
 CHttpRequest::CHttpRequest()
-    : m_connectTimeoutMs(ConnectTimeoutFor(ConsecutiveFailures())),
-      m_buffer(std::make_unique_for_overwrite<uint8_t[]>(kBufferSize)) {
+    : m_connectTimeoutMs(ConnectTimeoutFor(ConsecutiveFailures())), m_buffer(TakeBuffer()) {
     m_buffer[0] = 0;
 }
 
-CHttpRequest::~CHttpRequest() = default;
+CHttpRequest::~CHttpRequest() {
+    GiveBackBuffer(std::move(m_buffer));
+}
 
 size_t CHttpRequest::OnBody(char* data, size_t size, size_t count, void* self) {
     auto* request = static_cast<CHttpRequest*>(self);

@@ -68,11 +68,11 @@ double MeanError(const uint8_t* bottomUp, const std::vector<uint8_t>& topDown, i
 }
 
 std::vector<uint8_t> ColourJpeg(int width, int height, int quality = 90) {
-    test::EncodeSpec spec;
-    spec.width = width;
-    spec.height = height;
-    spec.quality = quality;
-    return test::EncodeJpeg(spec, test::TestPattern(width, height));
+    test::EncodeOptions options;
+    options.width = width;
+    options.height = height;
+    options.quality = quality;
+    return test::EncodeJpeg(options, test::TestPattern(width, height));
 }
 
 // Byte offset of the first start-of-frame marker's precision field.
@@ -104,14 +104,14 @@ TEST(DecodeJpegColour, GreyBecomesThreeEqualBytesPerPixel) {
     for (size_t i = 0; i < grey.size(); ++i) {
         grey[i] = static_cast<uint8_t>(i * 4);
     }
-    test::EncodeSpec spec;
-    spec.width = width;
-    spec.height = height;
-    spec.components = 1;
-    spec.input = JCS_GRAYSCALE;
-    spec.stored = JCS_GRAYSCALE;
-    spec.quality = 100;
-    const std::vector<uint8_t> jpeg = test::EncodeJpeg(spec, grey);
+    test::EncodeOptions options;
+    options.width = width;
+    options.height = height;
+    options.components = 1;
+    options.input = JCS_GRAYSCALE;
+    options.stored = JCS_GRAYSCALE;
+    options.quality = 100;
+    const std::vector<uint8_t> jpeg = test::EncodeJpeg(options, grey);
     ASSERT_EQ(1, test::ReadHeader(jpeg).components);
 
     GuardedBuffer out(size_t(width) * height * 3);
@@ -131,12 +131,12 @@ TEST(DecodeJpegColour, GreyBecomesThreeEqualBytesPerPixel) {
 
 TEST(DecodeJpegColour, RgbStoredPictureKeepsItsColours) {
     const int width = 16, height = 16;
-    test::EncodeSpec spec;
-    spec.width = width;
-    spec.height = height;
-    spec.stored = JCS_RGB;
+    test::EncodeOptions options;
+    options.width = width;
+    options.height = height;
+    options.stored = JCS_RGB;
     const std::vector<uint8_t> pattern = test::TestPattern(width, height);
-    const std::vector<uint8_t> jpeg = test::EncodeJpeg(spec, pattern);
+    const std::vector<uint8_t> jpeg = test::EncodeJpeg(options, pattern);
     ASSERT_EQ(JCS_RGB, test::ReadHeader(jpeg).colorSpace);
     std::vector<uint8_t> out(size_t(width) * height * 3);
     uint32_t size = static_cast<uint32_t>(jpeg.size());
@@ -159,14 +159,14 @@ TEST(DecodeJpegColour, AdobeCmykIsConvertedToBgr) {
             p[3] = 255;              // black
         }
     }
-    test::EncodeSpec spec;
-    spec.width = width;
-    spec.height = height;
-    spec.components = 4;
-    spec.input = JCS_CMYK;
-    spec.stored = JCS_YCCK;
-    spec.quality = 100;
-    const std::vector<uint8_t> jpeg = test::EncodeJpeg(spec, cmyk);
+    test::EncodeOptions options;
+    options.width = width;
+    options.height = height;
+    options.components = 4;
+    options.input = JCS_CMYK;
+    options.stored = JCS_YCCK;
+    options.quality = 100;
+    const std::vector<uint8_t> jpeg = test::EncodeJpeg(options, cmyk);
     ASSERT_EQ(4, test::ReadHeader(jpeg).components);
 
     GuardedBuffer out(size_t(width) * height * 3);
@@ -184,12 +184,12 @@ TEST(DecodeJpegColour, AdobeCmykIsConvertedToBgr) {
 
 TEST(DecodeJpegColour, ProgressivePictureDecodesLikeBaseline) {
     const int width = 40, height = 30;
-    test::EncodeSpec spec;
-    spec.width = width;
-    spec.height = height;
-    spec.progressive = true;
+    test::EncodeOptions options;
+    options.width = width;
+    options.height = height;
+    options.progressive = true;
     const std::vector<uint8_t> pattern = test::TestPattern(width, height);
-    const std::vector<uint8_t> jpeg = test::EncodeJpeg(spec, pattern);
+    const std::vector<uint8_t> jpeg = test::EncodeJpeg(options, pattern);
     ASSERT_TRUE(test::ReadHeader(jpeg).progressive);
     GuardedBuffer out(size_t(width) * height * 3);
     uint32_t size = static_cast<uint32_t>(jpeg.size());
@@ -257,13 +257,13 @@ TEST(DecodeJpegDamage, TwelveBitPrecisionIsRefused) {
 }
 
 TEST(DecodeJpegDamage, TwoComponentPictureIsRefused) {
-    test::EncodeSpec spec;
-    spec.width = 8;
-    spec.height = 8;
-    spec.components = 2;
-    spec.input = JCS_UNKNOWN;
-    spec.stored = JCS_UNKNOWN;
-    const std::vector<uint8_t> jpeg = test::EncodeJpeg(spec, std::vector<uint8_t>(8 * 8 * 2, 100));
+    test::EncodeOptions options;
+    options.width = 8;
+    options.height = 8;
+    options.components = 2;
+    options.input = JCS_UNKNOWN;
+    options.stored = JCS_UNKNOWN;
+    const std::vector<uint8_t> jpeg = test::EncodeJpeg(options, std::vector<uint8_t>(8 * 8 * 2, 100));
     ASSERT_EQ(2, test::ReadHeader(jpeg).components);
     GuardedBuffer out(8 * 8 * 3);
     uint32_t size = static_cast<uint32_t>(jpeg.size());
@@ -288,15 +288,15 @@ TEST(DecodeJpegDamage, GarbageFails) {
 // progressive: each attempt decodes to a full picture or fails cleanly.
 TEST(DecodeJpegDamage, MutatedPicturesDecodeOrFailWithinBounds) {
     const int width = 48, height = 32;
-    test::EncodeSpec spec;
-    spec.width = width;
-    spec.height = height;
+    test::EncodeOptions options;
+    options.width = width;
+    options.height = height;
     const std::vector<uint8_t> pattern = test::TestPattern(width, height);
     std::mt19937 random(2024);
     int failures = 0;
     for (bool progressive : {false, true}) {
-        spec.progressive = progressive;
-        const std::vector<uint8_t> original = test::EncodeJpeg(spec, pattern);
+        options.progressive = progressive;
+        const std::vector<uint8_t> original = test::EncodeJpeg(options, pattern);
         for (int attempt = 0; attempt < 300; ++attempt) {
             std::vector<uint8_t> jpeg = original;
             const int flips = 1 + static_cast<int>(random() % 4);

@@ -1,5 +1,5 @@
 #pragma once
-// Makes and inspects JPEG data for the codec tests with libjpeg directly,
+// Makes and reads JPEG data for the codec tests with libjpeg directly,
 // independently of the code under test.
 
 #include <cstdint>
@@ -12,7 +12,7 @@
 
 namespace corvanta::test {
 
-struct EncodeSpec {
+struct EncodeOptions {
     int width = 16;
     int height = 16;
     int components = 3;                     // of the pixels handed in
@@ -23,7 +23,7 @@ struct EncodeSpec {
 };
 
 // Encodes top-down pixels (`components` bytes each, rows unpadded).
-inline std::vector<uint8_t> EncodeJpeg(const EncodeSpec& spec, const std::vector<uint8_t>& pixels) {
+inline std::vector<uint8_t> EncodeJpeg(const EncodeOptions& options, const std::vector<uint8_t>& pixels) {
     jpeg_compress_struct cinfo{};
     jpeg_error_mgr err{};
     cinfo.err = jpeg_std_error(&err);
@@ -31,18 +31,18 @@ inline std::vector<uint8_t> EncodeJpeg(const EncodeSpec& spec, const std::vector
     unsigned char* out = nullptr;
     unsigned long outSize = 0;
     jpeg_mem_dest(&cinfo, &out, &outSize);
-    cinfo.image_width = static_cast<JDIMENSION>(spec.width);
-    cinfo.image_height = static_cast<JDIMENSION>(spec.height);
-    cinfo.input_components = spec.components;
-    cinfo.in_color_space = spec.input;
+    cinfo.image_width = static_cast<JDIMENSION>(options.width);
+    cinfo.image_height = static_cast<JDIMENSION>(options.height);
+    cinfo.input_components = options.components;
+    cinfo.in_color_space = options.input;
     jpeg_set_defaults(&cinfo);
-    jpeg_set_colorspace(&cinfo, spec.stored);
-    jpeg_set_quality(&cinfo, spec.quality, TRUE);
-    if (spec.progressive) {
+    jpeg_set_colorspace(&cinfo, options.stored);
+    jpeg_set_quality(&cinfo, options.quality, TRUE);
+    if (options.progressive) {
         jpeg_simple_progression(&cinfo);
     }
     jpeg_start_compress(&cinfo, TRUE);
-    const size_t rowBytes = static_cast<size_t>(spec.width) * spec.components;
+    const size_t rowBytes = static_cast<size_t>(options.width) * options.components;
     while (cinfo.next_scanline < cinfo.image_height) {
         JSAMPROW row = const_cast<JSAMPROW>(pixels.data() + cinfo.next_scanline * rowBytes);
         jpeg_write_scanlines(&cinfo, &row, 1);

@@ -177,6 +177,28 @@ TEST_F(HttpRequestTest, ConsecutiveRequestsShareOneKeptAliveConnection) {
     EXPECT_EQ(1, server.Connections());
 }
 
+TEST_F(HttpRequestTest, EachLiveRequestOwnsItsBufferAndEndedOnesPassItOn) {
+    const uint8_t* first;
+    {
+        CHttpRequest a;
+        CHttpRequest b;
+        EXPECT_NE(a.Buffer(), b.Buffer());
+        server.SetAnswer("from a");
+        ASSERT_EQ(1, a.Get(server.BaseUrl() + "/Filter"));
+        server.SetAnswer("from b");
+        ASSERT_EQ(1, b.Get(server.BaseUrl() + "/Filter"));
+        EXPECT_STREQ("from a", a.Text());
+        EXPECT_STREQ("from b", b.Text());
+        first = b.Buffer();  // b ends first, so its buffer is the one kept
+    }
+    // The next request on this thread takes a returned buffer instead of
+    // allocating, and starts out empty all the same.
+    CHttpRequest next;
+    EXPECT_EQ(0u, next.ReceivedCount());
+    EXPECT_EQ(0, next.Buffer()[0]);
+    EXPECT_EQ(first, next.Buffer());
+}
+
 TEST_F(HttpRequestTest, RequestsFromSeveralThreadsAllArrive) {
     server.SetAnswer("shared");
     std::atomic<int> answered{0};

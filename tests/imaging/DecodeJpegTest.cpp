@@ -198,24 +198,22 @@ TEST(DecodeJpegColour, ProgressivePictureDecodesLikeBaseline) {
     EXPECT_TRUE(out.GuardIntact());
 }
 
-TEST(DecodeJpegBounds, PictureLargerThanCapacityIsRefusedUntouched) {
+TEST(DecodeJpegBounds, CapacityIsRespectedToTheByte) {
     const int width = 20, height = 20;
     const std::vector<uint8_t> jpeg = ColourJpeg(width, height);
-    GuardedBuffer out(size_t(width) * height * 3 - 1);
     const uint32_t original = static_cast<uint32_t>(jpeg.size());
-    uint32_t size = original;
-    EXPECT_EQ(0, DecodeJpeg(jpeg.data(), size, out.Data(), out.Capacity()));
-    EXPECT_EQ(original, size);
-    EXPECT_TRUE(out.AllUntouched());
-}
 
-TEST(DecodeJpegBounds, ExactCapacityIsEnough) {
-    const int width = 20, height = 20;
-    const std::vector<uint8_t> jpeg = ColourJpeg(width, height);
-    GuardedBuffer out(size_t(width) * height * 3);
-    uint32_t size = static_cast<uint32_t>(jpeg.size());
-    EXPECT_EQ(1, DecodeJpeg(jpeg.data(), size, out.Data(), out.Capacity()));
-    EXPECT_TRUE(out.GuardIntact());
+    // One byte short: refused before anything is written.
+    GuardedBuffer tooSmall(size_t(width) * height * 3 - 1);
+    uint32_t size = original;
+    EXPECT_EQ(0, DecodeJpeg(jpeg.data(), size, tooSmall.Data(), tooSmall.Capacity()));
+    EXPECT_EQ(original, size);
+    EXPECT_TRUE(tooSmall.AllUntouched());
+
+    GuardedBuffer exact(size_t(width) * height * 3);
+    EXPECT_EQ(1, DecodeJpeg(jpeg.data(), size, exact.Data(), exact.Capacity()));
+    EXPECT_EQ(exact.Capacity(), size);
+    EXPECT_TRUE(exact.GuardIntact());
 }
 
 TEST(DecodeJpegBounds, MissingInputOrOutputFails) {

@@ -21,19 +21,22 @@ std::atomic<int32_t> g_consecutiveFailures{0};
 // kilobytes then arrives in few calls.
 constexpr long kReceiveBufferSize = 512 * 1024;
 
-// Connections kept alive between requests, shared by every thread's
-// handle, so that consecutive requests to the recorder skip the connect.
-// Made once and never destroyed: handles of threads still running at exit
-// may use it to the last moment.
-class SharedConnections {
+// Name lookups shared by every thread's handle, so that a new proxy thread
+// does not resolve the recorder's host again. Connections are deliberately
+// not shared: libcurl 7 does not make a shared connection cache safe for
+// handles running on several threads at once (one of its known bugs), and
+// each proxy's requests come from that proxy's own thread anyway, whose
+// handle keeps its connections alive by itself. Made once and never
+// destroyed: handles of threads still running at exit may use it.
+class SharedLookups {
 public:
     static CURLSH* Handle() {
-        static SharedConnections* instance = new SharedConnections;
+        static SharedLookups* instance = new SharedLookups;
         return instance->m_share;
     }
 
 private:
-    SharedConnections() {
+    SharedLookups() {
         curl_global_init(CURL_GLOBAL_DEFAULT);
         m_share = curl_share_init();
         if (m_share == nullptr) {
@@ -42,15 +45,14 @@ private:
         curl_share_setopt(m_share, CURLSHOPT_LOCKFUNC, Lock);
         curl_share_setopt(m_share, CURLSHOPT_UNLOCKFUNC, Unlock);
         curl_share_setopt(m_share, CURLSHOPT_USERDATA, this);
-        curl_share_setopt(m_share, CURLSHOPT_SHARE, CURL_LOCK_DATA_CONNECT);
         curl_share_setopt(m_share, CURLSHOPT_SHARE, CURL_LOCK_DATA_DNS);
     }
 
     static void Lock(CURL*, curl_lock_data data, curl_lock_access, void* self) {
-        static_cast<SharedConnections*>(self)->MutexFor(data).lock();
+        static_cast<SharedLookups*>(self)->MutexFor(data).lock();
     }
     static void Unlock(CURL*, curl_lock_data data, void* self) {
-        static_cast<SharedConnections*>(self)->MutexFor(data).unlock();
+        static_cast<SharedLookups*>(self)->MutexFor(data).unlock();
     }
     std::mutex& MutexFor(curl_lock_data data) {
         return m_locks[std::clamp<int>(data, 0, CURL_LOCK_DATA_LAST - 1)];
@@ -73,8 +75,9 @@ int SetSendTimeout(void*, curl_socket_t socket, curlsocktype purpose) {
     return CURL_SOCKOPT_OK;
 }
 
-// One easy handle per thread, set up once and reused, so that its receive
-// buffer is not allocated and first touched again for every request.
+// One easy handle per thread, set up once and reused: it keeps its
+// connections alive from one request to the next, and its receive buffer is
+// not allocated and first touched again for every request.
 class ThreadTransfer {
 public:
     static ThreadTransfer& Current() {
@@ -95,7 +98,7 @@ public:
 
 private:
     ThreadTransfer() {
-        CURLSH* share = SharedConnections::Handle();
+        CURLSH* share = SharedLookups::Handle();
         m_easy = curl_easy_init();
         m_url = curl_url();
         if (m_easy == nullptr || m_url == nullptr || share == nullptr) {

@@ -62,17 +62,22 @@ private:
     std::mutex m_locks[CURL_LOCK_DATA_LAST];
 };
 
-// libcurl has no send time-out of its own. TCP_USER_TIMEOUT is the kernel's:
-// data sent but not acknowledged within it fails the connection. tcp(7):
-// it takes effect only once the connection is established, so the connect
-// time-out alone governs the handshake. Nothing but the request itself is
-// ever sent, so it is the send time-out for headers and data alike.
-int SetSendTimeout(void*, curl_socket_t socket, curlsocktype purpose) {
-    if (purpose == CURLSOCKTYPE_IPCXN) {
-        const unsigned int timeout = CHttpRequest::kSendTimeoutMs;
-        setsockopt(socket, IPPROTO_TCP, TCP_USER_TIMEOUT, &timeout, sizeof timeout);
+// Port of a socket's own end (local) or far end (peer); -1 if unknown.
+int PortOf(curl_socket_t socket, bool peer) {
+    sockaddr_storage address{};
+    socklen_t length = sizeof address;
+    const int result = peer ? getpeername(socket, reinterpret_cast<sockaddr*>(&address), &length)
+                            : getsockname(socket, reinterpret_cast<sockaddr*>(&address), &length);
+    if (result != 0) {
+        return -1;
     }
-    return CURL_SOCKOPT_OK;
+    if (address.ss_family == AF_INET) {
+        return ntohs(reinterpret_cast<const sockaddr_in&>(address).sin_port);
+    }
+    if (address.ss_family == AF_INET6) {
+        return ntohs(reinterpret_cast<const sockaddr_in6&>(address).sin6_port);
+    }
+    return -1;
 }
 
 // One easy handle per thread, set up once and reused: it keeps its
@@ -93,10 +98,42 @@ public:
         }
     }
     bool Ready() const { return m_ready; }
+    // Forgets sockets noted for an earlier request that never got a connection.
+    void BeginRequest() { m_newSocketCount = 0; }
     CURL* Easy() const { return m_easy; }
     CURLU* Url() const { return m_url; }
 
 private:
+    // libcurl has no send time-out of its own. The kernel's TCP_USER_TIMEOUT
+    // is one: data sent but not acknowledged within it fails the
+    // connection. Nothing but the request is ever sent, so it serves for
+    // headers and data alike. It is set once the connection is up, so that
+    // it cannot cut the handshake short; the connect time-out governs that.
+    // Sockets are noted when libcurl makes them and, when a connection is
+    // ready, the one matching its ports gets the time-out; a reused
+    // connection already has it.
+    static int NoteSocket(void* self, curl_socket_t socket, curlsocktype purpose) {
+        auto* transfer = static_cast<ThreadTransfer*>(self);
+        if (purpose == CURLSOCKTYPE_IPCXN && transfer->m_newSocketCount < kMaxNewSockets) {
+            transfer->m_newSockets[transfer->m_newSocketCount++] = socket;
+        }
+        return CURL_SOCKOPT_OK;
+    }
+
+    static int SetSendTimeout(void* self, char*, char*, int remotePort, int localPort) {
+        auto* transfer = static_cast<ThreadTransfer*>(self);
+        for (int i = 0; i < transfer->m_newSocketCount; ++i) {
+            const curl_socket_t socket = transfer->m_newSockets[i];
+            if (PortOf(socket, false) == localPort && PortOf(socket, true) == remotePort) {
+                const unsigned int timeout = CHttpRequest::kSendTimeoutMs;
+                setsockopt(socket, IPPROTO_TCP, TCP_USER_TIMEOUT, &timeout, sizeof timeout);
+                break;
+            }
+        }
+        transfer->m_newSocketCount = 0;
+        return CURL_PREREQFUNC_OK;
+    }
+
     ThreadTransfer() {
         CURLSH* share = SharedLookups::Handle();
         m_easy = curl_easy_init();
@@ -116,7 +153,10 @@ private:
         // elsewhere, so they are not used.
         curl_easy_setopt(m_easy, CURLOPT_PROXY, "");
         curl_easy_setopt(m_easy, CURLOPT_BUFFERSIZE, kReceiveBufferSize);
-        curl_easy_setopt(m_easy, CURLOPT_SOCKOPTFUNCTION, SetSendTimeout);
+        curl_easy_setopt(m_easy, CURLOPT_SOCKOPTFUNCTION, NoteSocket);
+        curl_easy_setopt(m_easy, CURLOPT_SOCKOPTDATA, this);
+        curl_easy_setopt(m_easy, CURLOPT_PREREQFUNCTION, SetSendTimeout);
+        curl_easy_setopt(m_easy, CURLOPT_PREREQDATA, this);
         // Receive waits are not limited per call; instead a request whose
         // answer stops coming for kStallTimeoutSeconds fails, and no
         // request lasts longer than kTotalTimeoutMs.
@@ -126,9 +166,14 @@ private:
         m_ready = true;
     }
 
+    // Connecting to a name with several addresses tries a few at once.
+    static constexpr int kMaxNewSockets = 8;
+
     CURL* m_easy = nullptr;
     CURLU* m_url = nullptr;
     bool m_ready = false;
+    curl_socket_t m_newSockets[kMaxNewSockets] = {};
+    int m_newSocketCount = 0;
 };
 
 bool IsHttpUrl(std::string_view url) {
@@ -232,6 +277,7 @@ int32_t CHttpRequest::Get(std::string_view url) {
     if (curl_url_set(transfer.Url(), CURLUPART_URL, escaped.c_str(), 0) != CURLUE_OK) {
         return 0;
     }
+    transfer.BeginRequest();
     CURL* easy = transfer.Easy();
     curl_easy_setopt(easy, CURLOPT_CURLU, transfer.Url());
     curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, long{m_connectTimeoutMs});

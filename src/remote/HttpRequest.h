@@ -1,0 +1,68 @@
+#pragma once
+// The one HTTP exchange every request to the recorder uses: a GET whose
+// whole answer body lands in a buffer owned by the request object.
+
+#include <cstdint>
+#include <memory>
+#include <string_view>
+
+namespace corvanta {
+
+// Requests that failed in a row with a transport error, process-wide. It
+// only shortens the connect time-out of later requests; any success resets
+// it to 0.
+int32_t ConsecutiveFailures();
+void SetConsecutiveFailures(int32_t count);
+
+// One GET at a time. The connect time-out is fixed when the object is
+// made, from ConsecutiveFailures() at that moment.
+class CHttpRequest {
+public:
+    static constexpr uint32_t kBufferSize = 524288;
+    // Longest body kept; one byte stays free for the terminating NUL.
+    static constexpr uint32_t kMaxBody = kBufferSize - 1;
+
+    static constexpr uint32_t kConnectTimeoutMs = 2000;
+    static constexpr uint32_t kShortConnectTimeoutMs = 100;     // after more than 2 failures
+    static constexpr uint32_t kShortestConnectTimeoutMs = 50;   // after more than 10
+    static constexpr uint32_t kSendTimeoutMs = 500;
+    // No byte of the answer for this long ends the request.
+    static constexpr uint32_t kStallTimeoutSeconds = 5;
+    // Upper bound on a whole request, however slowly the answer trickles.
+    static constexpr uint32_t kTotalTimeoutMs = 30000;
+
+    // The connect time-out that `failures` consecutive failures call for.
+    static uint32_t ConnectTimeoutFor(int32_t failures);
+
+    CHttpRequest();
+    ~CHttpRequest();
+
+    CHttpRequest(const CHttpRequest&) = delete;
+    CHttpRequest& operator=(const CHttpRequest&) = delete;
+
+    // Fetches `url`, which must start with "http://". Returns 1 when an
+    // answer arrived, whatever its HTTP status: the buffer then holds
+    // ReceivedCount() body bytes and a NUL. A body longer than kMaxBody is
+    // cut to its first kMaxBody bytes and the rest is not read.
+    // Returns 0 with ReceivedCount() 0 otherwise. A URL that is not plain
+    // HTTP or cannot be parsed fails at once and leaves
+    // ConsecutiveFailures() alone; a transport error adds 1 to it.
+    int32_t Get(std::string_view url);
+
+    uint32_t ConnectTimeoutMs() const { return m_connectTimeoutMs; }
+    uint32_t ReceivedCount() const { return m_received; }
+    // True when the last answer was longer than kMaxBody and was cut.
+    bool Truncated() const { return m_truncated; }
+    const uint8_t* Buffer() const { return m_buffer.get(); }
+    const char* Text() const { return reinterpret_cast<const char*>(m_buffer.get()); }
+
+private:
+    static size_t OnBody(char* data, size_t size, size_t count, void* self);
+
+    uint32_t m_connectTimeoutMs;
+    uint32_t m_received = 0;
+    bool m_truncated = false;
+    std::unique_ptr<uint8_t[]> m_buffer;
+};
+
+}  // namespace corvanta

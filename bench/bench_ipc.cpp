@@ -1,0 +1,182 @@
+// The round trip of an ICP GET exchange, between two threads and between two
+// processes, against the plainest way to do a round trip in each setting: a
+// condition-variable ping-pong between two threads and a Unix-socket
+// ping-pong between two processes. Rounds alternate between an exchange and
+// its baseline so both see the same machine load; each ratio is the median
+// of the per-round ratios.
+// Last line: icp_thread_ratio=<x> icp_process_ratio=<y>
+
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "framework/CFilterIcpClient.h"
+#include "framework/CMessageQueueManager.h"
+#include "support/IcpTestTarget.h"
+#include "support/Instance.h"
+#include "support/PeerProcess.h"
+#include "support/WaitFor.h"
+
+using namespace corvanta;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+constexpr int kRounds = 15;
+
+double MicrosPerTrip(Clock::time_point a, Clock::time_point b, int trips) {
+    return std::chrono::duration<double, std::micro>(b - a).count() / trips;
+}
+
+double Median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+// Two threads handing a turn back and forth.
+class CondVarPingPong {
+public:
+    CondVarPingPong() : m_peer([this] { Serve(); }) {}
+    ~CondVarPingPong() {
+        {
+            std::lock_guard lock(m_mutex);
+            m_stop = true;
+        }
+        m_cv.notify_all();
+        m_peer.join();
+    }
+    double Measure(int trips) {
+        auto t0 = Clock::now();
+        for (int i = 0; i < trips; ++i) {
+            std::unique_lock lock(m_mutex);
+            m_ball = 1;
+            m_cv.notify_all();
+            m_cv.wait(lock, [&] { return m_ball == 0; });
+        }
+        return MicrosPerTrip(t0, Clock::now(), trips);
+    }
+
+private:
+    void Serve() {
+        std::unique_lock lock(m_mutex);
+        for (;;) {
+            m_cv.wait(lock, [&] { return m_ball == 1 || m_stop; });
+            if (m_stop) return;
+            m_ball = 0;
+            m_cv.notify_all();
+        }
+    }
+    std::mutex m_mutex;
+    std::condition_variable m_cv;
+    int m_ball = 0;
+    bool m_stop = false;
+    std::thread m_peer;
+};
+
+// A child process echoing four bytes over a socket pair. Forked before any
+// thread of ours exists.
+class SocketPingPong {
+public:
+    SocketPingPong() {
+        int fds[2];
+        if (socketpair(AF_UNIX, SOCK_STREAM, 0, fds) != 0) std::exit(1);
+        m_pid = fork();
+        if (m_pid == 0) {
+            close(fds[0]);
+            char b[4];
+            while (read(fds[1], b, 4) == 4)
+                if (write(fds[1], b, 4) != 4) break;
+            _exit(0);
+        }
+        close(fds[1]);
+        m_fd = fds[0];
+    }
+    ~SocketPingPong() {
+        close(m_fd);
+        waitpid(m_pid, nullptr, 0);
+    }
+    double Measure(int trips) {
+        char b[4] = {1, 2, 3, 4};
+        auto t0 = Clock::now();
+        for (int i = 0; i < trips; ++i) {
+            if (write(m_fd, b, 4) != 4 || read(m_fd, b, 4) != 4) std::exit(1);
+        }
+        return MicrosPerTrip(t0, Clock::now(), trips);
+    }
+
+private:
+    pid_t m_pid = -1;
+    int m_fd = -1;
+};
+
+double MeasureGets(CFilterIcpClient& client, int trips) {
+    std::string value;
+    auto t0 = Clock::now();
+    for (int i = 0; i < trips; ++i) {
+        if (!client.GetString("answer", &value)) {
+            std::fprintf(stderr, "GET failed\n");
+            std::exit(1);
+        }
+    }
+    return MicrosPerTrip(t0, Clock::now(), trips);
+}
+
+template <typename Baseline>
+double RatioOf(CFilterIcpClient& client, Baseline& baseline, int trips, const char* label) {
+    std::vector<double> ratios, icp, base;
+    MeasureGets(client, trips / 4);  // warm up
+    baseline.Measure(trips / 4);
+    for (int r = 0; r < kRounds; ++r) {
+        double a = MeasureGets(client, trips);
+        double b = baseline.Measure(trips);
+        icp.push_back(a);
+        base.push_back(b);
+        ratios.push_back(a / b);
+    }
+    std::printf("%s: icp %.1f us, baseline %.1f us per round trip (medians)\n", label, Median(icp), Median(base));
+    return Median(ratios);
+}
+
+bool Open(CFilterIcpClient& client, const char* name) {
+    return test::WaitFor([&] { return client.Open(name) != 0; }, 5000);
+}
+
+}  // namespace
+
+int main() {
+    SocketPingPong sockets;
+    int instance = test::UseOwnInstance();
+    CMessageQueueManager manager;
+    manager.Start();
+
+    double threadRatio = 0;
+    {
+        test::IcpTestTarget target("Bench Thread Target", true);
+        CondVarPingPong condvar;
+        CFilterIcpClient client;
+        if (!Open(client, "Bench Thread Target")) return 1;
+        threadRatio = RatioOf(client, condvar, 2000, "threads");
+    }
+
+    double processRatio = 0;
+    {
+        test::PeerProcess peer(FRAMEWORK_PEER, {std::to_string(instance), "target", "Bench Process Target"});
+        if (peer.ReadLine().rfind("ready", 0) != 0) return 1;
+        CFilterIcpClient client;
+        if (!Open(client, "Bench Process Target")) return 1;
+        processRatio = RatioOf(client, sockets, 2000, "processes");
+    }
+
+    std::printf("icp_thread_ratio=%.2f icp_process_ratio=%.2f\n", threadRatio, processRatio);
+    return 0;
+}

@@ -1,0 +1,5 @@
+add_executable(bench_ipc ${CMAKE_CURRENT_LIST_DIR}/bench_ipc.cpp)
+target_link_libraries(bench_ipc PRIVATE corvanta_framework)
+target_include_directories(bench_ipc PRIVATE ${CMAKE_SOURCE_DIR}/tests)
+target_compile_definitions(bench_ipc PRIVATE FRAMEWORK_PEER="$<TARGET_FILE:framework_peer>")
+add_dependencies(bench_ipc framework_peer)

@@ -23,6 +23,17 @@ namespace {
 // How often a waiting sender checks that its target still exists.
 constexpr uint32_t kTargetCheckMs = 50;
 
+enum ReadyBit : uint32_t { kEventReady = 1, kTimerReady = 2, kSocketReady = 4 };
+
+uint32_t ReadyBits(const epoll_event* events, int n, int eventFd, int timerFd) {
+    uint32_t bits = 0;
+    for (int i = 0; i < n; ++i) {
+        int fd = events[i].data.fd;
+        bits |= fd == eventFd ? kEventReady : fd == timerFd ? kTimerReady : kSocketReady;
+    }
+    return bits;
+}
+
 struct ProcessQueues {
     std::mutex mutex;
     std::unordered_map<uint32_t, std::weak_ptr<ThreadQueue>> bySerial;
@@ -153,14 +164,38 @@ bool ThreadQueue::Deliver(const std::shared_ptr<SentMessage>& s) {
 void ThreadQueue::Drain() {
     // Clear the flag before looking, so a push after this point wakes us again.
     m_signaled.store(false);
+    if (!m_readyFresh) {
+        epoll_event events[4];
+        int n = epoll_wait(m_epoll, events, 4, 0);
+        m_ready = n > 0 ? ReadyBits(events, n, m_event, m_timerFd) : 0;
+    }
+    m_readyFresh = false;
+    // Only descriptors that are ready are read: each read is a system call
+    // on the path of every exchange.
     uint64_t v;
-    [[maybe_unused]] ssize_t n = read(m_event, &v, sizeof v);
-    n = read(m_timerFd, &v, sizeof v);
-    WireMessage w;
+    if (m_ready & kEventReady) [[maybe_unused]] ssize_t n = read(m_event, &v, sizeof v);
+    if (m_ready & kTimerReady) [[maybe_unused]] ssize_t n = read(m_timerFd, &v, sizeof v);
+    if (m_ready & kSocketReady) ReceiveDatagrams();
+    m_ready = 0;
+}
+
+void ThreadQueue::ReceiveDatagrams() {
+    constexpr unsigned kBatch = 16;
+    WireMessage w[kBatch];
+    iovec iov[kBatch];
+    mmsghdr msgs[kBatch];
     for (;;) {
-        ssize_t got = recv(m_socket, &w, sizeof w, 0);
-        if (got < 0) break;
-        if (size_t(got) == sizeof w && w.magic == kWireMagic) Receive(w);
+        std::memset(msgs, 0, sizeof msgs);
+        for (unsigned i = 0; i < kBatch; ++i) {
+            iov[i] = iovec{&w[i], sizeof w[i]};
+            msgs[i].msg_hdr.msg_iov = &iov[i];
+            msgs[i].msg_hdr.msg_iovlen = 1;
+        }
+        int n = recvmmsg(m_socket, msgs, kBatch, MSG_DONTWAIT, nullptr);
+        if (n <= 0) return;
+        for (int i = 0; i < n; ++i)
+            if (msgs[i].msg_len == sizeof(WireMessage) && w[i].magic == kWireMagic) Receive(w[i]);
+        if (unsigned(n) < kBatch) return;
     }
 }
 
@@ -276,7 +311,9 @@ void ThreadQueue::WaitForActivity(int timeoutMs, bool armTimers) {
     if (armTimers) ArmTimerFd();
     if (m_slot < kMaxQueues) AtomicStore(WindowTable::Instance().Queue(m_slot).waiting, 1);
     epoll_event events[4];
-    epoll_wait(m_epoll, events, 4, timeoutMs);
+    int n = epoll_wait(m_epoll, events, 4, timeoutMs);
+    m_ready = n > 0 ? ReadyBits(events, n, m_event, m_timerFd) : 0;
+    m_readyFresh = true;
     MarkBusy();
 }
 
@@ -324,9 +361,6 @@ bool ThreadQueue::WaitForLocal(const std::shared_ptr<SentMessage>& s, Hwnd targe
     uint64_t nextCheck = start + kTargetCheckMs;
     for (;;) {
         if (s->done.load(std::memory_order_acquire)) return true;
-        Drain();
-        if (!(flags & SMTO_BLOCK)) HandleSends();
-        if (s->done.load(std::memory_order_acquire)) return true;
         uint64_t now = MonotonicMs();
         if (timeoutMs != kInfinite && now - start >= timeoutMs) return false;
         if (now >= nextCheck) {
@@ -336,6 +370,8 @@ bool ThreadQueue::WaitForLocal(const std::shared_ptr<SentMessage>& s, Hwnd targe
         uint64_t wait = nextCheck - now;
         if (timeoutMs != kInfinite) wait = std::min<uint64_t>(wait, start + timeoutMs - now);
         WaitForActivity(int(wait), false);
+        Drain();
+        if (!(flags & SMTO_BLOCK)) HandleSends();
     }
 }
 
@@ -344,8 +380,6 @@ bool ThreadQueue::WaitForRemote(uint64_t seq, Hwnd target, uint32_t flags, uint3
     uint64_t nextCheck = start + kTargetCheckMs;
     bool ok = false;
     for (;;) {
-        Drain();
-        if (!(flags & SMTO_BLOCK)) HandleSends();
         auto it = m_replies.find(seq);
         if (it != m_replies.end() && it->second.done) {
             *result = it->second.result;
@@ -361,6 +395,8 @@ bool ThreadQueue::WaitForRemote(uint64_t seq, Hwnd target, uint32_t flags, uint3
         uint64_t wait = nextCheck - now;
         if (timeoutMs != kInfinite) wait = std::min<uint64_t>(wait, start + timeoutMs - now);
         WaitForActivity(int(wait), false);
+        Drain();
+        if (!(flags & SMTO_BLOCK)) HandleSends();
     }
     m_replies.erase(seq);
     return ok;

@@ -103,6 +103,7 @@ private:
     bool DueTimer(Msg* out, bool remove);
     void ArmTimerFd();
     void WaitForActivity(int timeoutMs, bool armTimers);
+    void ReceiveDatagrams();
     void MarkBusy();
     bool TargetGone(Hwnd target);
 
@@ -113,6 +114,9 @@ private:
     int m_timerFd = -1;
     int m_socket = -1;
     std::atomic<bool> m_signaled{false};
+    // Which descriptors the last wait saw ready; `m_readyFresh` while unused.
+    uint32_t m_ready = 0;
+    bool m_readyFresh = false;
 
     std::mutex m_mutex;  // guards the three below
     std::deque<Msg> m_posted;

@@ -1,5 +1,7 @@
 #include "recorder/FaultInjector.h"
 
+#include <algorithm>
+
 namespace corvanta::recorder {
 
 const char* faultName(FaultAction action) {
@@ -30,16 +32,23 @@ FaultConfig FaultInjector::config() const {
 void FaultInjector::stallFor(uint32_t ms) {
     std::lock_guard lock(mutex_);
     stallUntil_ = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    wake_.notify_all();
 }
 
 bool FaultInjector::beforeRequest() {
     std::unique_lock lock(mutex_);
     ++requests_;
-    const auto now = std::chrono::steady_clock::now();
+    const auto arrival = std::chrono::steady_clock::now();
     if (config_.stallAfterRequests != 0 && requests_ == config_.stallAfterRequests && config_.stallMs)
-        stallUntil_ = now + std::chrono::milliseconds(config_.stallMs);
-    auto until = std::max(stallUntil_, now + std::chrono::milliseconds(config_.delayMs));
-    return !wake_.wait_until(lock, until, [this] { return shutdown_; });
+        stallUntil_ = arrival + std::chrono::milliseconds(config_.stallMs);
+    // The deadline is worked out again after every wake-up, so switching a
+    // fault off releases the requests it holds.
+    while (!shutdown_) {
+        const auto until = std::max(stallUntil_, arrival + std::chrono::milliseconds(config_.delayMs));
+        if (std::chrono::steady_clock::now() >= until) return true;
+        wake_.wait_until(lock, until);
+    }
+    return false;
 }
 
 bool FaultInjector::chance(double share) {

@@ -65,6 +65,7 @@ Demo archive:
   --quality N            JPEG quality of served frames, 1..100 (default 75)
   --cache-mb N           memory for encoded frames in MiB (default 128)
   --read-ahead N         frames encoded ahead of playback (default 8; 0 off)
+  --encoders N           threads that encode ahead (default 2)
 
 Fault injection (for reliability tests of the viewer):
   --delay-ms N           delay every request by N ms
@@ -140,6 +141,9 @@ bool parseCommandLine(const std::vector<std::string>& args, CommandLine& out, st
         } else if (opt == "--read-ahead") {
             if (!value(v)) return false;
             if (!parseNumber(v, c.frames.readAhead, 0u, 256u)) return bad(v);
+        } else if (opt == "--encoders") {
+            if (!value(v)) return false;
+            if (!parseNumber(v, c.frames.encoders, 1u, 64u)) return bad(v);
         } else if (opt == "--delay-ms") {
             if (!value(v)) return false;
             if (!parseNumber(v, c.faults.delayMs, 0u, 600000u)) return bad(v);

@@ -8,7 +8,8 @@ namespace corvanta::recorder {
 
 FrameStore::FrameStore(const DemoArchive& archive, FrameStoreOptions options)
     : archive_(archive), renderer_(archive), options_(options) {
-    if (options_.readAhead > 0) worker_ = std::thread([this] { workerLoop(); });
+    if (options_.readAhead > 0)
+        for (uint32_t i = 0; i < std::max(1u, options_.encoders); ++i) workers_.emplace_back([this] { workerLoop(); });
 }
 
 FrameStore::~FrameStore() {
@@ -18,7 +19,7 @@ FrameStore::~FrameStore() {
         queue_.clear();
     }
     wake_.notify_all();
-    if (worker_.joinable()) worker_.join();
+    for (std::thread& t : workers_) t.join();
 }
 
 JpegBytes FrameStore::frame(const Recording& rec, uint32_t index) {
@@ -31,7 +32,7 @@ JpegBytes FrameStore::frame(const Recording& rec, uint32_t index) {
         for (uint32_t i = 1; i <= options_.readAhead && index + i < rec.frameCount; ++i) {
             if (!cache_.count(keyOf(rec, index + i))) queue_.emplace_back(&rec, index + i);
         }
-        wake_.notify_one();
+        wake_.notify_all();
     }
     return bytes;
 }

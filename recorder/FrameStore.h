@@ -1,7 +1,7 @@
 #pragma once
 // Encoded frames of the demo archive. Rendering and encoding a large frame
 // costs a few milliseconds, so encoded pictures are kept in a cache bounded
-// by bytes (least recently used go first), and a worker encodes the frames
+// by bytes (least recently used go first), and workers encode the frames
 // after the one just asked for, because players ask for frames in sequence.
 
 #include <condition_variable>
@@ -14,6 +14,7 @@
 #include <string>
 #include <thread>
 #include <unordered_map>
+#include <vector>
 
 #include "recorder/DemoArchive.h"
 #include "recorder/FrameRenderer.h"
@@ -25,7 +26,8 @@ using JpegBytes = std::shared_ptr<const std::string>;
 struct FrameStoreOptions {
     int quality = 75;
     size_t cacheBytes = 128u << 20;
-    uint32_t readAhead = 8;  // frames encoded ahead of a request; 0 turns the worker off
+    uint32_t readAhead = 8;  // frames encoded ahead of a request; 0 turns the workers off
+    uint32_t encoders = 2;   // worker threads that encode ahead
     size_t maxJpegBytes = 0; // larger pictures are encoded again at lower quality; 0 = no limit
 };
 
@@ -77,7 +79,7 @@ private:
     std::deque<std::pair<const Recording*, uint32_t>> queue_;
     std::condition_variable wake_;
     bool stopping_ = false;
-    std::thread worker_;
+    std::vector<std::thread> workers_;
 };
 
 }  // namespace corvanta::recorder

@@ -82,7 +82,7 @@ TEST(Executable, HelpDocumentsEveryOption) {
     ::close(c.err);
     EXPECT_EQ(exitCodeOf(c.pid), 0);
     for (const char* flag : {"--bind", "--port", "--threads", "--users", "--session-timeout", "--verbose", "--seed",
-                             "--date", "--quality", "--cache-mb", "--read-ahead", "--delay-ms", "--empty-share",
+                             "--date", "--quality", "--cache-mb", "--read-ahead", "--encoders", "--delay-ms", "--empty-share",
                              "--garbage-share", "--truncate-share", "--drop-share", "--stall-after", "--stall-ms",
                              "--fault-seed", "--help"})
         EXPECT_NE(help.find(flag), std::string::npos) << flag;

@@ -198,7 +198,8 @@ TEST_F(PlaybackTest, FramesShowMotionExactlyWhereTheActivityMapReportsIt) {
         const Seconds a = *fromSystemTime(e.start) - dayStart, b = *fromSystemTime(e.stop) - dayStart;
         std::vector<Seconds> still;
         Seconds busy = -1;
-        for (Seconds s = a + 2; s + 2 < b && s < Seconds(kActivitySecondsPerDay); ++s) {
+        // A file may have started on the day before; only this day's seconds count.
+        for (Seconds s = std::max<Seconds>(a, 0) + 2; s + 2 < b && s + 2 < Seconds(kActivitySecondsPerDay); ++s) {
             if (level(s) == 0 && still.size() < 2 && (still.empty() || s > still[0] + 5)) still.push_back(s);
             if (busy < 0 && level(s - 2) && level(s - 1) && level(s) && level(s + 1) && level(s + 2)) busy = s;
         }

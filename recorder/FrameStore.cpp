@@ -7,7 +7,7 @@
 namespace corvanta::recorder {
 
 FrameStore::FrameStore(const DemoArchive& archive, FrameStoreOptions options)
-    : archive_(archive), renderer_(archive), options_(options) {
+    : renderer_(archive), options_(options) {
     if (options_.readAhead > 0)
         for (uint32_t i = 0; i < std::max(1u, options_.encoders); ++i) workers_.emplace_back([this] { workerLoop(); });
 }

@@ -61,7 +61,6 @@ private:
     void insertLocked(Key key, JpegBytes bytes);
     void workerLoop();
 
-    const DemoArchive& archive_;
     FrameRenderer renderer_;
     FrameStoreOptions options_;
 

@@ -170,6 +170,14 @@ const Recording* DemoArchive::findFileNumber(uint32_t source, uint32_t fileNumbe
     return nullptr;
 }
 
+const Recording* DemoArchive::findLiveBuffer(std::string_view name) const {
+    constexpr std::string_view kSuffix = "MEMORY";
+    if (name.size() <= kSuffix.size() || name.substr(name.size() - kSuffix.size()) != kSuffix) return nullptr;
+    const DemoSource* src = findSource(name.substr(0, name.size() - kSuffix.size()));
+    if (!src || bySource_[src->index].empty()) return nullptr;
+    return &bySource_[src->index].back();
+}
+
 std::vector<uint32_t> DemoArchive::months(uint32_t source) const {
     std::set<uint32_t> found;
     if (source < bySource_.size()) {

@@ -76,6 +76,11 @@ public:
     const Recording* findFile(std::string_view fileName) const;
     const Recording* findFileNumber(uint32_t source, uint32_t fileNumber) const;
 
+    // The live buffer of a source, named by its id followed by "MEMORY": the
+    // stand-in plays the source's latest recording there. Nothing for a
+    // source that never recorded.
+    const Recording* findLiveBuffer(std::string_view name) const;
+
     // Months (year * 100 + month, ascending) and days of a month in which a
     // source has recordings; a recording counts for every day it touches.
     std::vector<uint32_t> months(uint32_t source) const;

@@ -6,6 +6,9 @@
 
 namespace corvanta::recorder {
 
+// Bounds the read-ahead work waiting for the workers when many players run.
+constexpr size_t kMaxQueued = 256;
+
 FrameStore::FrameStore(const DemoArchive& archive, FrameStoreOptions options)
     : renderer_(archive), options_(options) {
     if (options_.readAhead > 0)
@@ -26,12 +29,13 @@ JpegBytes FrameStore::frame(const Recording& rec, uint32_t index) {
     JpegBytes bytes = produce(rec, index, true);
     if (options_.readAhead > 0) {
         std::lock_guard lock(mutex_);
-        // Only the newest request's successors matter; older read-ahead work
-        // belongs to a position the player has left.
-        queue_.clear();
+        // Read-ahead queued for this file earlier belongs to a position the
+        // player has left; other files' players keep theirs.
+        std::erase_if(queue_, [&](const auto& item) { return item.first == &rec; });
         for (uint32_t i = 1; i <= options_.readAhead && index + i < rec.frameCount; ++i) {
             if (!cache_.count(keyOf(rec, index + i))) queue_.emplace_back(&rec, index + i);
         }
+        while (queue_.size() > kMaxQueued) queue_.pop_front();
         wake_.notify_all();
     }
     return bytes;

@@ -245,6 +245,7 @@ ServiceAnswer RecorderService::playbackManager(const FilterRequest& request, con
     switch (rec.header.code) {
     case kPlaybackOpenFile: {
         const Recording* r = archive_.findFile(name);
+        if (!r) r = archive_.findLiveBuffer(name);
         if (!r) return refuse("unknown file");
         if (!sessions_.openFile(request.sessionId, name, r)) return refuse("too many open files");
         const DemoSource& src = archive_.sourceOf(*r);

@@ -151,6 +151,22 @@ TEST_F(PlaybackTest, FileNamesCompareWithoutCaseAndBelongToTheirSession) {
                      textData("D:\\Archive\\CAM01\\1999\\01\\01\\000000.avi")).body.empty());
 }
 
+TEST_F(PlaybackTest, LiveBufferOfASourcePlaysItsLatestRecording) {
+    // Selecting a source in the tree opens "<source id>MEMORY"; the viewer
+    // plays it when width and frame count are set.
+    const FileDescription fd = open("CAM03MEMORY", sid_);
+    EXPECT_EQ(fd.info.width, 352u);
+    EXPECT_GT(fd.frameCount, 0u);
+    auto d = decodeAnswer(frame("CAM03MEMORY", fd.frameCount - 1, sid_).body);
+    ASSERT_TRUE(d);
+    auto jpeg = decodeJpeg(d->data);
+    ASSERT_TRUE(jpeg);
+    EXPECT_EQ(jpeg->height, 288);
+    EXPECT_TRUE(send(kPlaybackManagerFilterName, sid_, kPlaybackOpenFile, 0, 0, textData("CAM05MEMORY")).body.empty())
+        << "an input that never recorded has no live buffer";
+    EXPECT_TRUE(send(kPlaybackManagerFilterName, sid_, kPlaybackOpenFile, 0, 0, textData("MEMORY")).body.empty());
+}
+
 TEST_F(PlaybackTest, RawBlanksInTheRequestLineAreAccepted) {
     const SessionEntry e = fileOf("CAM03");
     const std::string open = makeRequestRecord(kIcpCommand, kPlaybackOpenFile, 0, 0, textData(e.fileName));

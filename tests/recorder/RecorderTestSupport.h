@@ -59,8 +59,8 @@ std::vector<uint8_t> bytesOf(const T& record) {
 }
 
 inline std::vector<uint8_t> textData(const std::string& text) {
-    std::vector<uint8_t> out(text.begin(), text.end());
-    out.push_back(0);
+    std::vector<uint8_t> out(text.size() + 1, 0);
+    std::memcpy(out.data(), text.data(), text.size());
     return out;
 }
 

@@ -192,8 +192,8 @@ void FrameRenderer::render(const Recording& rec, uint32_t frame, RgbImage& out) 
     std::snprintf(number, sizeof number, "#%06u", frame);
     drawText(out, margin, margin, src.id + " " + src.displayName, scale);
     drawText(out, margin, static_cast<int>(src.height) - margin - 9 * scale, when, scale);
-    drawText(out, static_cast<int>(src.width) - margin - textWidth(number, scale),
-             static_cast<int>(src.height) - margin - 9 * scale, number, scale);
+    // The frame number goes top right: at 352 pixels the bottom line is full.
+    drawText(out, static_cast<int>(src.width) - margin - textWidth(number, scale), margin, number, scale);
 }
 
 }  // namespace corvanta::recorder

@@ -33,7 +33,8 @@ JpegBytes FrameStore::frame(const Recording& rec, uint32_t index) {
         // player has left; other files' players keep theirs.
         std::erase_if(queue_, [&](const auto& item) { return item.first == &rec; });
         for (uint32_t i = 1; i <= options_.readAhead && index + i < rec.frameCount; ++i) {
-            if (!cache_.count(keyOf(rec, index + i))) queue_.emplace_back(&rec, index + i);
+            const Key key = keyOf(rec, index + i);
+            if (!cache_.count(key) && !inFlight_.count(key)) queue_.emplace_back(&rec, index + i);
         }
         while (queue_.size() > kMaxQueued) queue_.pop_front();
         wake_.notify_all();
@@ -106,6 +107,9 @@ void FrameStore::workerLoop() {
         if (stopping_) return;
         auto [rec, index] = queue_.front();
         queue_.pop_front();
+        // A frame that is ready or being made needs no second worker.
+        const Key key = keyOf(*rec, index);
+        if (cache_.count(key) || inFlight_.count(key)) continue;
         lock.unlock();
         produce(*rec, index, false);
         lock.lock();

@@ -239,6 +239,7 @@ struct RecorderServer::Impl {
     std::thread listener;
     int boundPort = -1;
     std::atomic<uint64_t> requests{0}, refused{0}, faulted{0};
+    std::atomic<bool> listenerDone{false};
 };
 
 void RecorderServer::Impl::serve(const httplib::Request& req, httplib::Response& res) {
@@ -316,6 +317,12 @@ RecorderServer::RecorderServer(RecorderConfig config) : impl_(std::make_unique<I
     const unsigned threads = std::max(1u, impl_->config.threads);
     impl_->http.new_task_queue = [threads] { return new httplib::ThreadPool(threads); };
     impl_->http.set_keep_alive_max_count(100);
+    // httplib's default also sets SO_REUSEPORT, which lets a second recorder
+    // share a busy port silently; only quick restarts are wanted.
+    impl_->http.set_socket_options([](socket_t sock) {
+        int yes = 1;
+        ::setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+    });
     impl_->http.set_pre_routing_handler([impl = impl_.get()](const httplib::Request& req, httplib::Response& res) {
         impl->serve(req, res);
         return httplib::Server::HandlerResponse::Handled;
@@ -340,9 +347,20 @@ bool RecorderServer::start(std::string* error) {
         impl_->boundPort = -1;
         return false;
     }
-    impl_->listener = std::thread([impl = impl_.get()] { impl->http.listen_after_bind(); });
-    // stop() only works once the server loop runs; wait for it.
-    while (!impl_->http.is_running()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    impl_->listenerDone = false;
+    impl_->listener = std::thread([impl = impl_.get()] {
+        impl->http.listen_after_bind();
+        impl->listenerDone = true;
+    });
+    // stop() only works once the server loop runs; wait for it (or for a
+    // loop that ended at once).
+    while (!impl_->http.is_running() && !impl_->listenerDone)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    if (!impl_->http.is_running()) {
+        impl_->listener.join();
+        if (error) *error = "the server loop ended at start";
+        return false;
+    }
     return true;
 }
 

@@ -1,5 +1,6 @@
 // Login, log-off and privilege checks of "Main User Privilege", over HTTP.
 
+#include <algorithm>
 #include <atomic>
 
 #include "RecorderTestSupport.h"
@@ -124,6 +125,45 @@ TEST_F(SessionExpiryTest, IdleSessionExpiresAndUseKeepsItAlive) {
     // An expired session stays gone even when the clock would allow it again.
     now_ -= 80000;
     EXPECT_TRUE(send(kArchiveQueryFilterName, idle, kArchiveListSources).body.empty());
+}
+
+}  // namespace
+}  // namespace corvanta::recorder::test
+
+namespace corvanta::recorder::test {
+namespace {
+
+TEST(SessionLimits, TheLongestIdleSessionMakesRoomAndOpenFilesAreBounded) {
+    int64_t now = 0;
+    SessionOptions options;
+    options.maxSessions = 2;
+    options.maxOpenFiles = 2;
+    options.clockMs = [&now] { return now; };
+    SessionTable table(defaultUsers(), options);
+    const std::string a = *table.logIn("demo", "demo");
+    now += 10;
+    const std::string b = *table.logIn("demo", "demo");
+    now += 10;
+    EXPECT_TRUE(table.touch(a));  // b is now the one idle longest
+    now += 10;
+    const std::string c = *table.logIn("demo", "demo");
+    EXPECT_EQ(table.sessionCount(), 2u);
+    EXPECT_TRUE(table.touch(a));
+    EXPECT_FALSE(table.touch(b));
+    EXPECT_TRUE(table.touch(c));
+
+    const DemoArchive archive(1, kAnchor);
+    const auto& recs = archive.recordings(0);
+    EXPECT_TRUE(table.openFile(a, recs[0].fileName, &recs[0]));
+    EXPECT_TRUE(table.openFile(a, recs[1].fileName, &recs[1]));
+    EXPECT_FALSE(table.openFile(a, recs[2].fileName, &recs[2]));
+    EXPECT_TRUE(table.openFile(a, recs[0].fileName, &recs[0])) << "opening an open file again needs no new slot";
+    EXPECT_TRUE(table.closeFile(a, recs[1].fileName));
+    EXPECT_TRUE(table.openFile(a, recs[2].fileName, &recs[2]));
+    std::string source = recs[2].fileName;
+    std::replace(source.begin(), source.end(), '\\', ' ');
+    EXPECT_EQ(table.frameSource(a, source), &recs[2]);
+    EXPECT_EQ(table.frameSource(c, source), nullptr);
 }
 
 }  // namespace

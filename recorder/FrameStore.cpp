@@ -60,7 +60,14 @@ JpegBytes FrameStore::produce(const Recording& rec, uint32_t index, bool countHi
         }
         inFlight_.emplace(key, promise.get_future().share());
     }
-    JpegBytes bytes = encode(rec, index);
+    JpegBytes bytes;
+    try {
+        bytes = encode(rec, index);
+    } catch (const std::exception&) {
+        // Out of memory while drawing or encoding: this frame fails, and
+        // whoever waits for it must not wait forever.
+        bytes = std::make_shared<const std::string>();
+    }
     {
         std::lock_guard lock(mutex_);
         ++stats_.encoded;

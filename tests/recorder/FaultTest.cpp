@@ -131,11 +131,13 @@ TEST_F(FaultTest, StopEndsWaitingRequests) {
     FaultConfig f;
     f.delayMs = 600000;
     server_->setFaults(f);
-    std::thread client([this] { sources(20000); });
+    HttpResult held;
+    std::thread client([&] { held = sources(20000); });
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     server_->stop();  // must not wait ten minutes for the delayed request
     client.join();
     EXPECT_FALSE(server_->running());
+    EXPECT_TRUE(held.body.empty()) << "a request cut short by the stop carries no answer";
 }
 
 }  // namespace

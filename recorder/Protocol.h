@@ -10,12 +10,7 @@
 #include <string_view>
 #include <vector>
 
-// IcpRecord.h checks the offset of the data area of a derived struct, which
-// g++ reports as conditionally supported; the layout itself is plain.
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Winvalid-offsetof"
 #include "framework/IcpRecord.h"
-#pragma GCC diagnostic pop
 
 namespace corvanta::recorder {
 

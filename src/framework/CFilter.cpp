@@ -426,6 +426,9 @@ int CFilter::AddUserMessage(uint32_t msg) {
 
 // ---- message handling ----
 
+// Hardware faults (SIGSEGV, SIGFPE, SIGBUS) inside a handler are not caught:
+// leaving a signal handler by a jump or an exception is not safe here (locks
+// held, half-written shared records), so such a fault ends the process.
 LResult CFilter::HandleFilterMessage(uint32_t msg, WParam w, LParam l) {
     if (!m_ready) return 0;
     // What the report names the message by; ICP narrows it to the request.

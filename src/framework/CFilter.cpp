@@ -196,7 +196,13 @@ int CFilter::StartGui() {
 int CFilter::StopGui(bool discard) {
     int r = 0;
     if (m_settings.GetFlag(kSlotEditing) == 1) {
-        if (discard) r = m_savedSettings.CopyTo(m_settings);
+        if (discard) {
+            // Through a copy, so the two stores are never locked in the
+            // opposite order of StartGui.
+            CSettingsStore restored;
+            m_savedSettings.CopyTo(restored);
+            r = restored.CopyTo(m_settings);
+        }
         m_settings.SetFlag(kSlotEditing, 0);
         m_settings.SetFlag(kSlotApplying, 1);
         OnUpdateSettings();

@@ -1,5 +1,7 @@
 #include "platform/ProcessMutex.h"
 
+#include <unistd.h>
+
 #include <cerrno>
 #include <ctime>
 #include <string>
@@ -79,6 +81,16 @@ LockStatus ProcessMutex::Lock(uint32_t timeoutMs) {
     }
 }
 
-bool ProcessMutex::Unlock() { return m_mutex && pthread_mutex_unlock(m_mutex) == 0; }
+bool ProcessMutex::Unlock() {
+    if (!m_mutex) return false;
+#ifdef __GLIBC__
+    // A release by a thread that does not hold the mutex must do nothing. The
+    // system would refuse it as well, but callers do this on purpose (a Close
+    // that releases whatever it may hold), and asking first keeps that out of
+    // the thread checker's reports. glibc keeps the owner's thread id here.
+    if (__atomic_load_n(&m_mutex->__data.__owner, __ATOMIC_RELAXED) != gettid()) return false;
+#endif
+    return pthread_mutex_unlock(m_mutex) == 0;
+}
 
 }  // namespace corvanta::platform

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <vector>
 
 #include "framework/CFrameworkException.h"
 #include "framework/EventReport.h"
@@ -50,6 +51,31 @@ private:
     CYSMemory& m_region;
     bool m_held;
 };
+
+// What CSettingsStore::CopyTo does, without holding the source's lock while
+// the destination's is taken: the live store and its saved copy are copied
+// in both directions, and nested locks would be taken in opposite orders.
+int CopyStore(CSettingsStore& source, CSettingsStore& destination) {
+    struct Value {
+        SettingDecl decl;
+        std::vector<uint8_t> bytes;
+    };
+    std::vector<Value> values;
+    {
+        SettingsStoreLock lock(source);
+        for (size_t i = 0; i < source.RecordCount(); ++i) {
+            const SettingRecord* r = source.RecordAt(i);
+            values.push_back({SettingDecl{r->name, r->type, r->capacity, 0},
+                              std::vector<uint8_t>(r->Value(), r->Value() + std::min(r->length, r->capacity))});
+        }
+    }
+    destination.Clear(false);
+    for (const Value& v : values) {
+        destination.Declare(v.decl);
+        destination.SetValue(v.decl.name, v.bytes.data(), uint32_t(v.bytes.size()));
+    }
+    return 1;
+}
 
 class ArrayLock {
 public:
@@ -188,7 +214,7 @@ int CFilter::PublishInfo() {
 
 int CFilter::StartGui() {
     if (m_settings.GetFlag(kSlotEditing) == 1) return 0;
-    int r = m_settings.CopyTo(m_savedSettings);
+    int r = CopyStore(m_settings, m_savedSettings);
     m_settings.SetFlag(kSlotEditing, 1);
     return r;
 }
@@ -196,13 +222,7 @@ int CFilter::StartGui() {
 int CFilter::StopGui(bool discard) {
     int r = 0;
     if (m_settings.GetFlag(kSlotEditing) == 1) {
-        if (discard) {
-            // Through a copy, so the two stores are never locked in the
-            // opposite order of StartGui.
-            CSettingsStore restored;
-            m_savedSettings.CopyTo(restored);
-            r = restored.CopyTo(m_settings);
-        }
+        if (discard) r = CopyStore(m_savedSettings, m_settings);
         m_settings.SetFlag(kSlotEditing, 0);
         m_settings.SetFlag(kSlotApplying, 1);
         OnUpdateSettings();

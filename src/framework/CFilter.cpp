@@ -118,6 +118,11 @@ int CFilter::Init(const CFilterDescriptor& descriptor) {
 
     m_queue.Create(m_name, kFilterQueue, m_descriptor.parentWindow, m_descriptor.ownThread != 0,
                    m_descriptor.threadPriority);
+    // A name the window system refuses (too long) leaves nothing to reach the filter by.
+    if (!m_queue.Window()) {
+        m_queue.Close();
+        return 0;
+    }
     const FilterMessageNumbers& n = m_queue.Messages();
     for (FilterMessage m : {FILTER_START, FILTER_STOP, PIN_UPDATE, PIN_CONNECT, PIN_DISCONNECT, PIN_CONNECTION_REQUEST,
                             PIN_DISCONNECTION_REQUEST, PIN_FORCED_RECONNECTION, FILTER_ICP})

@@ -57,7 +57,8 @@ public:
     virtual int Start(bool wait);
     virtual int PublishInfo();                // the pin table of the info block
     // Makes the queue, the info block and the two ICP regions, loads the
-    // settings. 0 when the filter is already initialised.
+    // settings. 0 when the filter is already initialised or its queue
+    // window cannot be made.
     virtual int Init(const CFilterDescriptor& descriptor);
     ~CFilter() override;
     virtual int StartGui();                   // begins settings editing; 0 while editing

@@ -127,6 +127,11 @@ TEST_F(FilterLifecycleTest, InitTakesTheNextSequenceNumberAndRefusesASecondInit)
     EXPECT_EQ(b.Descriptor().sequenceNumber, a.Descriptor().sequenceNumber + 1);
     EXPECT_EQ(a.Init(CFilterDescriptor("Sequence C")), 0);
     EXPECT_EQ(a.Name(), "Sequence A");
+    // A name too long for a window title gives no filter.
+    CFilter tooLong;
+    std::string name(600, 'n');
+    EXPECT_EQ(tooLong.Init(CFilterDescriptor(name)), 0);
+    EXPECT_FALSE(platform::SharedRegion::InUse(InstanceNames::QueryRegion(name)));
     a.Close();
     b.Close();
 }

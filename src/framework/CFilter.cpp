@@ -147,7 +147,8 @@ int CFilter::Init(const CFilterDescriptor& descriptor) {
     };
     for (const RegionPlan& r : {RegionPlan{&m_query, InstanceNames::QueryRegion(m_name), m_descriptor.queryCapacity},
                                 RegionPlan{&m_answer, InstanceNames::AnswerRegion(m_name), m_descriptor.answerCapacity}}) {
-        if (!r.region->Create(r.capacity + kIcpOverhead, r.name.c_str())) continue;
+        if (r.capacity > UINT32_MAX - kIcpOverhead || !r.region->Create(r.capacity + kIcpOverhead, r.name.c_str()))
+            continue;
         if (r.region->Lock(true)) {
             static_cast<IcpRecord*>(r.region->Data())->capacity = r.capacity;
             r.region->Unlock();

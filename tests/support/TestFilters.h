@@ -1,0 +1,90 @@
+#pragma once
+// Filters and helpers shared by the filter, pin and event tests: a sink that
+// records message boxes, a logger filter that keeps the event records it is
+// sent, and a filter that serves a few settings and tagged values.
+
+#include <cstring>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "framework/CFilter.h"
+#include "framework/EventReport.h"
+#include "framework/MessageBoxSink.h"
+
+namespace corvanta::test {
+
+class RecordingMessageBoxes : public CMessageBoxSink {
+public:
+    RecordingMessageBoxes() { m_previous = SetMessageBoxSink(this); }
+    ~RecordingMessageBoxes() override { SetMessageBoxSink(m_previous); }
+    void Show(const std::string& text) override {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_texts.push_back(text);
+    }
+    std::vector<std::string> Texts() {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_texts;
+    }
+
+private:
+    CMessageBoxSink* m_previous = nullptr;
+    std::mutex m_mutex;
+    std::vector<std::string> m_texts;
+};
+
+// "Main Event Logger": keeps every record that command 9 brings.
+class EventCollector : public CFilter {
+public:
+    EventCollector() { Init(CFilterDescriptor(kEventLoggerName, 8, 0, 0, 0, 1, "1.0.0")); }
+    ~EventCollector() override { Close(); }
+
+    int OnIcp(IcpRecord* q, IcpRecord* a) override {
+        if (q->kind != kIcpCommand || q->code != kEventLogCommand || q->dataLength != sizeof(EventRecord)) return 0;
+        EventRecord r;
+        std::memcpy(&r, q->data, sizeof r);
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_records.push_back(r);
+        }
+        a->status = kIcpStatusDone;
+        return 1;
+    }
+    std::vector<EventRecord> Records() {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_records;
+    }
+    static std::string Text(const EventRecord& r) {
+        const char* t = reinterpret_cast<const char*>(r.data);
+        return std::string(t, strnlen(t, std::min<uint32_t>(r.dataLength, kEventDataSize)));
+    }
+
+private:
+    std::mutex m_mutex;
+    std::vector<EventRecord> m_records;
+};
+
+// A filter with settings "Greeting" ("hello"), "Empty" (never set) and the
+// copyable "Speed" (4 bytes, 7), and the tagged entries "Level" (word 5) and
+// "Label" (text "abc").
+class SettingsFilter : public CFilter {
+public:
+    explicit SettingsFilter(const std::string& name, uint32_t ownThread = 1, uint32_t answerCapacity = 16000) {
+        Settings().Declare(SettingDecl{"Greeting", kSettingText, 101, 0});
+        Settings().SetText("Greeting", "hello");
+        Settings().Declare(SettingDecl{"Empty", kSettingBytes, 16, 0});
+        Settings().Declare(SettingDecl{"Speed", kSettingInt, 0, kSettingCopyable});
+        Settings().SetInt("Speed", 7);
+        TaggedValues().Declare("Level", kTaggedUWord, 0, 0);
+        TaggedValues().SetWord("Level", 5);
+        TaggedValues().DeclareFrom("Label", CTaggedValue(std::string_view("abc")), 0);
+        Init(CFilterDescriptor(name, 7, 26, 0, 0, ownThread, "1.0.0", 16000, answerCapacity));
+        PublishInfo();
+    }
+    ~SettingsFilter() override { Close(); }
+
+    int OnUpdateSettings() override { return ++updates; }
+    std::atomic<int> updates{0};
+};
+
+}  // namespace corvanta::test

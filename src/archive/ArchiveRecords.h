@@ -7,6 +7,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "platform/SystemTime.h"
+
 namespace corvanta {
 
 inline constexpr char kArchiveQueryFilterName[] = "AVIArchive Query";
@@ -23,26 +25,8 @@ enum ArchiveQueryCommand : uint32_t {
     kArchiveSecondIndex = 8,    // data TimeQuery; answer: DayWindowHeader + count 32-bit frame numbers
 };
 
-// Windows SYSTEMTIME: eight 16-bit fields.
-struct SystemTime {
-    uint16_t year;
-    uint16_t month;         // 1..12
-    uint16_t dayOfWeek;     // 0 = Sunday
-    uint16_t day;           // 1..31
-    uint16_t hour;
-    uint16_t minute;
-    uint16_t second;
-    uint16_t milliseconds;
-};
-static_assert(sizeof(SystemTime) == 16);
-static_assert(offsetof(SystemTime, year) == 0);
-static_assert(offsetof(SystemTime, month) == 2);
-static_assert(offsetof(SystemTime, dayOfWeek) == 4);
-static_assert(offsetof(SystemTime, day) == 6);
-static_assert(offsetof(SystemTime, hour) == 8);
-static_assert(offsetof(SystemTime, minute) == 10);
-static_assert(offsetof(SystemTime, second) == 12);
-static_assert(offsetof(SystemTime, milliseconds) == 14);
+// Times on the wire are the eight 16-bit fields of SystemTime.
+using platform::SystemTime;
 
 struct SourceEntry {
     char sourceId[201];     // key of the source in every further command, NUL-terminated

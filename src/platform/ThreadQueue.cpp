@@ -288,16 +288,16 @@ bool ThreadQueue::DueTimer(Msg* out, bool remove) {
 }
 
 void ThreadQueue::ArmTimerFd() {
-    itimerspec spec{};
+    itimerspec timer{};
     if (!m_timers.empty()) {
         uint64_t due = std::min_element(m_timers.begin(), m_timers.end(),
                                         [](const Timer& a, const Timer& b) { return a.due < b.due; })
                            ->due;
-        spec.it_value.tv_sec = time_t(due / 1000);
-        spec.it_value.tv_nsec = long(due % 1000) * 1000000L;
-        if (spec.it_value.tv_sec == 0 && spec.it_value.tv_nsec == 0) spec.it_value.tv_nsec = 1;
+        timer.it_value.tv_sec = time_t(due / 1000);
+        timer.it_value.tv_nsec = long(due % 1000) * 1000000L;
+        if (timer.it_value.tv_sec == 0 && timer.it_value.tv_nsec == 0) timer.it_value.tv_nsec = 1;
     }
-    timerfd_settime(m_timerFd, TFD_TIMER_ABSTIME, &spec, nullptr);
+    timerfd_settime(m_timerFd, TFD_TIMER_ABSTIME, &timer, nullptr);
 }
 
 void ThreadQueue::MarkBusy() {

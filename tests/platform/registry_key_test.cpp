@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "platform/Registry.h"
-#include "registry_test_env.h"
+#include "support/TempConfigHome.h"
 
 using namespace corvanta::platform;
 using corvanta::testenv::TempConfigHome;

@@ -10,7 +10,7 @@
 #include "platform/Registry.h"
 #include "stores/CRegistrySettingsBackend.h"
 #include "stores/CSettingsStore.h"
-#include "settings_test_env.h"
+#include "support/TempConfigHome.h"
 
 using namespace corvanta;
 using platform::RegistryKey;

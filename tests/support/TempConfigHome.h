@@ -16,7 +16,7 @@ namespace corvanta::testenv {
 class TempConfigHome : public ::testing::Test {
 protected:
     void SetUp() override {
-        char tmpl[] = "/tmp/corvanta-settings-test-XXXXXX";
+        char tmpl[] = "/tmp/corvanta-config-test-XXXXXX";
         ASSERT_NE(mkdtemp(tmpl), nullptr);
         m_dir = tmpl;
         Remember("XDG_CONFIG_HOME", m_savedXdg);

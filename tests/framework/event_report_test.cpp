@@ -10,7 +10,7 @@
 #include "framework/CFrameworkException.h"
 #include "framework/CMessageQueueManager.h"
 #include "platform/WindowSystem.h"
-#include "support/Instance.h"
+#include "support/InstanceTest.h"
 #include "support/PeerProcess.h"
 #include "support/TestFilters.h"
 #include "support/WaitFor.h"
@@ -22,18 +22,7 @@ using corvanta::test::WaitFor;
 
 namespace {
 
-class EventReportTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        instance = test::UseOwnInstance();
-        manager.Start();
-    }
-    bool Registered(const std::string& name) {
-        return WaitFor([&] { return CMessageQueueManager::FindQueue(name) != 0; }, 3000);
-    }
-    int instance = 0;
-    CMessageQueueManager manager;
-};
+using EventReportTest = test::InstanceTest;
 
 // Throws from its handlers on request: command 14 a framework exception,
 // 15 a standard one, 16 an int; FILTER_START when `throwOnStart`.

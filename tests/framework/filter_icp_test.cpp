@@ -11,7 +11,7 @@
 #include "framework/CMessageQueueManager.h"
 #include "framework/InstanceNames.h"
 #include "stores/CSettingsSnapshot.h"
-#include "support/Instance.h"
+#include "support/InstanceTest.h"
 #include "support/PeerProcess.h"
 #include "support/TestFilters.h"
 #include "support/WaitFor.h"
@@ -23,15 +23,8 @@ using corvanta::test::WaitFor;
 
 namespace {
 
-class FilterIcpTest : public ::testing::Test {
+class FilterIcpTest : public test::InstanceTest {
 protected:
-    void SetUp() override {
-        instance = test::UseOwnInstance();
-        manager.Start();
-    }
-    bool Registered(const std::string& name) {
-        return WaitFor([&] { return CMessageQueueManager::FindQueue(name) != 0; }, 3000);
-    }
     void OpenOn(const std::string& name) {
         ASSERT_TRUE(Registered(name));
         ASSERT_EQ(client.Open(name.c_str()), 1);
@@ -41,8 +34,6 @@ protected:
         return std::string(reinterpret_cast<const char*>(a->data), strnlen(reinterpret_cast<const char*>(a->data), a->dataLength));
     }
 
-    int instance = 0;
-    CMessageQueueManager manager;
     CFilterIcpClient client;
 };
 

@@ -11,7 +11,7 @@
 #include "framework/FilterMessages.h"
 #include "platform/WindowSystem.h"
 #include "support/IcpTestTarget.h"
-#include "support/Instance.h"
+#include "support/InstanceTest.h"
 #include "support/PeerProcess.h"
 #include "support/WaitFor.h"
 
@@ -22,19 +22,7 @@ using corvanta::test::WaitFor;
 
 namespace {
 
-class IcpTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        instance = test::UseOwnInstance();
-        manager.Start();
-    }
-    bool Registered(const std::string& name) {
-        return WaitFor([&] { return CMessageQueueManager::FindQueue(name) != 0; }, 3000);
-    }
-
-    int instance = 0;
-    CMessageQueueManager manager;
-};
+using IcpTest = test::InstanceTest;
 
 }  // namespace
 

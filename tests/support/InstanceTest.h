@@ -1,0 +1,30 @@
+#pragma once
+// A test that runs its own instance with a queue manager, so filters made
+// in it can be found by name.
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "framework/CMessageQueueManager.h"
+#include "support/Instance.h"
+#include "support/WaitFor.h"
+
+namespace corvanta::test {
+
+class InstanceTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        instance = UseOwnInstance();
+        manager.Start();
+    }
+    // True once a queue of this name is in the directory.
+    static bool Registered(const std::string& name) {
+        return WaitFor([&] { return CMessageQueueManager::FindQueue(name) != 0; }, 3000);
+    }
+
+    int instance = 0;
+    CMessageQueueManager manager;
+};
+
+}  // namespace corvanta::test

@@ -48,6 +48,21 @@ struct Window {
     Seconds to = 0;
 };
 
+// Session entries for the recordings, as many as one answer holds; the
+// count goes into param1.
+void appendSessions(Answer& answer, std::vector<const Recording*> recs) {
+    if (recs.size() > maxEntries<SessionEntry>()) recs.resize(maxEntries<SessionEntry>());
+    for (const Recording* r : recs) {
+        SessionEntry e{};
+        copyText(e.fileName, r->fileName);
+        e.fileNumber = r->fileNumber;
+        e.start = toSystemTime(r->start);
+        e.stop = toSystemTime(r->stop);
+        answer.append(e);
+    }
+    answer.header.param1 = static_cast<uint32_t>(recs.size());
+}
+
 std::optional<Window> windowOf(const DemoArchive& archive, const RequestRecord& rec, std::string* why) {
     auto query = recordIn<TimeQuery>(rec);
     if (!query) {
@@ -173,16 +188,7 @@ ServiceAnswer RecorderService::archiveQuery(const RequestRecord& rec) {
         auto from = fromSystemTime(day);
         if (!from) return refuse("invalid day");
         auto recs = archive_.overlapping(src->index, *from, *from + kSecondsPerDay);
-        if (recs.size() > maxEntries<SessionEntry>()) recs.resize(maxEntries<SessionEntry>());
-        for (const Recording* r : recs) {
-            SessionEntry e{};
-            copyText(e.fileName, r->fileName);
-            e.fileNumber = r->fileNumber;
-            e.start = toSystemTime(r->start);
-            e.stop = toSystemTime(r->stop);
-            answer.append(e);
-        }
-        answer.header.param1 = static_cast<uint32_t>(recs.size());
+        appendSessions(answer, recs);
         return accept(answer);
     }
     case kArchiveSelectFile: {
@@ -197,16 +203,7 @@ ServiceAnswer RecorderService::archiveQuery(const RequestRecord& rec) {
         if (!w) return refuse(why);
         std::vector<const Recording*> recs;
         if (w->to >= w->from) recs = archive_.overlapping(w->source->index, w->from, w->to + 1);
-        if (recs.size() > maxEntries<SessionEntry>()) recs.resize(maxEntries<SessionEntry>());
-        for (const Recording* r : recs) {
-            SessionEntry e{};
-            copyText(e.fileName, r->fileName);
-            e.fileNumber = r->fileNumber;
-            e.start = toSystemTime(r->start);
-            e.stop = toSystemTime(r->stop);
-            answer.append(e);
-        }
-        answer.header.param1 = static_cast<uint32_t>(recs.size());
+        appendSessions(answer, recs);
         return accept(answer);
     }
     case kArchiveDayActivity:

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <vector>
 
+#include "framework/FixedText.h"
 #include "framework/CFrameworkException.h"
 #include "framework/EventReport.h"
 #include "framework/InstanceNames.h"
@@ -11,6 +12,7 @@
 #include "framework/PinTarget.h"
 #include "framework/QueueTimers.h"
 #include "platform/WindowSystem.h"
+#include "stores/ScopedLock.h"
 #include "stores/CSettingsSnapshot.h"
 
 namespace corvanta {
@@ -31,12 +33,6 @@ constexpr uint32_t kPinLocalFlag = 0x8000;
 // Settings editing state in the store's owner slots.
 constexpr int kSlotEditing = 0;
 constexpr int kSlotApplying = 1;
-
-void CopyText(char* field, size_t fieldSize, const std::string& text) {
-    size_t n = std::min(text.size(), fieldSize - 1);
-    std::memcpy(field, text.data(), n);
-    field[n] = '\0';
-}
 
 // Holds the handler-side (second) mutex of an ICP region for a scope.
 class HandlerLock {
@@ -77,14 +73,7 @@ int CopyStore(CSettingsStore& source, CSettingsStore& destination) {
     return 1;
 }
 
-class ArrayLock {
-public:
-    explicit ArrayLock(CLockedPtrArray& a) : m_a(a) { m_a.Lock(); }
-    ~ArrayLock() { m_a.Unlock(); }
-
-private:
-    CLockedPtrArray& m_a;
-};
+using ArrayLock = ScopedLock<CLockedPtrArray>;
 
 }  // namespace
 

@@ -3,20 +3,11 @@
 #include <algorithm>
 #include <cstring>
 
+#include "framework/FixedText.h"
 #include "framework/InstanceNames.h"
 #include "framework/PinTarget.h"
 
 namespace corvanta {
-namespace {
-
-void CopyText(char* field, size_t fieldSize, const std::string& text) {
-    size_t n = std::min(text.size(), fieldSize - 1);
-    std::memcpy(field, text.data(), n);
-    field[n] = '\0';
-}
-
-}  // namespace
-
 CPin::CPin(uint32_t number) : pinNumber(number) {}
 
 CPin::~CPin() {

@@ -4,20 +4,13 @@
 #include <cstdio>
 #include <cstring>
 
+#include "framework/FixedText.h"
 #include "framework/CFilter.h"
 #include "framework/CFilterIcpClient.h"
 #include "stores/TaggedRecord.h"
 
 namespace corvanta {
 namespace {
-
-void CopyText(char* field, size_t fieldSize, const std::string& text) {
-    size_t n = std::min(text.size(), fieldSize - 1);
-    std::memcpy(field, text.data(), n);
-    field[n] = '\0';
-}
-
-std::string FieldText(const char* field, size_t fieldSize) { return std::string(field, strnlen(field, fieldSize)); }
 
 // Control characters would break the one-line form.
 std::string Printable(const std::string& text) {

@@ -1,4 +1,5 @@
 #include "stores/CSettingsSnapshot.h"
+#include "stores/ScopedLock.h"
 
 #include <cstring>
 
@@ -14,15 +15,7 @@ void PutU32(uint8_t* p, uint32_t v) {
 
 uint32_t GetU32(const uint8_t* p) { return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24; }
 
-// Holds the snapshot's own lock for a scope.
-class ArrayLock {
-public:
-    explicit ArrayLock(CLockedPtrArray& a) : m_a(a) { m_a.Lock(); }
-    ~ArrayLock() { m_a.Unlock(); }
-
-private:
-    CLockedPtrArray& m_a;
-};
+using ArrayLock = ScopedLock<CLockedPtrArray>;
 
 }  // namespace
 

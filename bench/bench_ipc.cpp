@@ -1,4 +1,4 @@
-// The round trip of an ICP GET exchange, between two threads and between two
+// The round trip of an ICP GET of a filter's setting, between two threads and between two
 // processes, against the plainest way to do a round trip in each setting: a
 // condition-variable ping-pong between two threads and a Unix-socket
 // ping-pong between two processes. Rounds alternate between an exchange and
@@ -22,7 +22,7 @@
 
 #include "framework/CFilterIcpClient.h"
 #include "framework/CMessageQueueManager.h"
-#include "support/IcpTestTarget.h"
+#include "support/TestFilters.h"
 #include "support/Instance.h"
 #include "support/PeerProcess.h"
 #include "support/WaitFor.h"
@@ -123,7 +123,7 @@ double MeasureGets(CFilterIcpClient& client, int trips) {
     std::string value;
     auto t0 = Clock::now();
     for (int i = 0; i < trips; ++i) {
-        if (!client.GetString("answer", &value)) {
+        if (!client.GetString("Greeting", &value)) {
             std::fprintf(stderr, "GET failed\n");
             std::exit(1);
         }
@@ -161,7 +161,7 @@ int main() {
 
     double threadRatio = 0;
     {
-        test::IcpTestTarget target("Bench Thread Target", true);
+        test::SettingsFilter target("Bench Thread Target");
         CondVarPingPong condvar;
         CFilterIcpClient client;
         if (!Open(client, "Bench Thread Target")) return 1;
@@ -170,7 +170,7 @@ int main() {
 
     double processRatio = 0;
     {
-        test::PeerProcess peer(FRAMEWORK_PEER, {std::to_string(instance), "target", "Bench Process Target"});
+        test::PeerProcess peer(FRAMEWORK_PEER, {std::to_string(instance), "filter", "Bench Process Target"});
         if (peer.ReadLine().rfind("ready", 0) != 0) return 1;
         CFilterIcpClient client;
         if (!Open(client, "Bench Process Target")) return 1;

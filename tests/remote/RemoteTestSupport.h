@@ -47,6 +47,9 @@ std::vector<T> Entries(const IcpRecord* answer, uint32_t count) {
         ADD_FAILURE() << count << " entries of " << sizeof(T) << " bytes do not fit " << answer->dataLength;
         return entries;
     }
+    if (count == 0) {
+        return entries;
+    }
     entries.resize(count);
     std::memcpy(entries.data(), answer->data, size_t{count} * sizeof(T));
     return entries;

@@ -29,22 +29,19 @@ const char* WindowClassName(ControlKind kind) {
 }
 
 // Keeps an edit from growing past a byte limit while the user types, as the
-// original edit control's text limit did. Shrinking a text that is already
-// too long (it came from a store) stays possible; setText is not checked, so
-// such a text reaches validation at OK.
+// original edit control's text limit did. setText is not checked, so a too
+// long text from a store is shown whole and reaches validation at OK; while
+// the text is too long, Qt lets the user edit it freely.
 class ByteLimitValidator : public QValidator {
 public:
-    ByteLimitValidator(int maxBytes, QLineEdit* edit) : QValidator(edit), m_max(maxBytes), m_edit(edit) {}
+    ByteLimitValidator(int maxBytes, QObject* parent) : QValidator(parent), m_max(maxBytes) {}
     State validate(QString& input, int&) const override {
-        const qsizetype proposed = input.toUtf8().size();
-        if (proposed <= m_max) return Acceptable;
-        return proposed < m_edit->text().toUtf8().size() ? Intermediate : Invalid;
+        return input.toUtf8().size() <= m_max ? Acceptable : Invalid;
     }
     int Max() const { return m_max; }
 
 private:
     int m_max;
-    QLineEdit* m_edit;
 };
 
 // A whole decimal 32-bit integer, blanks around it allowed.

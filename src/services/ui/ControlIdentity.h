@@ -6,6 +6,8 @@
 
 #include <QString>
 
+#include "services/ui/DialogTemplate.h"
+
 class QWidget;
 
 namespace corvanta::ui {

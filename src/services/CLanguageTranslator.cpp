@@ -40,7 +40,7 @@ std::string TextAt(const uint8_t* data, uint32_t length, uint32_t offset, uint32
 
 }  // namespace
 
-CFilterDescriptor LanguageTranslatorDescriptor() {
+CFilterDescriptor CLanguageTranslator::MakeDescriptor() {
     return CFilterDescriptor(kLanguageTranslatorName, 8, 16, 0, 0, 1, "1.0.0", kTranslatorCapacity,
                              kTranslatorCapacity);
 }
@@ -53,7 +53,7 @@ CLanguageTranslator::~CLanguageTranslator() {
 }
 
 int CLanguageTranslator::Startup() {
-    if (!Init(LanguageTranslatorDescriptor())) return 0;
+    if (!Init(MakeDescriptor())) return 0;
     PublishInfo();
     LoadDictionary();
     return 1;

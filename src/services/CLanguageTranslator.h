@@ -22,13 +22,13 @@ inline constexpr char kLanguageTranslatorName[] = "Main Language Translator";
 // the result 0.
 inline constexpr uint32_t kTranslateCommand = 7;
 
-// Class 8, type 16, own thread, version "1.0.0", 36000-byte regions.
-CFilterDescriptor LanguageTranslatorDescriptor();
-
 class CLanguageTranslator : public CFilter {
 public:
     CLanguageTranslator();
     ~CLanguageTranslator() override;
+
+    // Class 8, type 16, own thread, version "1.0.0", 36000-byte regions.
+    static CFilterDescriptor MakeDescriptor();
 
     // Registers the filter (Init, PublishInfo) and loads the dictionary.
     // 0 when the filter could not be registered; a missing dictionary file

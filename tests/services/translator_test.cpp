@@ -224,7 +224,7 @@ TEST_F(Translator, ATranslationLongerThanTheAnswerRegionIsCut) {
     const std::string longText(40000, 'w');
     StartWith(";Long;" + longText + ";");
     const std::string answer = Translated("Long", "l");
-    EXPECT_EQ(answer.size(), LanguageTranslatorDescriptor().answerCapacity - 1);
+    EXPECT_EQ(answer.size(), CLanguageTranslator::MakeDescriptor().answerCapacity - 1);
     EXPECT_EQ(answer, longText.substr(0, answer.size()));
 }
 
@@ -256,7 +256,7 @@ TEST_F(Translator, ShutdownUnregistersAndEmptiesTheDictionary) {
 }
 
 TEST_F(Translator, TheDescriptorIsTheTranslators) {
-    CFilterDescriptor d = LanguageTranslatorDescriptor();
+    CFilterDescriptor d = CLanguageTranslator::MakeDescriptor();
     EXPECT_EQ(d.name, "Main Language Translator");
     EXPECT_EQ(d.classCode, 8u);
     EXPECT_EQ(d.typeCode, 16u);

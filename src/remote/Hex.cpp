@@ -3,8 +3,6 @@
 namespace corvanta {
 namespace {
 
-constexpr char kDigits[] = "0123456789ABCDEF";
-
 int DigitValue(char c) {
     if (c >= '0' && c <= '9') return c - '0';
     if (c >= 'A' && c <= 'F') return c - 'A' + 10;
@@ -13,17 +11,6 @@ int DigitValue(char c) {
 }
 
 }  // namespace
-
-void AppendHex(std::string& text, const void* data, size_t length) {
-    const auto* bytes = static_cast<const uint8_t*>(data);
-    const size_t start = text.size();
-    text.resize(start + 2 * length);
-    char* out = text.data() + start;
-    for (size_t i = 0; i < length; ++i) {
-        *out++ = kDigits[bytes[i] >> 4];
-        *out++ = kDigits[bytes[i] & 0x0F];
-    }
-}
 
 std::string HexEncode(const void* data, size_t length) {
     std::string text;

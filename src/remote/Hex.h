@@ -8,10 +8,11 @@
 #include <string_view>
 #include <vector>
 
-namespace corvanta {
+// AppendHex, which appends the digits of some bytes to a text, is the one
+// the tagged records use; the two encodings are the same.
+#include "stores/TaggedRecord.h"
 
-// Appends the digits of `length` bytes to `text` (2 x length characters).
-void AppendHex(std::string& text, const void* data, size_t length);
+namespace corvanta {
 
 // The digits of `length` bytes as a new text.
 std::string HexEncode(const void* data, size_t length);

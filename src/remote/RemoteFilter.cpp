@@ -1,0 +1,49 @@
+#include "remote/RemoteFilter.h"
+
+#include "remote/HttpRequest.h"
+#include "remote/RecorderInterface.h"
+#include "remote/RemoteSession.h"
+
+namespace corvanta {
+
+CRemoteFilter::CRemoteFilter() {
+    Queue().SetPassThrough(true);
+}
+
+CRemoteFilter::~CRemoteFilter() {
+    Close();
+}
+
+int CRemoteFilter::Exchange(const IcpRecord* query, uint32_t queryCapacity, CHttpRequest& request) {
+    m_url.clear();
+    if (!AppendMessageRequestUrl(m_url, Name(), query, queryCapacity)) {
+        return 0;
+    }
+    return request.Get(m_url) && request.ReceivedCount() > 0 ? 1 : 0;
+}
+
+int CRemoteFilter::OnIcp(IcpRecord* query, IcpRecord* answer) {
+    CHttpRequest request;
+    if (!Exchange(query, Descriptor().queryCapacity, request)) {
+        return 0;
+    }
+    return m_writer.Write(request.Buffer(), request.ReceivedCount(), answer, Descriptor().answerCapacity);
+}
+
+CRemoteArchiveQuery::~CRemoteArchiveQuery() {
+    Close();
+}
+
+CFilterDescriptor CRemoteArchiveQuery::MakeDescriptor() {
+    return CFilterDescriptor(kArchiveQueryFilterName, 9, 8, 0, 0, 1, "1.0.0", 1024000, 4096000);
+}
+
+CRemoteStreamFilter::~CRemoteStreamFilter() {
+    Close();
+}
+
+CFilterDescriptor CRemoteStreamFilter::MakeDescriptor(std::string_view fileName) {
+    return CFilterDescriptor(FrameSourceName(fileName), 8, 24, 0, 0, 1, "1.0.0", 64000, kFrameAnswerCapacity, 200);
+}
+
+}  // namespace corvanta

@@ -1,0 +1,60 @@
+#pragma once
+// Local proxies of the filters that live on the recorder. A proxy is
+// registered by name like any filter, so local components talk to it with
+// ordinary ICP exchanges; it carries every record it receives to the
+// recorder as a Message request and turns the HTTP answer back into the
+// answer record. Each proxy runs on a thread of its own and blocks it for
+// the whole round trip while the caller waits.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "framework/CFilter.h"
+#include "remote/AnswerWriter.h"
+
+namespace corvanta {
+
+class CHttpRequest;
+
+class CRemoteFilter : public CFilter {
+public:
+    // Sets the queue's pass-through flag: every record, of any kind, built-in
+    // commands included, goes to OnIcp.
+    CRemoteFilter();
+    ~CRemoteFilter() override;
+
+    // Sends `query` to the recorder's filter of this proxy's name. Returns 1
+    // when the recorder answered and `answer` now holds its answer (a
+    // picture decoded to packed bottom-up BGR pixels, `encoding` 2 kept);
+    // 0 when the request failed, the body was empty or it was refused
+    // (see AnswerWriter.h), leaving the answer record as it was.
+    int OnIcp(IcpRecord* query, IcpRecord* answer) override;
+
+protected:
+    // The round trip alone: 1 when the recorder answered `query` with a
+    // non-empty body, which `request` then holds.
+    int Exchange(const IcpRecord* query, uint32_t queryCapacity, CHttpRequest& request);
+
+private:
+    std::string m_url;  // kept to reuse its storage from one request to the next
+    CAnswerWriter m_writer;
+};
+
+// The proxy of "AVIArchive Query": the recorder's archive.
+class CRemoteArchiveQuery : public CRemoteFilter {
+public:
+    ~CRemoteArchiveQuery() override;
+    static CFilterDescriptor MakeDescriptor();
+};
+
+// The proxy of one open file's frame source, made by the playback manager
+// proxy and named by the file name with every backslash replaced by a blank.
+// Its answer region holds one decoded frame of up to 1600 x 1200 pixels.
+class CRemoteStreamFilter : public CRemoteFilter {
+public:
+    ~CRemoteStreamFilter() override;
+    static CFilterDescriptor MakeDescriptor(std::string_view fileName);
+};
+
+}  // namespace corvanta

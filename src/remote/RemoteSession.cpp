@@ -1,0 +1,70 @@
+#include "remote/RemoteSession.h"
+
+#include <mutex>
+
+#include "remote/Hex.h"
+
+namespace corvanta {
+namespace {
+
+// Set from the user-interface thread, read by every proxy thread.
+struct SessionTexts {
+    std::mutex mutex;
+    std::string serverUrl;
+    std::string sessionId;
+};
+
+SessionTexts& Texts() {
+    static SessionTexts texts;
+    return texts;
+}
+
+}  // namespace
+
+std::string FilterServerURL() {
+    SessionTexts& texts = Texts();
+    std::lock_guard lock(texts.mutex);
+    return texts.serverUrl;
+}
+
+void SetFilterServerURL(std::string_view url) {
+    SessionTexts& texts = Texts();
+    std::lock_guard lock(texts.mutex);
+    texts.serverUrl.assign(url);
+}
+
+std::string SessionId() {
+    SessionTexts& texts = Texts();
+    std::lock_guard lock(texts.mutex);
+    return texts.sessionId;
+}
+
+void SetSessionId(std::string_view id) {
+    SessionTexts& texts = Texts();
+    std::lock_guard lock(texts.mutex);
+    texts.sessionId.assign(id);
+}
+
+int32_t AppendMessageRequestUrl(std::string& url, std::string_view filterName, const IcpRecord* query,
+                                uint32_t queryCapacity) {
+    if (query == nullptr || query->dataLength > queryCapacity) {
+        return 0;
+    }
+    const size_t recordSize = size_t{query->dataLength} + kIcpOverhead;
+    SessionTexts& texts = Texts();
+    {
+        std::lock_guard lock(texts.mutex);
+        url.reserve(url.size() + texts.serverUrl.size() + texts.sessionId.size() + filterName.size() + 48 +
+                    2 * recordSize);
+        url += texts.serverUrl;
+        url += "/Filter?Message&SID=";
+        url += texts.sessionId;
+    }
+    url += "&Name=";
+    url += filterName;
+    url += "&Data=";
+    AppendHex(url, query, recordSize);
+    return 1;
+}
+
+}  // namespace corvanta

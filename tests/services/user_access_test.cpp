@@ -6,17 +6,16 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
 
 #include "framework/CFilter.h"
 #include "framework/CFilterIcpClient.h"
-#include "recorder/RecorderServer.h"
 #include "remote/RemoteSession.h"
 #include "services/CUserPrivilegeProxy.h"
 #include "services/UserAccess.h"
+#include "services/recorder_world.h"
 #include "services/service_test_env.h"
 
 using namespace corvanta;
@@ -29,50 +28,18 @@ constexpr char kLoginPrivilege[] = "User Access - Http server login";
 class UserAccessTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        recorder::RecorderConfig config;
-        config.port = 0;
-        config.threads = 2;
-        config.seed = 7;
-        config.anchorDate = recorder::CivilDate{2024, 3, 2};
-        config.verbosity = 1;
-        config.log = [this](const std::string& line) {
-            std::lock_guard<std::mutex> lock(m_linesMutex);
-            m_lines.push_back(line);
-        };
-        server = std::make_unique<recorder::RecorderServer>(config);
-        std::string error;
-        ASSERT_TRUE(server->start(&error)) << error;
-        SetFilterServerURL(server->baseUrl());
-        SetSessionId("");
+        ASSERT_TRUE(recorder.Started());
         ASSERT_EQ(proxy.Startup(), 1);
         ASSERT_TRUE(ServiceWorld::Registered(kUserPrivilegeFilterName));
     }
-    void TearDown() override {
-        proxy.Shutdown();
-        server->stop();
-        SetSessionId("");
-        SetFilterServerURL("");
-    }
 
-    uint64_t Requests() const { return server->stats().requests; }
-    // The recorder's log lines for a command of "Main User Privilege".
-    std::vector<std::string> LinesFor(uint32_t code) {
-        const std::string tag = "\"Main User Privilege\" kind 3 code " + std::to_string(code) + " ";
-        std::lock_guard<std::mutex> lock(m_linesMutex);
-        std::vector<std::string> found;
-        for (const auto& line : m_lines)
-            if (line.find(tag) != std::string::npos) found.push_back(line);
-        return found;
-    }
-    static bool Answered(const std::string& line) { return line.find(" bytes ") != std::string::npos; }
+    uint64_t Requests() const { return recorder.Requests(); }
+    std::vector<std::string> LinesFor(uint32_t code) { return recorder.PrivilegeLines(code); }
+    static bool Answered(const std::string& line) { return test::RecorderWorld::Answered(line); }
 
     ServiceWorld world;
-    std::unique_ptr<recorder::RecorderServer> server;
+    test::RecorderWorld recorder;
     CUserPrivilegeProxy proxy;
-
-private:
-    std::mutex m_linesMutex;
-    std::vector<std::string> m_lines;
 };
 
 }  // namespace

@@ -294,14 +294,6 @@ TEST_F(LoginDialog, WithoutSaveLoginDataTheStoreKeepsItsValues) {
     EXPECT_EQ(StoredInt(kSettingStreamPort), 8080);
 }
 
-TEST_F(LoginDialog, EnterInThePasswordFieldLogsIn) {
-    Dlg dialog(&store);
-    Fill(dialog, "demo", "demo", false);
-    QTest::keyClick(Edit(dialog, Dlg::kIdPassword), Qt::Key_Return);
-    EXPECT_FALSE(dialog.isVisible());
-    EXPECT_EQ(dialog.LoggedIn(), 1);
-}
-
 TEST_F(LoginDialog, ASecondLoginReplacesTheIdThenLogsTheOldOneOff) {
     Dlg first(&store);
     Fill(first, "demo", "demo", false);

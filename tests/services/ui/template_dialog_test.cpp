@@ -95,15 +95,6 @@ TEST_F(TemplateDialog, DialogUnitsScaleByQuarterAndEighthOfTheBaseUnitsRounded) 
     EXPECT_EQ(DialogUnitsToPixels(QRect(1, 1, 2, 3), DialogBaseUnits{5, 12}), QRect(1, 2, 3, 5));
 }
 
-TEST_F(TemplateDialog, BaseUnitsGrowWithTheFont) {
-    const DialogBaseUnits small = BaseUnitsOf(QFont("DejaVu Sans", 8));
-    const DialogBaseUnits large = BaseUnitsOf(QFont("DejaVu Sans", 16));
-    EXPECT_GT(small.x, 0);
-    EXPECT_GT(small.y, small.x);
-    EXPECT_GT(large.x, small.x);
-    EXPECT_GT(large.y, small.y);
-}
-
 TEST_F(TemplateDialog, ControlsCarryTheirIdsClassesAndTemplateGeometry) {
     SampleDialog dialog;
     const DialogBaseUnits base = dialog.BaseUnits();

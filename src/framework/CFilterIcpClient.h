@@ -51,8 +51,11 @@ public:
     // The value in the answer buffer, or null. The caller holds the locks.
     virtual const void* Get(const char* name, uint32_t* size);
 
-    // The last answer, header and data.
+    // The last answer, header and data. Only the first AnswerCapacity() data
+    // bytes were copied, whatever its dataLength says.
     const IcpRecord* Answer() const;
+    // The data capacity of the open filter's answer region.
+    uint32_t AnswerCapacity() const { return m_answerCapacity; }
     const FilterInfoBlock& Info() const { return m_info; }
     platform::Hwnd Target() const { return m_target; }
 

@@ -1,0 +1,105 @@
+#include "services/CUserPrivilegeProxy.h"
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+
+#include "services/UserAccessRecords.h"
+
+namespace corvanta {
+
+namespace {
+
+constexpr uint32_t kPrivilegeCapacity = 64000;
+
+struct PrivilegeAnswer {
+    std::string name;
+    int result;
+};
+
+class CacheLock {
+public:
+    explicit CacheLock(CLockedPtrArray& array) : m_array(array), m_held(array.Lock() != 0) {}
+    ~CacheLock() {
+        if (m_held) m_array.Unlock();
+    }
+    bool Held() const { return m_held; }
+
+private:
+    CLockedPtrArray& m_array;
+    bool m_held;
+};
+
+bool IsCommand(const IcpRecord* query, uint32_t code) { return query->kind == kIcpCommand && query->code == code; }
+
+}  // namespace
+
+CUserPrivilegeProxy::CUserPrivilegeProxy() = default;
+
+CUserPrivilegeProxy::~CUserPrivilegeProxy() {
+    Close();
+    ClearCache();
+}
+
+CFilterDescriptor CUserPrivilegeProxy::MakeDescriptor() {
+    return CFilterDescriptor(kUserPrivilegeFilterName, 8, 17, 0, 0, 1, "1.0.0", kPrivilegeCapacity,
+                             kPrivilegeCapacity);
+}
+
+int CUserPrivilegeProxy::Startup() {
+    if (!Init(MakeDescriptor())) return 0;
+    Settings().SetText("FilterDisplayName", "");
+    PublishInfo();
+    return 1;
+}
+
+int CUserPrivilegeProxy::Shutdown() {
+    Close();
+    ClearCache();
+    return 1;
+}
+
+int CUserPrivilegeProxy::OnIcp(IcpRecord* query, IcpRecord* answer) {
+    const bool check = IsCommand(query, kPrivilegeCheck);
+    std::string name;
+    if (check) {
+        // The privilege name leads the query data; read it within the data
+        // the record may hold.
+        const uint32_t length = std::min(query->dataLength, Descriptor().queryCapacity);
+        const char* start = reinterpret_cast<const char*>(query->data);
+        name.assign(start, strnlen(start, length));
+        CacheLock lock(m_cache);
+        for (size_t i = 0; lock.Held() && i < m_cache.GetSize(); ++i) {
+            const auto* cached = static_cast<const PrivilegeAnswer*>(m_cache.GetAt(i));
+            if (cached->name != name) continue;
+            answer->dataLength = 0;
+            answer->kind = kIcpCommandAnswer;
+            answer->param1 = 0;
+            answer->status = 0;
+            return cached->result;
+        }
+    }
+
+    const int result = CRemoteFilter::OnIcp(query, answer);
+
+    if (check) {
+        CacheLock lock(m_cache);
+        if (lock.Held()) m_cache.Add(new PrivilegeAnswer{name, result});
+    } else if (IsCommand(query, kPrivilegeLogOff)) {
+        ClearCache();
+    }
+    return result;
+}
+
+size_t CUserPrivilegeProxy::CachedAnswers() {
+    CacheLock lock(m_cache);
+    return m_cache.GetSize();
+}
+
+void CUserPrivilegeProxy::ClearCache() {
+    CacheLock lock(m_cache);
+    for (size_t i = 0; i < m_cache.GetSize(); ++i) delete static_cast<PrivilegeAnswer*>(m_cache.GetAt(i));
+    m_cache.RemoveAll();
+}
+
+}  // namespace corvanta

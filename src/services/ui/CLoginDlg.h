@@ -1,0 +1,90 @@
+#pragma once
+// The modal dialog "Remote Login": server URL, stream port, user name and
+// password, the (disabled) network mode, and "Save login data". OK logs in
+// to the recorder through "Main User Privilege" and, when the recorder
+// accepts, replaces SessionId, logs a previous session off and saves the
+// login data when asked to. "Log Off..." only reports that the caller is to
+// end the session (it then calls LogOff).
+//
+// The dialog ends with kIdOk once user name and server URL are filled,
+// whether or not the recorder accepted: LoggedIn() tells. A control that
+// breaks its limit, an empty user name or an empty URL keep it open.
+
+#include <QString>
+#include <cstdint>
+#include <string>
+
+#include "services/ui/CTemplateDialog.h"
+
+namespace corvanta {
+class CSettingsStore;
+}
+
+namespace corvanta::ui {
+
+class CLoginDlg : public CTemplateDialog {
+public:
+    static constexpr int kTemplateId = 208;
+
+    enum ControlId : int {
+        kIdServerUrlLabel = 1181,
+        kIdServerUrl = 1082,
+        kIdStreamPortLabel = 1183,
+        kIdStreamPort = 212,
+        kIdUserNameLabel = 1179,
+        kIdUserName = 1081,
+        kIdPasswordLabel = 1180,
+        kIdPassword = 1083,
+        kIdNetworkMode = 211,
+        kIdSimpleData = 206,
+        kIdControlledData = 207,
+        kIdVideoStream = 208,
+        kIdDownloadSettings = 209,
+        kIdSaveLoginData = 210,
+        kIdLogOff = 3,
+    };
+
+    // Limits in bytes of the stored text: each fits its field of LoginRecord.
+    static constexpr int kMaxServerUrl = 40;
+    static constexpr int kMaxUserName = 40;
+    static constexpr int kMaxPassword = 20;
+
+    // `store` is the main dialog's settings store (section "MainDialog") or
+    // null; the dialog reads it at start and writes it after a login with
+    // "Save login data". `serverUrl` is shown unless the store has one.
+    explicit CLoginDlg(CSettingsStore* store, std::string serverUrl = {}, QWidget* parent = nullptr);
+    ~CLoginDlg() override;
+
+    static const DialogTemplate& LoginTemplate();
+
+    int LoggedIn() const { return m_loggedIn; }
+    int LoggedOff() const { return m_loggedOff; }
+    const std::string& UserName() const { return m_userName; }
+    const std::string& Password() const { return m_password; }
+    const std::string& ServerUrl() const { return m_serverUrl; }
+    int32_t StreamPort() const { return m_streamPort; }
+    int NetworkMode() const { return m_networkMode; }
+
+protected:
+    bool OnInitDialog() override;
+    void DoDataExchange(CDataExchange& dx) override;
+    void OnOK() override;
+    void OnCommand(int id) override;
+
+private:
+    void ReadStore();
+    void WriteStore();
+
+    CSettingsStore* m_store;
+    std::string m_serverUrl;
+    int32_t m_streamPort = 8080;
+    std::string m_userName;
+    std::string m_password;
+    int m_networkMode = 0;
+    int m_download = 0;
+    int m_saveLoginData = 0;
+    int m_loggedIn = 0;
+    int m_loggedOff = 0;
+};
+
+}  // namespace corvanta::ui

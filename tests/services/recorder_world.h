@@ -1,0 +1,66 @@
+#pragma once
+// The recorder stand-in on a free port of 127.0.0.1, as FilterServerURL,
+// with its log lines kept so a test can see what reached it.
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "recorder/RecorderServer.h"
+#include "remote/RemoteSession.h"
+
+namespace corvanta::test {
+
+class RecorderWorld {
+public:
+    RecorderWorld() {
+        recorder::RecorderConfig config;
+        config.port = 0;
+        config.threads = 2;
+        config.seed = 7;
+        config.anchorDate = recorder::CivilDate{2024, 3, 2};
+        config.verbosity = 1;
+        config.log = [this](const std::string& line) {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_lines.push_back(line);
+        };
+        m_server = std::make_unique<recorder::RecorderServer>(config);
+        std::string error;
+        m_started = m_server->start(&error);
+        EXPECT_TRUE(m_started) << error;
+        SetFilterServerURL(m_started ? m_server->baseUrl() : "");
+        SetSessionId("");
+    }
+    ~RecorderWorld() {
+        m_server->stop();
+        SetSessionId("");
+        SetFilterServerURL("");
+    }
+
+    bool Started() const { return m_started; }
+    std::string BaseUrl() const { return m_server->baseUrl(); }
+    uint64_t Requests() const { return m_server->stats().requests; }
+
+    // The log lines of the commands with `code` to "Main User Privilege".
+    std::vector<std::string> PrivilegeLines(uint32_t code) {
+        const std::string tag = "\"Main User Privilege\" kind 3 code " + std::to_string(code) + " ";
+        std::lock_guard<std::mutex> lock(m_mutex);
+        std::vector<std::string> found;
+        for (const auto& line : m_lines)
+            if (line.find(tag) != std::string::npos) found.push_back(line);
+        return found;
+    }
+    // A line of a request the recorder answered with a record rather than an empty body.
+    static bool Answered(const std::string& line) { return line.find(" bytes ") != std::string::npos; }
+
+private:
+    std::unique_ptr<recorder::RecorderServer> m_server;
+    bool m_started = false;
+    std::mutex m_mutex;
+    std::vector<std::string> m_lines;
+};
+
+}  // namespace corvanta::test

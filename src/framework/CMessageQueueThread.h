@@ -24,6 +24,8 @@ public:
     // Ends the loop and waits for the thread. Must not run on the thread itself.
     void End();
     uint32_t ThreadId() const { return m_threadId; }
+    // Kept for the record; threads run at the default priority (see Start).
+    int Priority() const { return m_priority; }
 
 private:
     void Run();

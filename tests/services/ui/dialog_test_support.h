@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "framework/MessageBoxSink.h"
+#include "support/TestFilters.h"
 
 namespace corvanta::test {
 
@@ -42,23 +43,7 @@ inline void ClickIndicator(QAbstractButton* button) {
     QTest::mouseClick(button, Qt::LeftButton, Qt::NoModifier, QPoint(6, button->height() / 2));
 }
 
-class CollectingMessageBoxes : public CMessageBoxSink {
-public:
-    CollectingMessageBoxes() { m_previous = SetMessageBoxSink(this); }
-    ~CollectingMessageBoxes() override { SetMessageBoxSink(m_previous); }
-    void Show(const std::string& text) override {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_texts.push_back(text);
-    }
-    std::vector<std::string> Texts() {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        return m_texts;
-    }
-
-private:
-    CMessageBoxSink* m_previous = nullptr;
-    std::mutex m_mutex;
-    std::vector<std::string> m_texts;
-};
+// Records message boxes instead of showing them.
+using CollectingMessageBoxes = RecordingMessageBoxes;
 
 }  // namespace corvanta::test

@@ -9,6 +9,9 @@
 #include <unistd.h>
 
 #include <filesystem>
+
+#include "support/Files.h"
+
 #include <fstream>
 #include <optional>
 #include <sstream>
@@ -54,18 +57,8 @@ public:
     std::string DataDir() const { return m_dir + "/data/corvanta"; }
     std::string RegistryFile() const { return m_dir + "/config/corvanta/registry.reg"; }
 
-    static std::string ReadFile(const std::string& path) {
-        std::ifstream in(path, std::ios::binary);
-        std::stringstream ss;
-        ss << in.rdbuf();
-        return ss.str();
-    }
-    static void WriteFile(const std::string& path, const std::string& text) {
-        std::filesystem::path p(path);
-        if (p.has_parent_path()) std::filesystem::create_directories(p.parent_path());
-        std::ofstream out(path, std::ios::binary);
-        out << text;
-    }
+    static std::string ReadFile(const std::string& path) { return test::ReadWholeFile(path); }
+    static void WriteFile(const std::string& path, const std::string& text) { test::WriteWholeFile(path, text); }
 
     // True once a filter of that name can be found in the instance.
     static bool Registered(const std::string& name, bool registered = true) {

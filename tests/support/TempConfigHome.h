@@ -6,6 +6,9 @@
 #include <stdlib.h>
 
 #include <filesystem>
+
+#include "support/Files.h"
+
 #include <fstream>
 #include <optional>
 #include <sstream>
@@ -35,17 +38,8 @@ protected:
     std::string RegistryFile() const { return m_dir + "/corvanta/registry.reg"; }
     std::string Folder() const { return m_dir + "/corvanta"; }
 
-    static std::string ReadFile(const std::string& path) {
-        std::ifstream in(path, std::ios::binary);
-        std::stringstream ss;
-        ss << in.rdbuf();
-        return ss.str();
-    }
-    static void WriteFile(const std::string& path, const std::string& text) {
-        std::filesystem::create_directories(std::filesystem::path(path).parent_path());
-        std::ofstream out(path, std::ios::binary);
-        out << text;
-    }
+    static std::string ReadFile(const std::string& path) { return test::ReadWholeFile(path); }
+    static void WriteFile(const std::string& path, const std::string& text) { test::WriteWholeFile(path, text); }
 
     std::string m_dir;
 

@@ -5,6 +5,7 @@
 #include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 #include <httplib.h>
@@ -15,6 +16,8 @@
 #include <cstring>
 #include <ctime>
 #include <iostream>
+#include <optional>
+#include <utility>
 #include <thread>
 
 #include "recorder/Protocol.h"
@@ -29,6 +32,9 @@ using Clock = std::chrono::steady_clock;
 constexpr size_t kMaxRequestHead = 64 * 1024;
 // Waits are cut into slices so a stopping server is noticed quickly.
 constexpr int kPollSliceMs = 50;
+// Writes up to this size are held back until the next write or the end of
+// the response; a response head is far smaller.
+constexpr size_t kHeldHeadBytes = 4096;
 
 std::string addressText(const sockaddr_storage& addr) {
     char host[INET6_ADDRSTRLEN] = {};
@@ -90,27 +96,31 @@ public:
         return ::recv(sock_, ptr, size, 0);
     }
 
+    // A response head is held back and goes out with the body in one
+    // segment, so the client wakes once per answer instead of twice.
     ssize_t write(const char* ptr, size_t size) override {
-        if (dropped_ || !waitFor(POLLOUT, writeTimeoutMs_)) return -1;
-        return ::send(sock_, ptr, size, MSG_NOSIGNAL);
+        if (dropped_) return -1;
+        if (pending_.size() + size <= kHeldHeadBytes) {
+            pending_.append(ptr, size);
+            return static_cast<ssize_t>(size);
+        }
+        if (!sendAll(ptr, size)) return -1;
+        return static_cast<ssize_t>(size);
     }
 
+    // Sends what is held back; called once a response is complete.
+    bool flush() { return dropped_ || pending_.empty() || sendAll(nullptr, 0); }
+
     void get_remote_ip_and_port(std::string& ip, int& port) const override {
-        sockaddr_storage addr{};
-        socklen_t len = sizeof addr;
-        if (::getpeername(sock_, reinterpret_cast<sockaddr*>(&addr), &len) == 0) {
-            ip = addressText(addr);
-            port = portOf(addr);
-        }
+        if (!remote_) remote_ = addressOf(::getpeername);
+        ip = remote_->first;
+        port = remote_->second;
     }
 
     void get_local_ip_and_port(std::string& ip, int& port) const override {
-        sockaddr_storage addr{};
-        socklen_t len = sizeof addr;
-        if (::getsockname(sock_, reinterpret_cast<sockaddr*>(&addr), &len) == 0) {
-            ip = addressText(addr);
-            port = portOf(addr);
-        }
+        if (!local_) local_ = addressOf(::getsockname);
+        ip = local_->first;
+        port = local_->second;
     }
 
     socket_t socket() const override { return sock_; }
@@ -158,12 +168,51 @@ private:
         return false;
     }
 
+    // Held-back bytes first, then `size` bytes of `ptr`; the whole of both,
+    // as httplib does not resend the rest of a short write.
+    bool sendAll(const char* ptr, size_t size) {
+        size_t held = pending_.size();
+        size_t sent = 0;
+        while (sent < held + size) {
+            iovec parts[2];
+            int count = 0;
+            if (sent < held) parts[count++] = iovec{pending_.data() + sent, held - sent};
+            const size_t bodySent = sent > held ? sent - held : 0;
+            if (size > bodySent) parts[count++] = iovec{const_cast<char*>(ptr) + bodySent, size - bodySent};
+            msghdr message{};
+            message.msg_iov = parts;
+            message.msg_iovlen = static_cast<size_t>(count);
+            const ssize_t n = ::sendmsg(sock_, &message, MSG_NOSIGNAL | MSG_DONTWAIT);
+            if (n > 0) {
+                sent += static_cast<size_t>(n);
+            } else if (n == 0 || (errno != EINTR && ((errno != EAGAIN && errno != EWOULDBLOCK) ||
+                                                     !waitFor(POLLOUT, writeTimeoutMs_)))) {
+                pending_.clear();
+                return false;
+            }
+        }
+        pending_.clear();
+        return true;
+    }
+
+    using AddressCall = int (*)(int, sockaddr*, socklen_t*);
+    std::pair<std::string, int> addressOf(AddressCall call) const {
+        sockaddr_storage addr{};
+        socklen_t len = sizeof addr;
+        if (call(sock_, reinterpret_cast<sockaddr*>(&addr), &len) != 0) return {std::string(), -1};
+        return {addressText(addr), portOf(addr)};
+    }
+
     int sock_;
     const std::atomic<socket_t>& listener_;
     int64_t readTimeoutMs_;
     int64_t writeTimeoutMs_;
     std::string buffer_;
     size_t pos_ = 0;
+    std::string pending_;
+    // The addresses of a connection do not change; httplib asks per request.
+    mutable std::optional<std::pair<std::string, int>> remote_;
+    mutable std::optional<std::pair<std::string, int>> local_;
     bool dropped_ = false;
 };
 
@@ -182,7 +231,7 @@ private:
         for (size_t remaining = keep_alive_max_count_; remaining > 0; --remaining) {
             if (!stream.nextRequest(keep_alive_timeout_sec_)) break;
             bool closed = false;
-            ok = process_request(stream, remaining == 1, closed, [](httplib::Request&) {});
+            ok = process_request(stream, remaining == 1, closed, [](httplib::Request&) {}) && stream.flush();
             if (!ok || closed || stream.dropped()) break;
         }
         tConnection = nullptr;

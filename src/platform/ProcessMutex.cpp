@@ -1,5 +1,6 @@
 #include "platform/ProcessMutex.h"
 
+#include <pthread.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -17,6 +18,16 @@
 
 namespace corvanta::platform {
 namespace {
+
+// Every unlock compares the owner with the caller, and gettid is a system
+// call each time. A forked child's only thread has a new id.
+thread_local pid_t tThreadId = 0;
+[[maybe_unused]] const int kForgetIdInChild = pthread_atfork(nullptr, nullptr, [] { tThreadId = 0; });
+
+pid_t ThreadId() {
+    if (tThreadId == 0) tThreadId = gettid();
+    return tThreadId;
+}
 
 [[maybe_unused]] timespec DeadlineIn(uint32_t ms) {
     timespec ts{};
@@ -113,7 +124,7 @@ bool ProcessMutex::Unlock() {
     // but also one the thread sanitizer treats as fatal; glibc records the
     // owner's thread id, so check it first.
     int owner = std::atomic_ref<int>(m_mutex->__data.__owner).load(std::memory_order_relaxed);
-    if (owner != gettid()) return false;
+    if (owner != ThreadId()) return false;
     return pthread_mutex_unlock(m_mutex) == 0;
 }
 

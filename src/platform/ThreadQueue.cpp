@@ -174,7 +174,10 @@ void ThreadQueue::Drain() {
     // on the path of every exchange.
     uint64_t v;
     if (m_ready & kEventReady) [[maybe_unused]] ssize_t n = read(m_event, &v, sizeof v);
-    if (m_ready & kTimerReady) [[maybe_unused]] ssize_t n = read(m_timerFd, &v, sizeof v);
+    if (m_ready & kTimerReady) {
+        [[maybe_unused]] ssize_t n = read(m_timerFd, &v, sizeof v);
+        m_armedDue = kTimerUnknown;  // expired: the next wait sets it again
+    }
     if (m_ready & kSocketReady) ReceiveDatagrams();
     m_ready = 0;
 }
@@ -288,16 +291,21 @@ bool ThreadQueue::DueTimer(Msg* out, bool remove) {
 }
 
 void ThreadQueue::ArmTimerFd() {
-    itimerspec timer{};
+    uint64_t due = 0;
     if (!m_timers.empty()) {
-        uint64_t due = std::min_element(m_timers.begin(), m_timers.end(),
-                                        [](const Timer& a, const Timer& b) { return a.due < b.due; })
-                           ->due;
-        timer.it_value.tv_sec = time_t(due / 1000);
-        timer.it_value.tv_nsec = long(due % 1000) * 1000000L;
-        if (timer.it_value.tv_sec == 0 && timer.it_value.tv_nsec == 0) timer.it_value.tv_nsec = 1;
+        due = std::min_element(m_timers.begin(), m_timers.end(),
+                               [](const Timer& a, const Timer& b) { return a.due < b.due; })
+                  ->due;
+        due = std::max<uint64_t>(due, 1);  // 0 would disarm
     }
+    // Most waits keep the deadline they had; re-arming is a system call.
+    if (due == m_armedDue) return;
+    itimerspec timer{};
+    timer.it_value.tv_sec = time_t(due / 1000);
+    timer.it_value.tv_nsec = long(due % 1000) * 1000000L;
+    if (due == 1) timer.it_value = timespec{0, 1};
     timerfd_settime(m_timerFd, TFD_TIMER_ABSTIME, &timer, nullptr);
+    m_armedDue = due;
 }
 
 void ThreadQueue::MarkBusy() {

@@ -112,6 +112,9 @@ private:
     int m_epoll = -1;
     int m_event = -1;
     int m_timerFd = -1;
+    // The deadline the timer descriptor holds (0 = none).
+    static constexpr uint64_t kTimerUnknown = ~uint64_t{0};
+    uint64_t m_armedDue = kTimerUnknown;
     int m_socket = -1;
     std::atomic<bool> m_signaled{false};
     // Which descriptors the last wait saw ready; `m_readyFresh` while unused.

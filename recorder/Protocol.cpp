@@ -104,11 +104,13 @@ Answer::Answer(const IcpHeader& request) {
     header.encoding = kIcpEncodingRaw;
 }
 
-std::string Answer::body() const {
+std::string Answer::body(std::string_view payload) const {
     IcpHeader h = header;
-    h.dataLength = static_cast<uint32_t>(data.size());
-    std::string out(reinterpret_cast<const char*>(&h), sizeof h);
-    out += data;
+    h.dataLength = static_cast<uint32_t>(payload.size());
+    std::string out;
+    out.reserve(payload.size() + kIcpOverhead);
+    out.append(reinterpret_cast<const char*>(&h), sizeof h);
+    out.append(payload);
     out.append(kIcpOverhead - kIcpHeaderSize, '\0');
     return out;
 }

@@ -336,7 +336,10 @@ void RecorderServer::Impl::serve(const httplib::Request& req, httplib::Response&
     }
     }
     if (fault != FaultAction::None) ++faulted;
-    res.set_content(answer.body, "application/octet-stream");
+    // Moved rather than handed to set_content, which would copy a whole frame.
+    const size_t bodySize = answer.body.size();
+    res.body = std::move(answer.body);
+    res.set_header("Content-Type", "application/octet-stream");
 
     if (config.verbosity >= 1) {
         const double ms = std::chrono::duration<double, std::milli>(Clock::now() - t0).count();
@@ -352,11 +355,11 @@ void RecorderServer::Impl::serve(const httplib::Request& req, httplib::Response&
                           req.remote_port, req.method.c_str(), req.path.c_str());
         }
         std::string text = line;
-        text += answer.body.empty() ? std::string("empty") : std::to_string(answer.body.size()) + " bytes";
+        text += bodySize == 0 ? std::string("empty") : std::to_string(bodySize) + " bytes";
         char timing[32];
         std::snprintf(timing, sizeof timing, " %.1f ms", ms);
         text += timing;
-        if (!answer.note.empty() && (answer.body.empty() || config.verbosity >= 2)) text += " (" + answer.note + ")";
+        if (!answer.note.empty() && (bodySize == 0 || config.verbosity >= 2)) text += " (" + answer.note + ")";
         if (fault != FaultAction::None) text += std::string(" [fault ") + faultName(fault) + "]";
         log(text);
     }

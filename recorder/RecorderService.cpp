@@ -284,10 +284,9 @@ ServiceAnswer RecorderService::frameSource(const FilterRequest& request, const R
     answer.header.param1 = index;
     answer.header.param2 = static_cast<uint32_t>(archive_.frameTimeMs(*r, index));
     answer.header.param3 = archive_.holdTimeMs(*r, index);
-    answer.data = *jpeg;
     char note[48];
     std::snprintf(note, sizeof note, "frame %u", index);
-    return ServiceAnswer{answer.body(), true, note};
+    return ServiceAnswer{answer.body(*jpeg), true, note};
 }
 
 }  // namespace corvanta::recorder

@@ -364,11 +364,12 @@ void ThreadQueue::PumpPending() {
 
 bool ThreadQueue::TargetGone(Hwnd target) { return !WindowTable::Instance().IsWindow(target); }
 
-bool ThreadQueue::WaitForLocal(const std::shared_ptr<SentMessage>& s, Hwnd target, uint32_t flags, uint32_t timeoutMs) {
+template <typename Done>
+bool ThreadQueue::WaitUntil(Done done, Hwnd target, uint32_t flags, uint32_t timeoutMs) {
     uint64_t start = MonotonicMs();
     uint64_t nextCheck = start + kTargetCheckMs;
     for (;;) {
-        if (s->done.load(std::memory_order_acquire)) return true;
+        if (done()) return true;
         uint64_t now = MonotonicMs();
         if (timeoutMs != kInfinite && now - start >= timeoutMs) return false;
         if (now >= nextCheck) {
@@ -383,29 +384,19 @@ bool ThreadQueue::WaitForLocal(const std::shared_ptr<SentMessage>& s, Hwnd targe
     }
 }
 
+bool ThreadQueue::WaitForLocal(const std::shared_ptr<SentMessage>& s, Hwnd target, uint32_t flags, uint32_t timeoutMs) {
+    return WaitUntil([&] { return s->done.load(std::memory_order_acquire); }, target, flags, timeoutMs);
+}
+
 bool ThreadQueue::WaitForRemote(uint64_t seq, Hwnd target, uint32_t flags, uint32_t timeoutMs, LResult* result) {
-    uint64_t start = MonotonicMs();
-    uint64_t nextCheck = start + kTargetCheckMs;
-    bool ok = false;
-    for (;;) {
-        auto it = m_replies.find(seq);
-        if (it != m_replies.end() && it->second.done) {
+    const bool ok = WaitUntil(
+        [&] {
+            auto it = m_replies.find(seq);
+            if (it == m_replies.end() || !it->second.done) return false;
             *result = it->second.result;
-            ok = true;
-            break;
-        }
-        uint64_t now = MonotonicMs();
-        if (timeoutMs != kInfinite && now - start >= timeoutMs) break;
-        if (now >= nextCheck) {
-            if (TargetGone(target)) break;
-            nextCheck = now + kTargetCheckMs;
-        }
-        uint64_t wait = nextCheck - now;
-        if (timeoutMs != kInfinite) wait = std::min<uint64_t>(wait, start + timeoutMs - now);
-        WaitForActivity(int(wait), false);
-        Drain();
-        if (!(flags & SMTO_BLOCK)) HandleSends();
-    }
+            return true;
+        },
+        target, flags, timeoutMs);
     m_replies.erase(seq);
     return ok;
 }

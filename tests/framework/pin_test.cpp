@@ -1,22 +1,24 @@
-// Output pins and input connections: publishing, connection requests,
-// notification of targets with the 200 ms retry, forced connections, the
-// pin's shared data, and disconnection.
+// Output pins and input connections: the published pin table, connection
+// requests, notification with the retry, forced connections, the pin's
+// shared data, and disconnection.
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <string>
-#include <utility>
+#include <tuple>
+#include <vector>
 
-#include "framework/CMessageQueueManager.h"
 #include "framework/InstanceNames.h"
 #include "framework/PinTarget.h"
 #include "platform/WindowSystem.h"
-#include "support/Instance.h"
+#include "support/InstanceTest.h"
 #include "support/PeerProcess.h"
 #include "support/TestFilters.h"
-#include "support/WaitFor.h"
 #include "support/WindowThread.h"
 
 using namespace corvanta;
@@ -26,21 +28,19 @@ using corvanta::test::WindowThread;
 
 namespace {
 
-// A window that counts the filter messages it is sent or posted, by (message, wParam, lParam).
+// A window counting what it is sent or posted, by message, wParam and lParam.
 class RecordingTarget {
 public:
     RecordingTarget()
-        : m_thread([this](platform::Hwnd h, uint32_t m, platform::WParam w, platform::LParam l) {
+        : m_thread([this](platform::Hwnd, uint32_t m, platform::WParam w, platform::LParam l) {
               std::lock_guard<std::mutex> lock(m_mutex);
               ++m_counts[{m, w, l}];
-              (void)h;
               return platform::LResult(1);
           }) {}
     platform::Hwnd Window() const { return m_thread.Hwnd(); }
     int Count(uint32_t msg, platform::WParam w, platform::LParam l) {
         std::lock_guard<std::mutex> lock(m_mutex);
-        auto it = m_counts.find({msg, w, l});
-        return it == m_counts.end() ? 0 : it->second;
+        return m_counts[{msg, w, l}];
     }
 
 private:
@@ -66,7 +66,7 @@ public:
     std::atomic<int> released{0};
 };
 
-// A consumer that keeps what its pin updates bring.
+// Keeps what its pin updates bring.
 class Consumer : public CFilter {
 public:
     explicit Consumer(const std::string& name) { Init(CFilterDescriptor(name)); }
@@ -77,16 +77,19 @@ public:
         return r;
     }
     int OnPinUpdate(CPinConnection* c) override {
-        c->Memory().Lock(false);
-        std::string data(reinterpret_cast<const char*>(c->Data()), c->dataSize);
-        c->Memory().Unlock();
         std::lock_guard<std::mutex> lock(m_mutex);
-        m_updates.push_back(data);
+        m_updates.push_back(Read(c));
         return 1;
     }
     std::vector<std::string> Updates() {
         std::lock_guard<std::mutex> lock(m_mutex);
         return m_updates;
+    }
+    static std::string Read(CPinConnection* c) {
+        c->Memory().Lock(false);
+        std::string data(reinterpret_cast<const char*>(c->Data()), c->dataSize);
+        c->Memory().Unlock();
+        return data;
     }
     std::atomic<int> connected{0};
 
@@ -95,11 +98,32 @@ private:
     std::vector<std::string> m_updates;
 };
 
-class PinTest : public ::testing::Test {
+// An owner filter with the given pins, each with `dataSize` bytes of data unless 0.
+class Owner : public CFilter {
+public:
+    Owner(const std::string& name, std::initializer_list<uint32_t> pins, uint32_t dataSize = 0, bool ready = true) {
+        Init(CFilterDescriptor(name));
+        for (uint32_t n : pins) {
+            auto* pin = new CountingPin(n);
+            if (dataSize) pin->CreateMemory(name, dataSize);
+            pin->ready = ready;
+            AddPin(pin);
+            m_pins[n] = pin;
+        }
+    }
+    CountingPin* Pin(uint32_t n) { return m_pins[n]; }
+
+private:
+    std::map<uint32_t, CountingPin*> m_pins;
+};
+
+class PinTest : public test::InstanceTest {
 protected:
-    void SetUp() override {
-        instance = test::UseOwnInstance();
-        manager.Start();
+    platform::LResult Send(platform::Hwnd to, FilterMessage which, platform::WParam w, platform::LParam l) {
+        return platform::SendMessage(to, numbers[which], w, l);
+    }
+    int Told(RecordingTarget& target, CFilter& owner, uint32_t pin) {
+        return target.Count(numbers[PIN_CONNECT], owner.Window(), pin);
     }
     static int TargetCount(CPin* pin) {
         pin->targets.Lock();
@@ -109,11 +133,9 @@ protected:
         return n;
     }
     FilterMessageNumbers numbers;
-    int instance = 0;
-    CMessageQueueManager manager;
 };
 
-FilterInfoBlock ReadInfo(const std::string& filter) {
+std::unique_ptr<FilterInfoBlock> ReadInfo(const std::string& filter) {
     CSMemory region;
     auto info = std::make_unique<FilterInfoBlock>();
     if (region.Open(sizeof(FilterInfoBlock), InstanceNames::FilterInfoRegion(filter).c_str())) {
@@ -121,7 +143,7 @@ FilterInfoBlock ReadInfo(const std::string& filter) {
         std::memcpy(info.get(), region.Data(), sizeof *info);
         region.Unlock();
     }
-    return *info;
+    return info;
 }
 
 }  // namespace
@@ -134,230 +156,143 @@ TEST_F(PinTest, PublishingFillsThePinTableUpTo200AndCountsAll) {
         auto* pin = new CountingPin(i + 1);
         pin->text1 = "first " + std::to_string(i);
         pin->text2 = std::string(60, 'b');  // longer than its field
-        pin->text3 = "third";
         pin->word8 = i % 2 ? 0 : 800 + i;
-        pin->word12 = 12;
-        pin->word60 = 60;
         pin->word64 = 64;
         pin->ready = i == 0;
         owner.AddPin(pin);
         pins.push_back(pin);
     }
     ASSERT_EQ(owner.PublishInfo(), 1);
-    auto info = std::make_unique<FilterInfoBlock>(ReadInfo("Many Pins"));
+    auto info = ReadInfo("Many Pins");
     EXPECT_EQ(info->pinCount, 201u);
     const PinInfo& p0 = info->pins[0];
     EXPECT_EQ(p0.valid, 1u);
     EXPECT_EQ(p0.pinNumber, 1u);
     EXPECT_EQ(p0.word1, 800u);
-    EXPECT_EQ(p0.word2, 12u);
-    EXPECT_EQ(p0.word3, 60u);
     EXPECT_EQ(p0.word4, 64u);
     EXPECT_EQ(p0.pinReady, 1u);
     EXPECT_STREQ(p0.text1, "first 0");
     EXPECT_EQ(std::string(p0.text2), std::string(50, 'b'));
-    EXPECT_STREQ(p0.text3, "third");
     EXPECT_EQ(info->pins[1].pinReady, 0u);
     EXPECT_EQ(info->pins[199].pinNumber, 200u);
-    // The word published at 8 is handed to the pin first, only when not 0.
+    // The word published at offset 8 is handed to the pin, only when not 0 and only for published pins.
     EXPECT_EQ(pins[0]->published, 1);
     EXPECT_EQ(pins[0]->lastWord, 800u);
     EXPECT_EQ(pins[1]->published, 0);
-    EXPECT_EQ(pins[200]->published, 0);  // not published at all
-
-    // Disconnecting releases and drops every pin and empties the table.
+    EXPECT_EQ(pins[200]->published, 0);
     owner.Disconnect();
-    info = std::make_unique<FilterInfoBlock>(ReadInfo("Many Pins"));
+    info = ReadInfo("Many Pins");
     EXPECT_EQ(info->pinCount, 0u);
     EXPECT_EQ(info->pins[0].valid, 0u);
     owner.Close();
 }
 
-TEST_F(PinTest, ConnectionRequestsAddAndRemoveTargets) {
-    CFilter owner;
-    ASSERT_EQ(owner.Init(CFilterDescriptor("Pin Owner")), 1);
-    auto* pin = new CPin(4);
-    owner.AddPin(pin);
+TEST_F(PinTest, ConnectionRequestsAddTargetsThatAreToldOnEveryStart) {
+    Owner owner("Pin Owner", {4});
     RecordingTarget target;
+    EXPECT_EQ(Send(owner.Window(), PIN_CONNECTION_REQUEST, 9, target.Window()), 0);  // no such pin
+    EXPECT_EQ(TargetCount(owner.Pin(4)), 0);
+    // Bit 15 is a flag, not part of the pin number.
+    EXPECT_EQ(Send(owner.Window(), PIN_CONNECTION_REQUEST, 0x8004, target.Window()), 1);
+    EXPECT_EQ(Send(owner.Window(), PIN_CONNECTION_REQUEST, 4, 12345), 1);
+    EXPECT_EQ(TargetCount(owner.Pin(4)), 2);
+    owner.Pin(4)->targets.Lock();
+    EXPECT_FALSE(static_cast<PinTarget*>(owner.Pin(4)->targets.GetAt(0))->local);
+    EXPECT_TRUE(static_cast<PinTarget*>(owner.Pin(4)->targets.GetAt(1))->local);
+    owner.Pin(4)->targets.Unlock();
+    EXPECT_EQ(Send(owner.Window(), PIN_DISCONNECTION_REQUEST, 5, 12345), 0);
+    EXPECT_EQ(Send(owner.Window(), PIN_DISCONNECTION_REQUEST, 4, 12345), 1);
+    EXPECT_EQ(Send(owner.Window(), PIN_DISCONNECTION_REQUEST, 4, 999), 1);
+    EXPECT_EQ(TargetCount(owner.Pin(4)), 1);
 
-    // A pin the filter does not have: 0, nothing added.
-    EXPECT_EQ(platform::SendMessage(owner.Window(), numbers[PIN_CONNECTION_REQUEST], 9, target.Window()), 0);
-    EXPECT_EQ(TargetCount(pin), 0);
-    // Bit 15 is a flag and does not take part in the pin number.
-    EXPECT_EQ(platform::SendMessage(owner.Window(), numbers[PIN_CONNECTION_REQUEST], 0x8004, target.Window()), 1);
-    EXPECT_EQ(platform::SendMessage(owner.Window(), numbers[PIN_CONNECTION_REQUEST], 4, 12345), 1);
-    EXPECT_EQ(TargetCount(pin), 2);
-    pin->targets.Lock();
-    EXPECT_FALSE(static_cast<PinTarget*>(pin->targets.GetAt(0))->local);
-    EXPECT_TRUE(static_cast<PinTarget*>(pin->targets.GetAt(1))->local);
-    pin->targets.Unlock();
-
-    EXPECT_EQ(platform::SendMessage(owner.Window(), numbers[PIN_DISCONNECTION_REQUEST], 4, target.Window()), 1);
-    EXPECT_EQ(TargetCount(pin), 1);
-    EXPECT_EQ(platform::SendMessage(owner.Window(), numbers[PIN_DISCONNECTION_REQUEST], 5, 12345), 0);
-    EXPECT_EQ(platform::SendMessage(owner.Window(), numbers[PIN_DISCONNECTION_REQUEST], 4, 999), 1);
-    EXPECT_EQ(TargetCount(pin), 1);
-    owner.Close();
-}
-
-TEST_F(PinTest, ATargetAddedWhileStoppedIsToldOnStart) {
-    CFilter owner;
-    ASSERT_EQ(owner.Init(CFilterDescriptor("Stopped Owner")), 1);
-    auto* pin = new CPin(2);
-    pin->ready = true;
-    owner.AddPin(pin);
-    RecordingTarget target;
-    ASSERT_EQ(platform::SendMessage(owner.Window(), numbers[PIN_CONNECTION_REQUEST], 2, target.Window()), 1);
-    EXPECT_FALSE(WaitFor([&] { return target.Count(numbers[PIN_CONNECT], owner.Window(), 2) > 0; }, 400));
-
+    // Added while stopped: told on the start, and again on every later start.
+    EXPECT_FALSE(WaitFor([&] { return Told(target, owner, 4) > 0; }, 400));
     owner.Start(true);
-    ASSERT_TRUE(WaitFor([&] { return target.Count(numbers[PIN_CONNECT], owner.Window(), 2) > 0; }, 3000));
-    // A second start tells every target again.
+    ASSERT_TRUE(WaitFor([&] { return Told(target, owner, 4) == 1; }, 3000));
     owner.Stop(true);
     owner.Start(true);
-    ASSERT_TRUE(WaitFor([&] { return target.Count(numbers[PIN_CONNECT], owner.Window(), 2) == 2; }, 3000));
-    owner.Stop(true);
-    owner.Close();
+    EXPECT_TRUE(WaitFor([&] { return Told(target, owner, 4) == 2; }, 3000));
 }
 
 TEST_F(PinTest, ANotReadyPinIsReleasedByTheRetryAndNoTargetIsToldTwice) {
-    CFilter owner;
-    ASSERT_EQ(owner.Init(CFilterDescriptor("Slow Owner")), 1);
-    auto* pin = new CPin(6);
-    owner.AddPin(pin);
+    Owner owner("Slow Owner", {6}, 0, false);
     owner.Start(true);
     RecordingTarget first, second;
-    ASSERT_EQ(platform::SendMessage(owner.Window(), numbers[PIN_CONNECTION_REQUEST], 6, first.Window()), 1);
-    // Held back while the pin is not ready, across several retries.
-    EXPECT_FALSE(WaitFor([&] { return first.Count(numbers[PIN_CONNECT], owner.Window(), 6) > 0; }, 700));
-
-    pin->ready = true;
-    ASSERT_TRUE(WaitFor([&] { return first.Count(numbers[PIN_CONNECT], owner.Window(), 6) == 1; }, 3000));
-    ASSERT_EQ(platform::SendMessage(owner.Window(), numbers[PIN_CONNECTION_REQUEST], 6, second.Window()), 1);
-    ASSERT_TRUE(WaitFor([&] { return second.Count(numbers[PIN_CONNECT], owner.Window(), 6) == 1; }, 3000));
-    // Give a wrongly repeating retry time to show itself.
-    platform::SleepMs(500);
-    EXPECT_EQ(first.Count(numbers[PIN_CONNECT], owner.Window(), 6), 1);
-    EXPECT_EQ(second.Count(numbers[PIN_CONNECT], owner.Window(), 6), 1);
-    owner.Stop(true);
-    owner.Close();
+    ASSERT_EQ(Send(owner.Window(), PIN_CONNECTION_REQUEST, 6, first.Window()), 1);
+    // Held back across several retries while the pin is not ready.
+    EXPECT_FALSE(WaitFor([&] { return Told(first, owner, 6) > 0; }, 700));
+    owner.Pin(6)->ready = true;
+    ASSERT_TRUE(WaitFor([&] { return Told(first, owner, 6) == 1; }, 3000));
+    ASSERT_EQ(Send(owner.Window(), PIN_CONNECTION_REQUEST, 6, second.Window()), 1);
+    ASSERT_TRUE(WaitFor([&] { return Told(second, owner, 6) == 1; }, 3000));
+    platform::SleepMs(500);  // time for a wrongly repeating retry to show
+    EXPECT_EQ(Told(first, owner, 6), 1);
+    EXPECT_EQ(Told(second, owner, 6), 1);
 }
 
-TEST_F(PinTest, AForcedConnectionToAGoneWindowFails) {
-    Consumer consumer("Lonely Consumer");
-    platform::Hwnd gone = 0;
-    {
-        WindowThread t([](platform::Hwnd, uint32_t, platform::WParam, platform::LParam) { return platform::LResult(1); });
-        gone = t.Hwnd();
-    }
-    ASSERT_FALSE(platform::IsWindow(gone));
-    EXPECT_EQ(platform::SendMessage(consumer.Window(), numbers[PIN_FORCED_RECONNECTION], gone, 1), 0);
-    EXPECT_EQ(consumer.ConnectionCount(), 0u);
-    // A live owner without that pin refuses too.
-    CFilter owner;
-    owner.Init(CFilterDescriptor("Pinless Owner"));
-    EXPECT_EQ(platform::SendMessage(consumer.Window(), numbers[PIN_FORCED_RECONNECTION], owner.Window(), 1), 0);
-    EXPECT_EQ(consumer.ConnectionCount(), 0u);
-    owner.Close();
-}
-
-TEST_F(PinTest, AConsumerConnectsReadsThePinDataAndDisconnects) {
-    CFilter owner;
-    ASSERT_EQ(owner.Init(CFilterDescriptor("Data Owner")), 1);
-    auto* pin = new CountingPin(3);
+TEST_F(PinTest, AForcedConnectionReadsThePinDataUntilDisconnected) {
+    Owner owner("Data Owner", {3, 4, 5}, 8);
+    CountingPin* pin = owner.Pin(3);
     pin->text2 = "video out";
-    ASSERT_EQ(pin->CreateMemory("Data Owner", 8), 1);
     pin->Write("frame 01", 8);
-    pin->ready = true;
-    owner.AddPin(pin);
     owner.Start(true);
     Consumer consumer("Data Consumer");
-
-    ASSERT_EQ(platform::SendMessage(consumer.Window(), numbers[PIN_FORCED_RECONNECTION], owner.Window(), 3), 1);
-    ASSERT_EQ(consumer.ConnectionCount(), 1u);
+    platform::Hwnd gone = WindowThread([](platform::Hwnd, uint32_t, platform::WParam, platform::LParam) {
+                              return platform::LResult(1);
+                          }).Hwnd();
+    ASSERT_FALSE(platform::IsWindow(gone));
+    EXPECT_EQ(Send(consumer.Window(), PIN_FORCED_RECONNECTION, gone, 3), 0);
+    EXPECT_EQ(Send(consumer.Window(), PIN_FORCED_RECONNECTION, owner.Window(), 9), 0);  // no such pin
+    EXPECT_EQ(consumer.ConnectionCount(), 0u);
+    for (uint32_t n : {3u, 4u, 5u}) ASSERT_EQ(Send(consumer.Window(), PIN_FORCED_RECONNECTION, owner.Window(), n), 1);
     EXPECT_EQ(TargetCount(pin), 1);
-    consumer.ForEachConnection([&](CPinConnection* c) {
-        EXPECT_EQ(c->remoteFilterName, "Data Owner");
-        EXPECT_EQ(c->pinName, "video out");
-        EXPECT_EQ(c->pinNumber, 3u);
-        EXPECT_EQ(c->ownerWindow, owner.Window());
-        EXPECT_EQ(c->ownWindow, consumer.Window());
-        EXPECT_TRUE(c->smallPin);
-    });
-    // The owner confirms with PIN_CONNECT; the consumer maps the data.
-    ASSERT_TRUE(WaitFor([&] { return consumer.connected == 1; }, 3000));
+    // The owner confirms with PIN_CONNECT; the consumer then maps the data.
+    ASSERT_TRUE(WaitFor([&] { return consumer.connected == 3; }, 3000));
     consumer.ForEachConnection([&](CPinConnection* c) {
         EXPECT_TRUE(c->open);
-        EXPECT_EQ(c->dataSize, 8u);
+        if (c->pinNumber != 3) return;
+        EXPECT_EQ(c->remoteFilterName, "Data Owner");
+        EXPECT_EQ(c->pinName, "video out");
+        EXPECT_EQ(c->ownerWindow, owner.Window());
+        EXPECT_EQ(Consumer::Read(c), "frame 01");
     });
-
     pin->Write("frame 02", 8);
     owner.NotifyTargets(numbers[PIN_UPDATE], false);
-    ASSERT_TRUE(WaitFor([&] { return !consumer.Updates().empty(); }, 3000));
-    EXPECT_EQ(consumer.Updates().front(), "frame 02");
+    ASSERT_TRUE(WaitFor([&] { return consumer.Updates().size() == 3; }, 3000));
+    auto updates = consumer.Updates();
+    EXPECT_EQ(std::count(updates.begin(), updates.end(), "frame 02"), 1);
 
-    // Stopping the consumer closes its connection and tells the owner.
+    // PIN_DISCONNECT closes a connection and deletes it unless kept; closed ones get no updates.
+    consumer.ForEachConnection([](CPinConnection* c) { c->keep = c->pinNumber == 4; });
+    EXPECT_EQ(Send(consumer.Window(), PIN_DISCONNECT, owner.Window(), 5), 1);
+    EXPECT_EQ(Send(consumer.Window(), PIN_DISCONNECT, owner.Window(), 4), 0);
+    EXPECT_EQ(Send(consumer.Window(), PIN_DISCONNECT, owner.Window(), 7), 0);
+    EXPECT_EQ(consumer.ConnectionCount(), 2u);
+    consumer.ForEachConnection([](CPinConnection* c) { EXPECT_EQ(c->open, c->pinNumber == 3) << c->pinNumber; });
+    EXPECT_EQ(Send(consumer.Window(), PIN_UPDATE, owner.Window(), 4), 0);
+    EXPECT_EQ(consumer.Updates().size(), 3u);
+
+    // Stopping the consumer drops every connection and tells the owner.
     consumer.Start(true);
     consumer.Stop(true);
     EXPECT_EQ(consumer.ConnectionCount(), 0u);
     EXPECT_EQ(TargetCount(pin), 0);
     owner.Stop(true);
     EXPECT_GE(pin->released, 1);
-    owner.Disconnect();
-    owner.Close();
-}
-
-TEST_F(PinTest, APinDisconnectDeletesTheConnectionUnlessKept) {
-    CFilter owner;
-    ASSERT_EQ(owner.Init(CFilterDescriptor("Leaving Owner")), 1);
-    for (uint32_t n : {1u, 2u}) {
-        auto* pin = new CPin(n);
-        pin->CreateMemory("Leaving Owner", 4);
-        pin->ready = true;
-        owner.AddPin(pin);
-    }
-    owner.Start(true);
-    Consumer consumer("Kept Consumer");
-    ASSERT_EQ(platform::SendMessage(consumer.Window(), numbers[PIN_FORCED_RECONNECTION], owner.Window(), 1), 1);
-    ASSERT_EQ(platform::SendMessage(consumer.Window(), numbers[PIN_FORCED_RECONNECTION], owner.Window(), 2), 1);
-    ASSERT_TRUE(WaitFor([&] { return consumer.connected == 2; }, 3000));
-    consumer.ForEachConnection([](CPinConnection* c) { c->keep = c->pinNumber == 2; });
-
-    EXPECT_EQ(platform::SendMessage(consumer.Window(), numbers[PIN_DISCONNECT], owner.Window(), 1), 1);
-    EXPECT_EQ(platform::SendMessage(consumer.Window(), numbers[PIN_DISCONNECT], owner.Window(), 2), 0);
-    EXPECT_EQ(platform::SendMessage(consumer.Window(), numbers[PIN_DISCONNECT], owner.Window(), 7), 0);
-    ASSERT_EQ(consumer.ConnectionCount(), 1u);
-    consumer.ForEachConnection([](CPinConnection* c) {
-        EXPECT_EQ(c->pinNumber, 2u);
-        EXPECT_FALSE(c->open);
-    });
-    // Updates reach only open connections.
-    EXPECT_EQ(platform::SendMessage(consumer.Window(), numbers[PIN_UPDATE], owner.Window(), 2), 0);
-    EXPECT_TRUE(consumer.Updates().empty());
-    consumer.Disconnect();
-    EXPECT_EQ(consumer.ConnectionCount(), 0u);
-    owner.Stop(true);
-    owner.Disconnect();
-    owner.Close();
 }
 
 TEST_F(PinTest, PinDataOfAnOwnerInAnotherProcess) {
     PeerProcess peer(FRAMEWORK_PEER, {std::to_string(instance), "pinowner", "Peer Pin Owner", "remote bytes"});
     std::string line = peer.ReadLine();
     ASSERT_EQ(line.rfind("ready ", 0), 0u);
-    platform::Hwnd ownerWindow = platform::Hwnd(std::stoul(line.substr(6)));
     Consumer consumer("Remote Consumer");
-    ASSERT_EQ(platform::SendMessage(consumer.Window(), numbers[PIN_FORCED_RECONNECTION], ownerWindow, 3), 1);
+    ASSERT_EQ(Send(consumer.Window(), PIN_FORCED_RECONNECTION, platform::Hwnd(std::stoul(line.substr(6))), 3), 1);
     ASSERT_TRUE(WaitFor([&] { return consumer.connected == 1; }, 3000));
     consumer.ForEachConnection([](CPinConnection* c) {
         EXPECT_EQ(c->remoteFilterName, "Peer Pin Owner");
         EXPECT_EQ(c->pinName, "peer pin");
-        c->Memory().Lock(false);
-        EXPECT_EQ(std::string(reinterpret_cast<const char*>(c->Data()), c->dataSize), "remote bytes");
-        c->Memory().Unlock();
+        EXPECT_EQ(Consumer::Read(c), "remote bytes");
     });
     consumer.Disconnect();
     EXPECT_EQ(consumer.ConnectionCount(), 0u);
-    consumer.Close();
-    peer.Kill();
 }

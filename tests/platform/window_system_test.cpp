@@ -1,56 +1,42 @@
+// Message-only windows, registered messages, send/post, time-outs and timers
+// between threads of one process.
+
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <chrono>
 #include <future>
 #include <thread>
 #include <vector>
 
 #include "platform/Tick.h"
 #include "platform/WindowSystem.h"
+#include "support/WaitFor.h"
 #include "support/WindowThread.h"
 
 using namespace corvanta::platform;
+using corvanta::test::WaitFor;
 using corvanta::test::WindowThread;
 
 namespace {
 
 uint32_t Msg1() { return RegisterWindowMessage("test msg one"); }
 
-// Runs the calling thread's loop until `done` or the time-out; true when done.
-bool PumpUntil(const std::function<bool()>& done, uint32_t timeoutMs = 5000) {
-    uint64_t end = MonotonicMs() + timeoutMs;
-    Msg m;
-    while (!done()) {
-        if (MonotonicMs() > end) return false;
-        while (PeekMessage(&m, true)) DispatchMessage(m);
-        SleepMs(1);
-    }
-    return true;
-}
+LResult Default(Hwnd w, uint32_t m, WParam a, LParam b) { return DefWindowProc(w, m, a, b); }
 
 }  // namespace
 
-TEST(RegisteredMessages, SameNameSameNumberDifferentNamesDiffer) {
+TEST(RegisteredMessages, SameNameSameNumberWithinLimits) {
     uint32_t a = RegisterWindowMessage("FILTER_START test");
-    uint32_t b = RegisterWindowMessage("FILTER_START test");
-    uint32_t c = RegisterWindowMessage("FILTER_STOP test");
     EXPECT_GE(a, 0xC000u);
-    EXPECT_EQ(a, b);
-    EXPECT_NE(a, c);
-    EXPECT_GE(c, 0xC000u);
-}
-
-TEST(RegisteredMessages, EmptyAndOverlongNamesAreRefused) {
+    EXPECT_EQ(RegisterWindowMessage("FILTER_START test"), a);
+    EXPECT_NE(RegisterWindowMessage("FILTER_STOP test"), a);
     EXPECT_EQ(RegisterWindowMessage(""), 0u);
     EXPECT_EQ(RegisterWindowMessage(std::string(256, 'x')), 0u);
     EXPECT_NE(RegisterWindowMessage(std::string(255, 'x')), 0u);
 }
 
-TEST(Windows, HandleTitleAndDestroy) {
-    Hwnd h = CreateMessageWindow("Some Queue 17", [](Hwnd w, uint32_t m, WParam a, LParam b) {
-        return DefWindowProc(w, m, a, b);
-    });
+TEST(Windows, HandleTitleDestroyAndStaleOrBadHandles) {
+    Hwnd h = CreateMessageWindow("Some Queue 17", Default);
     ASSERT_NE(h, 0u);
     EXPECT_TRUE(IsWindow(h));
     EXPECT_EQ(GetWindowText(h), "Some Queue 17");
@@ -59,31 +45,23 @@ TEST(Windows, HandleTitleAndDestroy) {
     EXPECT_FALSE(IsWindow(h));
     EXPECT_EQ(GetWindowText(h), "");
     EXPECT_FALSE(DestroyWindow(h));
-}
-
-TEST(Windows, StaleHandleIsNotMistakenForANewWindow) {
-    auto proc = [](Hwnd w, uint32_t m, WParam a, LParam b) { return DefWindowProc(w, m, a, b); };
-    Hwnd first = CreateMessageWindow("stale", proc);
-    DestroyWindow(first);
     // The freed slot is taken again; the old handle must stay dead.
     std::vector<Hwnd> made;
-    for (int i = 0; i < 8; ++i) made.push_back(CreateMessageWindow("stale", proc));
-    for (Hwnd h : made) EXPECT_NE(h, first);
-    EXPECT_FALSE(IsWindow(first));
-    for (Hwnd h : made) DestroyWindow(h);
-}
+    for (int i = 0; i < 8; ++i) made.push_back(CreateMessageWindow("stale", Default));
+    for (Hwnd m : made) EXPECT_NE(m, h);
+    EXPECT_FALSE(IsWindow(h));
+    for (Hwnd m : made) DestroyWindow(m);
 
-TEST(Windows, BadInputFailsCleanly) {
-    EXPECT_FALSE(IsWindow(0));
-    EXPECT_FALSE(IsWindow(0xFFFFFFFFu));
-    EXPECT_FALSE(IsWindow(0x12345678u));
+    for (Hwnd bad : {0u, 0xFFFFFFFFu, 0x12345678u}) EXPECT_FALSE(IsWindow(bad)) << bad;
     EXPECT_EQ(SendMessage(0x12345678u, Msg1(), 1, 2), 0);
     EXPECT_FALSE(PostMessage(0x12345678u, Msg1(), 1, 2));
-    EXPECT_EQ(CreateMessageWindow(std::string(512, 'q'), {}), 0u);
-    EXPECT_NE(CreateMessageWindow(std::string(511, 'q'), [](Hwnd, uint32_t, WParam, LParam) { return 0; }), 0u);
+    EXPECT_EQ(CreateMessageWindow(std::string(512, 'q'), Default), 0u);
+    Hwnd longest = CreateMessageWindow(std::string(511, 'q'), Default);
+    EXPECT_NE(longest, 0u);
+    DestroyWindow(longest);
 }
 
-TEST(Windows, CloseDestroysThroughTheDefaultHandlerWithNotifications) {
+TEST(Windows, CloseDestroysWithNotificationsAndWindowsEndWithTheirThread) {
     std::vector<uint32_t> seen;
     Hwnd h = CreateMessageWindow("closing", [&](Hwnd w, uint32_t m, WParam a, LParam b) {
         seen.push_back(m);
@@ -92,18 +70,19 @@ TEST(Windows, CloseDestroysThroughTheDefaultHandlerWithNotifications) {
     SendMessage(h, WM_CLOSE, 0, 0);
     EXPECT_FALSE(IsWindow(h));
     EXPECT_EQ(seen, (std::vector<uint32_t>{WM_CLOSE, WM_DESTROY, WM_NCDESTROY}));
-}
 
-TEST(Windows, WindowEndsWithItsThread) {
-    Hwnd h = 0;
-    std::thread t([&] { h = CreateMessageWindow("short lived", [](Hwnd, uint32_t, WParam, LParam) { return 0; }); });
-    t.join();
+    uint32_t tid = 0;
+    std::thread([&] {
+        h = CreateMessageWindow("short lived", Default);
+        tid = CurrentThreadId();
+    }).join();
     ASSERT_NE(h, 0u);
     EXPECT_FALSE(IsWindow(h));
     EXPECT_EQ(SendMessage(h, Msg1(), 0, 0), 0);
+    EXPECT_FALSE(PostThreadMessage(tid, WM_USER + 2, 0, 0));
 }
 
-TEST(Messaging, SendRunsOnTheOwnerThreadAndReturnsItsResult) {
+TEST(Messaging, SendRunsOnTheOwnerThreadOrDirectlyOnItsOwn) {
     std::thread::id handledOn;
     WindowThread wt([&](Hwnd, uint32_t m, WParam w, LParam l) -> LResult {
         if (m != Msg1()) return 0;
@@ -113,17 +92,17 @@ TEST(Messaging, SendRunsOnTheOwnerThreadAndReturnsItsResult) {
     EXPECT_EQ(SendMessage(wt.Hwnd(), Msg1(), 40, 2), 42);
     EXPECT_NE(handledOn, std::this_thread::get_id());
     EXPECT_NE(handledOn, std::thread::id());
-}
+    LResult result = 0;
+    EXPECT_TRUE(SendMessageTimeout(wt.Hwnd(), Msg1(), 9, 1, SMTO_BLOCK | SMTO_ABORTIFHUNG, 5000, &result));
+    EXPECT_EQ(result, 10);
 
-TEST(Messaging, SendToOwnWindowCallsDirectly) {
-    int calls = 0;
-    Hwnd h = CreateMessageWindow("direct", [&](Hwnd, uint32_t, WParam w, LParam) -> LResult {
-        ++calls;
+    Hwnd own = CreateMessageWindow("direct", [&](Hwnd, uint32_t, WParam w, LParam) -> LResult {
+        handledOn = std::this_thread::get_id();
         return LResult(w);
     });
-    EXPECT_EQ(SendMessage(h, Msg1(), 5, 0), 5);
-    EXPECT_EQ(calls, 1);
-    DestroyWindow(h);
+    EXPECT_EQ(SendMessage(own, Msg1(), 5, 0), 5);
+    EXPECT_EQ(handledOn, std::this_thread::get_id());
+    DestroyWindow(own);
 }
 
 TEST(Messaging, PostedMessagesArriveInOrder) {
@@ -141,28 +120,24 @@ TEST(Messaging, PostedMessagesArriveInOrder) {
 }
 
 TEST(Messaging, SendBackWhileWaitingDoesNotDeadlock) {
-    uint32_t ping = RegisterWindowMessage("test ping");
-    uint32_t pong = RegisterWindowMessage("test pong");
+    uint32_t ping = RegisterWindowMessage("test ping"), pong = RegisterWindowMessage("test pong");
     Hwnd mine = CreateMessageWindow("caller", [&](Hwnd, uint32_t m, WParam, LParam l) -> LResult {
         return m == pong ? l * 10 : 0;
     });
     WindowThread other([&](Hwnd, uint32_t m, WParam w, LParam l) -> LResult {
-        if (m != ping) return 0;
-        return SendMessage(Hwnd(w), pong, 0, l) + 1;
+        return m == ping ? SendMessage(Hwnd(w), pong, 0, l) + 1 : 0;
     });
     EXPECT_EQ(SendMessage(other.Hwnd(), ping, mine, 7), 71);
     DestroyWindow(mine);
 }
 
 TEST(Messaging, TwoThreadsSendingToEachOtherAtOnceBothComplete) {
-    uint32_t call = RegisterWindowMessage("test cross call");
-    uint32_t answer = RegisterWindowMessage("test cross answer");
+    uint32_t call = RegisterWindowMessage("test cross call"), answer = RegisterWindowMessage("test cross answer");
     std::atomic<Hwnd> peerOf[2] = {0, 0};
     auto proc = [&](int self) {
         return [&, self](Hwnd, uint32_t m, WParam, LParam l) -> LResult {
             if (m == answer) return l + 1;
-            if (m == call) return SendMessage(peerOf[self].load(), answer, 0, l);
-            return 0;
+            return m == call ? SendMessage(peerOf[self].load(), answer, 0, l) : 0;
         };
     };
     WindowThread a(proc(0)), b(proc(1));
@@ -179,7 +154,7 @@ TEST(Messaging, SendWithTimeoutGivesUpOnAThreadThatNeverAnswers) {
     std::promise<void> release;
     std::thread silent([&] {
         made.set_value(CreateMessageWindow("silent", [](Hwnd, uint32_t, WParam, LParam) { return 5; }));
-        release.get_future().wait();  // never pumps
+        release.get_future().wait();  // never handles its messages
     });
     Hwnd h = made.get_future().get();
     LResult result = 99;
@@ -187,33 +162,15 @@ TEST(Messaging, SendWithTimeoutGivesUpOnAThreadThatNeverAnswers) {
     EXPECT_FALSE(SendMessageTimeout(h, Msg1(), 0, 0, SMTO_BLOCK, 150, &result));
     EXPECT_EQ(result, 0);
     EXPECT_GE(MonotonicMs() - start, 150u);
-    release.set_value();
-    silent.join();
-}
-
-TEST(Messaging, SendWithTimeoutSucceedsWhenAnsweredInTime) {
-    WindowThread wt([](Hwnd, uint32_t, WParam w, LParam) -> LResult { return LResult(w) + 1; });
-    LResult result = 0;
-    EXPECT_TRUE(SendMessageTimeout(wt.Hwnd(), Msg1(), 9, 0, SMTO_BLOCK | SMTO_ABORTIFHUNG, 5000, &result));
-    EXPECT_EQ(result, 10);
-}
-
-TEST(Messaging, AbortIfHungGivesUpAtOnceOnAHungThread) {
-    std::promise<Hwnd> made;
-    std::promise<void> release;
-    std::thread hung([&] {
-        made.set_value(CreateMessageWindow("hung", [](Hwnd, uint32_t, WParam, LParam) { return 5; }));
-        release.get_future().wait();
-    });
-    Hwnd h = made.get_future().get();
+    // Once it counts as hung, abort-if-hung gives up without waiting out a long time-out.
     SleepMs(kHungAfterMs + 300);
-    LResult result = 1;
-    uint64_t start = MonotonicMs();
+    result = 1;
+    start = MonotonicMs();
     EXPECT_FALSE(SendMessageTimeout(h, Msg1(), 0, 0, SMTO_ABORTIFHUNG, 20000, &result));
     EXPECT_LT(MonotonicMs() - start, 10000u);
     EXPECT_EQ(result, 0);
     release.set_value();
-    hung.join();
+    silent.join();
 }
 
 TEST(Messaging, SendToAWindowDestroyedWhileQueuedReturnsZero) {
@@ -235,65 +192,39 @@ TEST(Messaging, SendToAWindowDestroyedWhileQueuedReturnsZero) {
     owner.join();
 }
 
-TEST(Messaging, QuitThreadMessageEndsTheLoop) {
-    std::promise<uint32_t> id;
-    std::atomic<bool> ended{false};
-    std::thread t([&] {
-        id.set_value(CurrentThreadId());
-        Msg m;
-        while (GetMessage(&m)) {
-            if (m.hwnd == 0 && m.message == WM_USER + 2) break;
-        }
-        ended = true;
-    });
-    uint32_t tid = id.get_future().get();
-    EXPECT_TRUE(PostThreadMessage(tid, WM_USER + 2, 0, 0));
-    t.join();
-    EXPECT_TRUE(ended);
-    EXPECT_FALSE(PostThreadMessage(tid, WM_USER + 2, 0, 0));
-}
-
-TEST(Timers, ZeroPeriodFiresAtOnceOnTheOwnerThreadWithItsNumber) {
+TEST(Timers, FireOnTheOwnerThreadWithTheirNumberAndFollowTheLastPeriod) {
     std::vector<WParam> fired;
     Hwnd h = CreateMessageWindow("timer owner", [&](Hwnd, uint32_t m, WParam w, LParam) -> LResult {
         if (m == WM_TIMER) fired.push_back(w);
         return 0;
     });
+    // Period 0 is due at once.
     ASSERT_TRUE(SetTimer(h, 16111, 0));
     Msg m;
     ASSERT_TRUE(PeekMessage(&m, true));
     EXPECT_EQ(m.message, WM_TIMER);
     DispatchMessage(m);
     EXPECT_EQ(fired, std::vector<WParam>{16111});
-    DestroyWindow(h);
-}
+    ASSERT_TRUE(KillTimer(h, 16111));
 
-TEST(Timers, ResettingChangesThePeriodAndKillStops) {
-    int fired = 0;
-    Hwnd h = CreateMessageWindow("timer period", [&](Hwnd, uint32_t m, WParam, LParam) -> LResult {
-        if (m == WM_TIMER) ++fired;
-        return 0;
-    });
     ASSERT_TRUE(SetTimer(h, 7, 10000));
     ASSERT_TRUE(SetTimer(h, 7, 20));
-    EXPECT_TRUE(PumpUntil([&] { return fired >= 3; }));
+    EXPECT_TRUE(WaitFor([&] {
+        PumpMessages();
+        return fired.size() >= 4;
+    }, 5000));
     ASSERT_TRUE(KillTimer(h, 7));
-    int at = fired;
-    Msg m;
+    size_t at = fired.size();
     SleepMs(60);
-    while (PeekMessage(&m, true)) DispatchMessage(m);
-    EXPECT_EQ(fired, at);
+    PumpMessages();
+    EXPECT_EQ(fired.size(), at);
     EXPECT_FALSE(KillTimer(h, 7));
-    DestroyWindow(h);
-}
 
-TEST(Timers, OnlyTheOwnerThreadSetsTimersAndTheyEndWithTheWindow) {
-    Hwnd h = CreateMessageWindow("timer foreign", [](Hwnd, uint32_t, WParam, LParam) { return 0; });
     bool fromOther = true;
     std::thread([&] { fromOther = SetTimer(h, 1, 10); }).join();
     EXPECT_FALSE(fromOther);
+    // A due timer ends with its window.
     ASSERT_TRUE(SetTimer(h, 2, 0));
     DestroyWindow(h);
-    Msg m;
     EXPECT_FALSE(PeekMessage(&m, true));
 }

@@ -1,5 +1,7 @@
-// Fault injection: each mode does what it says to the answers, applies to
-// the configured share of requests, and goes away when switched off.
+// Fault injection (each mode does what it says, to its share of requests, and
+// goes away when switched off) and the server's start and stop.
+
+#include <thread>
 
 #include "RecorderTestSupport.h"
 
@@ -10,134 +12,116 @@ class FaultTest : public RecorderFixture {
 protected:
     void SetUp() override {
         RecorderFixture::SetUp();
-        sid_ = logIn();
-        ASSERT_FALSE(sid_.empty());
-        const Decoded d = ask(kArchiveQueryFilterName, sid_, kArchiveListSessions, (kAnchor.year << 16) | kAnchor.month, 1,
-                              textData("CAM01"));
-        file_ = d.entry<SessionEntry>(0).fileName;
-        ask(kPlaybackManagerFilterName, sid_, kPlaybackOpenFile, 0, 0, textData(file_));
-        source_ = file_;
-        for (char& c : source_)
-            if (c == '\\') c = ' ';
+        file_ = sessionsOn("CAM01", 1).at(0).fileName;
+        open(file_);
     }
-
-    HttpResult sources(long timeoutMs = 20000) {
-        const std::string rec = makeRequestRecord(kIcpCommand, kArchiveListSources, 0, 0, {});
-        return httpGet(url(kArchiveQueryFilterName, sid_, encodeHex({reinterpret_cast<const uint8_t*>(rec.data()), rec.size()})),
-                       timeoutMs);
+    HttpResult sources(long timeoutMs = 20000) const {
+        return send(kArchiveQueryFilterName, sid_, kArchiveListSources, 0, 0, {}, timeoutMs);
     }
+    HttpResult picture() const { return send(frameSourceName(file_), sid_, kFrameSourceGetFrame, 5); }
 
-    std::string sid_, file_, source_;
+    std::string file_;
 };
 
-TEST_F(FaultTest, EmptyShareOfOneEmptiesEveryAnswerUntilSwitchedOff) {
-    FaultConfig f;
-    f.emptyShare = 1;
-    server_->setFaults(f);
-    for (int i = 0; i < 5; ++i) {
-        const HttpResult r = sources();
-        ASSERT_TRUE(r.ok());
-        EXPECT_TRUE(r.body.empty());
-    }
-    EXPECT_TRUE(send(source_, sid_, kFrameSourceGetFrame, 0).body.empty());
-    server_->setFaults(FaultConfig{});
-    EXPECT_FALSE(sources().body.empty());
-    EXPECT_GE(server_->stats().faulted, 6u);
-}
-
-TEST_F(FaultTest, GarbageIsNeverAValidRecord) {
-    FaultConfig f;
-    f.garbageShare = 1;
-    f.seed = 99;
-    server_->setFaults(f);
-    for (int i = 0; i < 20; ++i) {
-        const HttpResult r = sources();
-        ASSERT_TRUE(r.ok());
-        EXPECT_FALSE(r.body.empty());
-        EXPECT_FALSE(decodeAnswer(r.body)) << "garbage must not decode as an answer";
+TEST_F(FaultTest, EachAnswerFaultHitsEveryRequestAtShareOneUntilSwitchedOff) {
+    struct Mode {
+        const char* name;
+        double FaultConfig::*share;
+        bool (*hit)(const HttpResult&);
+    };
+    const Mode modes[] = {
+        {"empty", &FaultConfig::emptyShare, [](const HttpResult& r) { return r.ok() && r.body.empty(); }},
+        {"garbage", &FaultConfig::garbageShare, [](const HttpResult& r) { return !r.body.empty() && !decodeAnswer(r.body); }},
+        {"drop", &FaultConfig::dropShare, [](const HttpResult& r) { return r.code == CURLE_GOT_NOTHING; }},
+    };
+    uint64_t faulted = server_->stats().faulted;
+    for (const Mode& m : modes) {
+        SCOPED_TRACE(m.name);
+        FaultConfig f;
+        f.*m.share = 1;
+        f.seed = 99;
+        server_->setFaults(f);
+        for (int i = 0; i < 10; ++i) EXPECT_TRUE(m.hit(sources())) << "request " << i;
+        EXPECT_TRUE(m.hit(picture()));
+        server_->setFaults(FaultConfig{});
+        EXPECT_FALSE(sources().body.empty());
+        EXPECT_EQ(server_->stats().faulted, faulted += 11);
     }
 }
 
 TEST_F(FaultTest, TruncatedJpegIsAPrefixOfTheRealFrameAndOtherAnswersAreUntouched) {
-    auto intact = decodeAnswer(send(source_, sid_, kFrameSourceGetFrame, 5).body);
-    ASSERT_TRUE(intact);
-    ASSERT_TRUE(decodeJpeg(intact->data));
-    FaultConfig f;
-    f.truncatedJpegShare = 1;
-    server_->setFaults(f);
+    const Decoded intact = ask(frameSourceName(file_), sid_, kFrameSourceGetFrame, 5);
+    ASSERT_TRUE(decodeJpeg(intact.data));
+    server_->setFaults({.truncatedJpegShare = 1});
     for (int i = 0; i < 5; ++i) {
-        auto cut = decodeAnswer(send(source_, sid_, kFrameSourceGetFrame, 5).body);
+        auto cut = decodeAnswer(picture().body);
         ASSERT_TRUE(cut) << "the record stays well-formed; only its picture is cut";
         EXPECT_EQ(cut->header.encoding, kIcpEncodingPicture);
-        ASSERT_GT(cut->data.size(), 0u);
-        ASSERT_LT(cut->data.size(), intact->data.size());
-        EXPECT_EQ(intact->data.compare(0, cut->data.size(), cut->data), 0);
+        EXPECT_TRUE(!cut->data.empty() && cut->data.size() < intact.data.size() && intact.data.starts_with(cut->data));
     }
-    // Answers without a picture have nothing to cut.
-    EXPECT_EQ(decodeAnswer(sources().body).value_or(Decoded{}).header.param1, server_->archive().sources().size());
-}
-
-TEST_F(FaultTest, DroppedConnectionsCarryNoAnswer) {
-    FaultConfig f;
-    f.dropShare = 1;
-    server_->setFaults(f);
-    for (int i = 0; i < 3; ++i) {
-        const HttpResult r = sources();
-        EXPECT_EQ(r.code, CURLE_GOT_NOTHING) << curl_easy_strerror(r.code);
-        EXPECT_TRUE(r.body.empty());
-    }
-    server_->setFaults(FaultConfig{});
-    EXPECT_FALSE(sources().body.empty());
+    EXPECT_EQ(ask(kArchiveQueryFilterName, sid_, kArchiveListSources).header.param1, server_->archive().sources().size());
 }
 
 TEST_F(FaultTest, SharesApplyToAboutTheirPartOfRequests) {
-    FaultConfig f;
-    f.emptyShare = 0.5;
-    f.seed = 1234;
-    server_->setFaults(f);
+    server_->setFaults({.emptyShare = 0.5, .seed = 1234});
     int empty = 0;
-    const int total = 200;
-    for (int i = 0; i < total; ++i) empty += sources().body.empty() ? 1 : 0;
-    // Binomial(200, 0.5): far outside 60..140 only if the share is ignored.
+    for (int i = 0; i < 200; ++i) empty += sources().body.empty();
+    // Binomial(200, 0.5): outside 60..140 only if the share is ignored.
     EXPECT_GT(empty, 60);
     EXPECT_LT(empty, 140);
 }
 
-TEST_F(FaultTest, DelayAndStallHoldRequestsBack) {
-    // A client that gives up quickly sees a delayed or stalled server time out;
-    // the same client gets its answer once the fault is off.
-    FaultConfig f;
-    f.delayMs = 5000;
-    server_->setFaults(f);
-    EXPECT_EQ(sources(300).code, CURLE_OPERATION_TIMEDOUT);
+TEST_F(FaultTest, DelayAndStallHoldRequestsBackUntilSwitchedOff) {
+    // A client that gives up quickly times out; the same client is answered once the fault is off.
+    auto heldBack = [&] { return sources(300).code == CURLE_OPERATION_TIMEDOUT; };
+    server_->setFaults({.delayMs = 5000});
+    EXPECT_TRUE(heldBack());
     server_->setFaults(FaultConfig{});
-    EXPECT_FALSE(sources(10000).body.empty());
+    EXPECT_FALSE(sources().body.empty());
 
     server_->stallFor(5000);
-    EXPECT_EQ(sources(300).code, CURLE_OPERATION_TIMEDOUT);
+    EXPECT_TRUE(heldBack());
     server_->setFaults(FaultConfig{});  // also ends the stall
-    EXPECT_FALSE(sources(10000).body.empty());
+    EXPECT_FALSE(sources().body.empty());
 
-    FaultConfig stall;
-    stall.stallAfterRequests = 2;
-    stall.stallMs = 5000;
-    server_->setFaults(stall);
-    EXPECT_FALSE(sources(10000).body.empty()) << "the first request comes before the stall";
-    EXPECT_EQ(sources(300).code, CURLE_OPERATION_TIMEDOUT);
-    EXPECT_EQ(sources(300).code, CURLE_OPERATION_TIMEDOUT) << "the stall holds later requests too";
+    server_->setFaults({.stallAfterRequests = 2, .stallMs = 5000});
+    EXPECT_FALSE(sources().body.empty()) << "the first request comes before the stall";
+    EXPECT_TRUE(heldBack());
+    EXPECT_TRUE(heldBack()) << "the stall holds later requests too";
 }
 
 TEST_F(FaultTest, StopEndsWaitingRequests) {
-    FaultConfig f;
-    f.delayMs = 600000;
-    server_->setFaults(f);
+    server_->setFaults({.delayMs = 600000});
     HttpResult held;
-    std::thread client([&] { held = sources(20000); });
+    std::thread client([&] { held = sources(); });
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     server_->stop();  // must not wait ten minutes for the delayed request
     client.join();
     EXPECT_FALSE(server_->running());
     EXPECT_TRUE(held.body.empty()) << "a request cut short by the stop carries no answer";
+}
+
+TEST(Lifecycle, PortZeroServesUntilStopAndABusyPortIsReported) {
+    RecorderServer server(testConfig());
+    std::string error;
+    ASSERT_TRUE(server.start(&error)) << error;
+    EXPECT_TRUE(server.running());
+    EXPECT_TRUE(httpGet(server.baseUrl() + "/nothing").ok());
+    EXPECT_EQ(server.stats().refused, 1u);
+    EXPECT_FALSE(server.start(&error)) << "a server starts once";
+
+    // httplib's default would let a second server share the port silently.
+    RecorderConfig c = testConfig();
+    c.port = server.port();
+    RecorderServer second(c);
+    EXPECT_FALSE(second.start(&error));
+    EXPECT_NE(error.find(std::to_string(server.port())), std::string::npos) << error;
+    EXPECT_FALSE(second.running());
+
+    server.stop();
+    EXPECT_FALSE(server.running());
+    server.stop();  // a second stop is harmless
+    EXPECT_EQ(httpGet(server.baseUrl() + "/nothing", 2000).code, CURLE_COULDNT_CONNECT);
 }
 
 }  // namespace

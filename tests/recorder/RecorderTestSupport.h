@@ -1,12 +1,17 @@
 #pragma once
-// Helpers shared by the recorder's tests: a real HTTP client (libcurl), the
-// viewer's way of building requests, answer decoding with bounds checks, and
-// JPEG inspection with libjpeg-turbo.
+// Shared by the recorder's tests: a real HTTP client, requests built as the
+// viewer builds them, answers decoded with bounds checks, JPEGs decoded by
+// libjpeg-turbo rather than by anything of ours.
 
+#include <arpa/inet.h>
 #include <curl/curl.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <turbojpeg.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <optional>
@@ -21,14 +26,14 @@
 
 namespace corvanta::recorder::test {
 
+using Bytes = std::vector<uint8_t>;
+
 struct HttpResult {
     CURLcode code = CURLE_OK;
-    long status = 0;
     std::string body;
     bool ok() const { return code == CURLE_OK; }
 };
 
-// One GET of `url` as given; curl is told not to touch the URL.
 inline HttpResult httpGet(const std::string& url, long timeoutMs = 20000) {
     HttpResult r;
     std::unique_ptr<CURL, decltype(&curl_easy_cleanup)> curl(curl_easy_init(), curl_easy_cleanup);
@@ -41,30 +46,36 @@ inline HttpResult httpGet(const std::string& url, long timeoutMs = 20000) {
     });
     curl_easy_setopt(curl.get(), CURLOPT_WRITEDATA, &r.body);
     r.code = curl_easy_perform(curl.get());
-    curl_easy_getinfo(curl.get(), CURLINFO_RESPONSE_CODE, &r.status);
     return r;
 }
 
-inline std::string escapeBlanks(const std::string& s) {
-    std::string out;
-    for (char c : s) out += c == ' ' ? std::string("%20") : std::string(1, c);
-    return out;
+// Sends bytes exactly as given (curl would refuse or repair some) and returns the whole reply.
+inline std::string rawExchange(int port, const std::string& bytes) {
+    const int s = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_port = htons(uint16_t(port));
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    EXPECT_EQ(::connect(s, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+    ::send(s, bytes.data(), bytes.size(), MSG_NOSIGNAL);
+    ::shutdown(s, SHUT_WR);
+    std::string reply;
+    char buf[65536];
+    for (ssize_t n; (n = ::recv(s, buf, sizeof buf, 0)) > 0;) reply.append(buf, size_t(n));
+    ::close(s);
+    return reply;
 }
+
+inline std::string hexOf(std::string_view bytes) { return encodeHex({reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()}); }
 
 template <typename T>
-std::vector<uint8_t> bytesOf(const T& record) {
-    std::vector<uint8_t> out(sizeof(T));
-    std::memcpy(out.data(), &record, sizeof(T));
-    return out;
+Bytes bytesOf(const T& record) {
+    const auto* p = reinterpret_cast<const uint8_t*>(&record);
+    return {p, p + sizeof(T)};
 }
 
-inline std::vector<uint8_t> textData(const std::string& text) {
-    std::vector<uint8_t> out(text.size() + 1, 0);
-    std::memcpy(out.data(), text.data(), text.size());
-    return out;
-}
+inline Bytes textData(const std::string& text) { return {text.c_str(), text.c_str() + text.size() + 1}; }
 
-// An answer record decoded from a body; nothing is read past the body.
 struct Decoded {
     IcpHeader header{};
     std::string data;
@@ -72,15 +83,24 @@ struct Decoded {
     template <typename T>
     T entry(size_t index) const {
         T value{};
+        EXPECT_LE((index + 1) * sizeof(T), data.size()) << "entry " << index << " lies past the data";
         if ((index + 1) * sizeof(T) <= data.size()) std::memcpy(&value, data.data() + index * sizeof(T), sizeof(T));
-        else ADD_FAILURE() << "entry " << index << " lies past the data";
         return value;
+    }
+    // The param1 entries the answer announces, which must fill its data exactly.
+    template <typename T>
+    std::vector<T> entries() const {
+        EXPECT_EQ(data.size(), header.param1 * sizeof(T));
+        std::vector<T> out;
+        for (size_t i = 0; i < header.param1 && (i + 1) * sizeof(T) <= data.size(); ++i) out.push_back(entry<T>(i));
+        return out;
     }
 };
 
+// Nothing is read past the body.
 inline std::optional<Decoded> decodeAnswer(const std::string& body) {
-    if (body.size() < kIcpHeaderSize) return std::nullopt;
     Decoded d;
+    if (body.size() < kIcpHeaderSize) return std::nullopt;
     std::memcpy(&d.header, body.data(), kIcpHeaderSize);
     if (d.header.dataLength > body.size() - kIcpHeaderSize) return std::nullopt;
     d.data = body.substr(kIcpHeaderSize, d.header.dataLength);
@@ -96,42 +116,34 @@ inline LoginRecord loginRecord(const std::string& user, const std::string& passw
     return rec;
 }
 
-inline SystemTime wireTime(int y, int mo, int d, int h, int mi, int s) {
-    SystemTime t{};
-    t.year = static_cast<uint16_t>(y);
-    t.month = static_cast<uint16_t>(mo);
-    t.day = static_cast<uint16_t>(d);
-    t.hour = static_cast<uint16_t>(h);
-    t.minute = static_cast<uint16_t>(mi);
-    t.second = static_cast<uint16_t>(s);
-    return t;
+inline SystemTime wireTime(int y, int mo, int d, int h = 0, int mi = 0, int s = 0) {
+    return SystemTime{uint16_t(y), uint16_t(mo), 0, uint16_t(d), uint16_t(h), uint16_t(mi), uint16_t(s), 0};
 }
 
-inline TimeQuery timeQuery(const SystemTime& from, const SystemTime& to, const std::string& source) {
-    TimeQuery q{};
-    q.from = from;
-    q.to = to;
+inline Bytes timeQuery(const SystemTime& from, const SystemTime& to, const std::string& source) {
+    TimeQuery q{from, to, {}};
     std::strncpy(q.sourceId, source.c_str(), sizeof q.sourceId - 1);
-    return q;
+    return bytesOf(q);
+}
+
+inline std::string frameSourceName(std::string fileName) {
+    std::replace(fileName.begin(), fileName.end(), '\\', ' ');
+    return fileName;
 }
 
 struct JpegInfo {
-    int width = 0;
-    int height = 0;
-    std::vector<uint8_t> rgb;  // top row first
+    int width = 0, height = 0;
+    Bytes rgb;  // top row first
 };
 
-// Decodes a whole JPEG; nothing when the library reports an error.
 inline std::optional<JpegInfo> decodeJpeg(const std::string& jpeg) {
     std::unique_ptr<void, decltype(&tjDestroy)> tj(tjInitDecompress(), tjDestroy);
     JpegInfo info;
     int subsamp = 0, colorspace = 0;
     auto* src = reinterpret_cast<const unsigned char*>(jpeg.data());
-    if (tjDecompressHeader3(tj.get(), src, jpeg.size(), &info.width, &info.height, &subsamp, &colorspace) != 0)
-        return std::nullopt;
-    info.rgb.resize(static_cast<size_t>(info.width) * info.height * 3);
-    if (tjDecompress2(tj.get(), src, jpeg.size(), info.rgb.data(), info.width, 0, info.height, TJPF_RGB,
-                      TJFLAG_STOPONWARNING) != 0)
+    if (tjDecompressHeader3(tj.get(), src, jpeg.size(), &info.width, &info.height, &subsamp, &colorspace) != 0) return std::nullopt;
+    info.rgb.resize(size_t(info.width) * info.height * 3);
+    if (tjDecompress2(tj.get(), src, jpeg.size(), info.rgb.data(), info.width, 0, info.height, TJPF_RGB, TJFLAG_STOPONWARNING))
         return std::nullopt;
     return info;
 }
@@ -140,55 +152,75 @@ inline std::optional<JpegInfo> decodeJpeg(const std::string& jpeg) {
 inline constexpr CivilDate kAnchor{2024, 3, 2};
 
 inline RecorderConfig testConfig() {
-    RecorderConfig c;
-    c.port = 0;
-    c.threads = 4;
-    c.seed = 7;
-    c.anchorDate = kAnchor;
-    c.frames.readAhead = 2;
-    c.frames.cacheBytes = 32u << 20;
-    c.log = [](const std::string&) {};
-    return c;
+    return {.port = 0, .threads = 4, .seed = 7, .anchorDate = kAnchor, .frames = {.readAhead = 2}, .sessions = {}, .faults = {},
+            .log = [](const std::string&) {}};
 }
 
-// A server on a free port and a client that speaks to it as the viewer does.
+// A server on a free port and a logged-in client that speaks to it as the viewer does.
 class RecorderFixture : public ::testing::Test {
 protected:
     void SetUp() override { startServer(testConfig()); }
 
     void startServer(RecorderConfig config) {
         server_ = std::make_unique<RecorderServer>(std::move(config));
-        std::string error;
-        ASSERT_TRUE(server_->start(&error)) << error;
-        ASSERT_GT(server_->port(), 0);
+        ASSERT_TRUE(server_->start());
+        sid_ = logIn();
+        ASSERT_FALSE(sid_.empty());
     }
 
-    std::string url(const std::string& name, const std::string& sid, const std::string& recordHex) const {
-        return server_->baseUrl() + "/Filter?Message&SID=" + sid + "&Name=" + escapeBlanks(name) + "&Data=" + recordHex;
-    }
+    // Every request carries a marker in a reserved word, which its answer must echo.
+    static constexpr uint32_t kMarker = 0x5A5A1234;
 
     HttpResult send(const std::string& name, const std::string& sid, uint32_t code, uint32_t p1 = 0, uint32_t p2 = 0,
-                    const std::vector<uint8_t>& data = {}) const {
-        const std::string rec = makeRequestRecord(kIcpCommand, code, p1, p2, data);
-        return httpGet(url(name, sid, encodeHex({reinterpret_cast<const uint8_t*>(rec.data()), rec.size()})));
+                    const Bytes& data = {}, long timeoutMs = 20000) const {
+        std::string record = makeRequestRecord(kIcpCommand, code, p1, p2, data), escaped;
+        std::memcpy(record.data() + offsetof(IcpHeader, reserved) + 5 * 4, &kMarker, 4);
+        for (char c : name) escaped += c == ' ' ? std::string("%20") : std::string(1, c);
+        return httpGet(server_->baseUrl() + "/Filter?Message&SID=" + sid + "&Name=" + escaped + "&Data=" + hexOf(record),
+                       timeoutMs);
     }
 
-    // A command that must be answered; the test fails otherwise.
-    Decoded ask(const std::string& name, const std::string& sid, uint32_t code, uint32_t p1 = 0, uint32_t p2 = 0,
-                const std::vector<uint8_t>& data = {}) const {
-        const HttpResult r = send(name, sid, code, p1, p2, data);
+    bool refused(const std::string& name, uint32_t code, uint32_t p1 = 0, uint32_t p2 = 0, const Bytes& data = {}) const {
+        const HttpResult r = send(name, sid_, code, p1, p2, data);
         EXPECT_TRUE(r.ok()) << curl_easy_strerror(r.code);
+        return r.ok() && r.body.empty();
+    }
+
+    // A command that must be answered: a done answer to it, with the 4 spare bytes behind its data.
+    Decoded ask(const std::string& name, const std::string& sid, uint32_t code, uint32_t p1 = 0, uint32_t p2 = 0,
+                const Bytes& data = {}) const {
+        const HttpResult r = send(name, sid, code, p1, p2, data);
         auto d = decodeAnswer(r.body);
         EXPECT_TRUE(d.has_value()) << name << " code " << code << " gave " << r.body.size() << " bytes";
-        return d.value_or(Decoded{});
+        if (!d) return {};
+        EXPECT_EQ(r.body.size(), kIcpOverhead + d->header.dataLength);
+        EXPECT_EQ(d->header.status, kIcpStatusDone);
+        EXPECT_EQ(d->header.kind, kIcpCommandAnswer);
+        EXPECT_EQ(d->header.code, code);
+        EXPECT_EQ(d->header.reserved[5], kMarker);
+        return *d;
     }
 
     std::string logIn(const std::string& user = "demo", const std::string& password = "demo") const {
-        const Decoded d = ask(kUserPrivilegeFilterName, "", kPrivilegeLogIn, 0, 0, bytesOf(loginRecord(user, password)));
-        return std::string(d.data.c_str());
+        auto d = decodeAnswer(send(kUserPrivilegeFilterName, "", kPrivilegeLogIn, 0, 0, bytesOf(loginRecord(user, password))).body);
+        return d ? std::string(d->data.c_str()) : std::string();
+    }
+
+    std::vector<SessionEntry> sessionsOn(const std::string& source, unsigned day, unsigned month = kAnchor.month) const {
+        const uint32_t yearMonth = (uint32_t(kAnchor.year) << 16) | month;
+        return ask(kArchiveQueryFilterName, sid_, kArchiveListSessions, yearMonth, day, textData(source)).entries<SessionEntry>();
+    }
+
+    FileDescription open(const std::string& fileName) const {
+        const Decoded d = ask(kPlaybackManagerFilterName, sid_, kPlaybackOpenFile, 0, 0, textData(fileName));
+        const auto fd = d.entry<FileDescription>(0);
+        EXPECT_EQ(d.data.size(), sizeof fd);
+        EXPECT_EQ(d.header.param1, fd.frameCount);
+        return fd;
     }
 
     std::unique_ptr<RecorderServer> server_;
+    std::string sid_;
 };
 
 }  // namespace corvanta::recorder::test

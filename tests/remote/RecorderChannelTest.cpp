@@ -1,125 +1,138 @@
-// The proxies against the recorder stand-in over real HTTP on 127.0.0.1:
-// the archive walked through "AVIArchive Query", files opened through
-// "AVIPlayback Manager" and their frames fetched through the stream proxies
-// it makes, and the stand-in's faults.
+// The proxies against the recorder stand-in, running in this process on a
+// free port: the archive walked, files opened and their frames fetched
+// through the stream proxies, and the stand-in's faults.
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cctype>
-#include <cstring>
 #include <memory>
-#include <string>
-#include <vector>
+#include <stdexcept>
 
 #include "RemoteTestSupport.h"
+#include "framework/CFilterIcpClient.h"
 #include "imaging/JpegImage.h"
+#include "recorder/RecorderServer.h"
+#include "remote/HttpRequest.h"
+#include "remote/RecorderInterface.h"
 #include "remote/RemotePlaybackManager.h"
+#include "remote/RemoteSession.h"
 
 namespace corvanta {
 namespace {
 
-using test::Entries;
 using test::Registered;
-using test::WaitFor;
 
-std::string Upper(std::string text) {
-    for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return text;
+bool Gone(const std::string& name) {
+    return test::WaitFor([&] { return CMessageQueueManager::FindQueue(name) == 0; }, 3000);
 }
 
-class RecorderChannelTest : public test::RecorderChannelFixture {
-protected:
-    const recorder::DemoArchive& Archive() const { return server->archive(); }
+// The `param1` fixed-size entries of an answer; a failure when its data does not hold them.
+template <typename T>
+std::vector<T> Entries(const IcpRecord* answer) {
+    if (uint64_t{answer->param1} * sizeof(T) > answer->dataLength) {
+        ADD_FAILURE() << answer->param1 << " entries of " << sizeof(T) << " bytes in " << answer->dataLength;
+        return {};
+    }
+    std::vector<T> entries(answer->param1);
+    std::memcpy(entries.data(), answer->data, entries.size() * sizeof(T));
+    return entries;
+}
 
-    // The first recording of the first source with frames of this size.
+class RecorderChannelTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        test::UseOwnInstance();
+        ASSERT_EQ(1, manager.Start());
+        SetConsecutiveFailures(0);
+        recorder::RecorderConfig config;
+        config.port = 0;
+        config.seed = 7;
+        config.anchorDate = recorder::CivilDate{2024, 3, 2};
+        config.frames.readAhead = 2;
+        config.log = [](const std::string&) {};
+        server = std::make_unique<recorder::RecorderServer>(config);
+        ASSERT_TRUE(server->start());
+        SetFilterServerURL(server->baseUrl());
+        // Log in through a plain proxy of the privilege filter, as the control does.
+        CRemoteFilter privilege;
+        CFilterIcpClient client;
+        ASSERT_NO_FATAL_FAILURE(Start(privilege, {kUserPrivilegeFilterName, 8, 17, 0, 0, 1, "1.0.0", 64000, 64000}, client));
+        LoginRecord login{"demo", "demo", {}, 1};
+        std::strcpy(login.userKind, kLoginUserKind);
+        ASSERT_EQ(1, client.SendCommand(kPrivilegeLogIn, 0, 0, &login, sizeof login));
+        const char* id = reinterpret_cast<const char*>(client.Answer()->data);
+        SetSessionId(std::string(id, strnlen(id, client.Answer()->dataLength)));
+        ASSERT_FALSE(SessionId().empty());
+    }
+    void TearDown() override {
+        SetFilterServerURL("");
+        SetSessionId("");
+        SetConsecutiveFailures(0);
+    }
+
+    const recorder::DemoArchive& Archive() const { return server->archive(); }
     const recorder::Recording& RecordingOfSize(uint32_t width, uint32_t height) const {
         for (const recorder::DemoSource& source : Archive().sources()) {
             if (source.width == width && source.height == height && !Archive().recordings(source.index).empty()) {
                 return Archive().recordings(source.index).front();
             }
         }
-        ADD_FAILURE() << "no recording of " << width << "x" << height;
-        static const recorder::Recording none;
-        return none;
+        throw std::runtime_error("no recording of that size");
     }
 
-    void StartManager() {
-        ASSERT_EQ(1, playback->Init(CRemotePlaybackManager::MakeDescriptor()));
-        playback->PublishInfo();
-        ASSERT_TRUE(Registered(kPlaybackManagerFilterName));
-        ASSERT_EQ(1, managerClient.Open(kPlaybackManagerFilterName));
+    void Start(CRemoteFilter& proxy, const CFilterDescriptor& descriptor, CFilterIcpClient& client) {
+        ASSERT_EQ(1, proxy.Init(descriptor));
+        proxy.PublishInfo();
+        ASSERT_TRUE(Registered(descriptor.name));
+        ASSERT_EQ(1, client.Open(descriptor.name.c_str()));
     }
-
+    void StartManager() { Start(*playback, CRemotePlaybackManager::MakeDescriptor(), managerClient); }
     int OpenFile(const std::string& name) { return managerClient.SendCommandText(kPlaybackOpenFile, 0, name.c_str()); }
     int CloseFile(const std::string& name) { return managerClient.SendCommandText(kPlaybackCloseFile, 0, name.c_str()); }
-
-    // The JPEG the recorder serves for a frame, fetched without any proxy.
-    std::vector<uint8_t> ServedJpeg(const std::string& fileName, uint32_t frame) {
-        std::vector<uint8_t> record(kIcpOverhead, 0);
-        auto* query = reinterpret_cast<IcpRecord*>(record.data());
-        query->kind = kIcpCommand;
-        query->code = kFrameSourceGetFrame;
-        query->param1 = frame;
-        std::string url;
-        EXPECT_EQ(1, AppendMessageRequestUrl(url, FrameSourceName(fileName), query, 0));
-        CHttpRequest request;
-        if (request.Get(url) != 1 || request.ReceivedCount() < kIcpHeaderSize) {
-            ADD_FAILURE() << "frame " << frame << " of " << fileName << " not served";
-            return {};
-        }
-        IcpHeader header;
-        std::memcpy(&header, request.Buffer(), kIcpHeaderSize);
-        EXPECT_EQ(kIcpEncodingPicture, header.encoding);
-        EXPECT_LE(header.dataLength, request.ReceivedCount() - kIcpHeaderSize);
-        const uint8_t* jpeg = request.Buffer() + kIcpHeaderSize;
-        return std::vector<uint8_t>(jpeg, jpeg + std::min(header.dataLength, request.ReceivedCount() - kIcpHeaderSize));
+    void OpenStream(const std::string& fileName, CFilterIcpClient& stream) {
+        ASSERT_EQ(1, OpenFile(fileName)) << fileName;
+        ASSERT_TRUE(Registered(FrameSourceName(fileName)));
+        ASSERT_EQ(1, stream.Open(FrameSourceName(fileName).c_str()));
     }
 
+    CMessageQueueManager manager;
+    std::unique_ptr<recorder::RecorderServer> server;
+    CRemoteArchiveQuery archive;
+    CFilterIcpClient archiveClient;
     std::unique_ptr<CRemotePlaybackManager> playback = std::make_unique<CRemotePlaybackManager>();
     CFilterIcpClient managerClient;
 };
 
 TEST_F(RecorderChannelTest, ArchiveIsWalkedThroughTheArchiveQueryProxy) {
-    CRemoteArchiveQuery archive;
-    ASSERT_EQ(1, archive.Init(CRemoteArchiveQuery::MakeDescriptor()));
-    archive.PublishInfo();
-    ASSERT_TRUE(Registered(kArchiveQueryFilterName));
-    CFilterIcpClient client;
-    ASSERT_EQ(1, client.Open(kArchiveQueryFilterName));
-
+    ASSERT_NO_FATAL_FAILURE(Start(archive, CRemoteArchiveQuery::MakeDescriptor(), archiveClient));
+    CFilterIcpClient& client = archiveClient;
     ASSERT_EQ(1, client.SendCommand(kArchiveListSources, 0, 0, nullptr, 0));
-    EXPECT_EQ(4096000u, client.Answer()->capacity);
-    const std::vector<SourceEntry> sources = Entries<SourceEntry>(client.Answer(), client.Answer()->param1);
+    const std::vector<SourceEntry> sources = Entries<SourceEntry>(client.Answer());
     ASSERT_EQ(Archive().sources().size(), sources.size());
-    for (size_t i = 0; i < sources.size(); ++i) {
-        EXPECT_EQ(Archive().sources()[i].id, sources[i].sourceId);
-        EXPECT_EQ(Archive().sources()[i].displayName, sources[i].displayName);
-    }
-
     size_t sessionsSeen = 0;
-    for (const recorder::DemoSource& source : Archive().sources()) {
-        const std::string id = source.id;
-        ASSERT_EQ(1, client.SendCommandText(kArchiveListMonths, 0, id.c_str()));
-        const std::vector<MonthEntry> months = Entries<MonthEntry>(client.Answer(), client.Answer()->param1);
-        const std::vector<uint32_t> expectedMonths = Archive().months(source.index);
-        ASSERT_EQ(expectedMonths.size(), months.size()) << id;
-        for (size_t m = 0; m < months.size(); ++m) {
-            EXPECT_EQ(expectedMonths[m], months[m].year * 100u + months[m].month) << id;
-            ASSERT_EQ(1, client.SendCommandText(kArchiveListDays, months[m].year, id.c_str(), months[m].month));
-            const std::vector<uint8_t> days = Entries<uint8_t>(client.Answer(), client.Answer()->param1);
-            EXPECT_EQ(Archive().days(source.index, months[m].year, months[m].month), days) << id;
+    for (size_t i = 0; i < sources.size(); ++i) {
+        const recorder::DemoSource& source = Archive().sources()[i];
+        const char* id = source.id.c_str();
+        EXPECT_EQ(source.id, sources[i].sourceId);
+        EXPECT_EQ(source.displayName, sources[i].displayName);
+        ASSERT_EQ(1, client.SendCommandText(kArchiveListMonths, 0, id));
+        std::vector<uint32_t> months;
+        for (const MonthEntry& entry : Entries<MonthEntry>(client.Answer())) months.push_back(entry.year * 100u + entry.month);
+        ASSERT_EQ(Archive().months(source.index), months) << id;
+        for (const uint32_t yearMonth : months) {
+            const uint32_t year = yearMonth / 100, month = yearMonth % 100;
+            ASSERT_EQ(1, client.SendCommandText(kArchiveListDays, year, id, month));
+            const std::vector<uint8_t> days = Entries<uint8_t>(client.Answer());
+            EXPECT_EQ(Archive().days(source.index, year, month), days) << id;
             if (days.empty()) continue;
-
-            // Every listed file of the last recorded day of the month is one of this source's.
-            const uint32_t yearMonth = uint32_t(months[m].year) << 16 | months[m].month;
-            ASSERT_EQ(1, client.SendCommandText(kArchiveListSessions, yearMonth, id.c_str(), days.back()));
-            const std::vector<SessionEntry> sessions = Entries<SessionEntry>(client.Answer(), client.Answer()->param1);
+            // Every file listed for the month's last recorded day is one of this source's.
+            ASSERT_EQ(1, client.SendCommandText(kArchiveListSessions, year << 16 | month, id, days.back()));
+            const std::vector<SessionEntry> sessions = Entries<SessionEntry>(client.Answer());
             EXPECT_FALSE(sessions.empty()) << id;
             for (const SessionEntry& session : sessions) {
-                const std::string fileName(session.fileName, strnlen(session.fileName, sizeof session.fileName));
-                const recorder::Recording* rec = Archive().findFile(fileName);
-                ASSERT_NE(nullptr, rec) << fileName;
+                const recorder::Recording* rec =
+                    Archive().findFile(std::string(session.fileName, strnlen(session.fileName, sizeof session.fileName)));
+                ASSERT_NE(nullptr, rec) << session.fileName;
                 EXPECT_EQ(source.index, rec->source);
                 EXPECT_EQ(rec->fileNumber, session.fileNumber);
             }
@@ -131,36 +144,26 @@ TEST_F(RecorderChannelTest, ArchiveIsWalkedThroughTheArchiveQueryProxy) {
 
 TEST_F(RecorderChannelTest, OpenedFileGetsAStreamProxyWhoseFramesArriveDecoded) {
     ASSERT_NO_FATAL_FAILURE(StartManager());
+    recorder::FrameStore served(Archive(), {.readAhead = 0});  // makes the JPEGs the stand-in serves
     for (const auto& [width, height] : {std::pair<uint32_t, uint32_t>{704, 576}, {1600, 1200}}) {
         const recorder::Recording& rec = RecordingOfSize(width, height);
-        ASSERT_EQ(1, OpenFile(rec.fileName)) << rec.fileName;
-        const IcpRecord* opened = managerClient.Answer();
-        ASSERT_GE(opened->dataLength, sizeof(FileDescription));
-        FileDescription description;
-        std::memcpy(&description, opened->data, sizeof description);
-        EXPECT_EQ(width, description.info.width);
-        EXPECT_EQ(height, description.info.height);
-        EXPECT_EQ(rec.frameCount, description.frameCount);
-        EXPECT_EQ(1u, playback->StreamUseCount(rec.fileName));
-
-        const std::string proxyName = FrameSourceName(rec.fileName);
-        EXPECT_EQ(std::string::npos, proxyName.find('\\'));
-        ASSERT_TRUE(Registered(proxyName)) << proxyName;
         CFilterIcpClient stream;
-        ASSERT_EQ(1, stream.Open(proxyName.c_str()));
+        ASSERT_NO_FATAL_FAILURE(OpenStream(rec.fileName, stream));
+        FileDescription description;
+        ASSERT_GE(managerClient.Answer()->dataLength, sizeof description);
+        std::memcpy(&description, managerClient.Answer()->data, sizeof description);
+        EXPECT_EQ(std::tuple(width, height, rec.frameCount),
+                  std::tuple(description.info.width, description.info.height, description.frameCount));
         for (uint32_t frame : {0u, 1u, rec.frameCount / 2, rec.frameCount - 1}) {
             ASSERT_EQ(1, stream.SendCommand(kFrameSourceGetFrame, frame, 0, nullptr, 0)) << frame;
             const IcpRecord* answer = stream.Answer();
             EXPECT_EQ(kIcpEncodingPicture, answer->encoding);
             ASSERT_EQ(width * height * 3, answer->dataLength);
             EXPECT_EQ(Archive().holdTimeMs(rec, frame), answer->param3) << frame;
-            EXPECT_EQ(kFrameAnswerCapacity, answer->capacity);
-
-            // The pixels are exactly the served JPEG decoded.
-            std::vector<uint8_t> jpeg = ServedJpeg(rec.fileName, frame);
-            std::vector<uint8_t> pixels(width * height * 3);
+            const std::string& jpeg = *served.frame(rec, frame);
+            std::vector<uint8_t> pixels(answer->dataLength);
             uint32_t size = uint32_t(jpeg.size());
-            ASSERT_EQ(1, DecodeJpeg(jpeg.data(), size, pixels.data(), uint32_t(pixels.size())));
+            ASSERT_EQ(1, DecodeJpeg(reinterpret_cast<const uint8_t*>(jpeg.data()), size, pixels.data(), answer->dataLength));
             EXPECT_EQ(0, std::memcmp(pixels.data(), answer->data, pixels.size())) << frame;
         }
     }
@@ -169,121 +172,107 @@ TEST_F(RecorderChannelTest, OpenedFileGetsAStreamProxyWhoseFramesArriveDecoded) 
 
 TEST_F(RecorderChannelTest, ProxyLivesUntilTheFileIsClosedAsOftenAsItWasOpened) {
     ASSERT_NO_FATAL_FAILURE(StartManager());
-    const recorder::Recording& rec = RecordingOfSize(704, 576);
-    const std::string proxyName = FrameSourceName(rec.fileName);
-
-    ASSERT_EQ(1, OpenFile(rec.fileName));
-    ASSERT_TRUE(Registered(proxyName));
-    const platform::Hwnd window = CMessageQueueManager::FindQueue(proxyName);
-    // The second open names the file in other letter case; it is the same file.
-    ASSERT_EQ(1, OpenFile(Upper(rec.fileName)));
-    EXPECT_EQ(1u, playback->StreamCount());
-    EXPECT_EQ(2u, playback->StreamUseCount(rec.fileName));
-
-    EXPECT_EQ(1, CloseFile(rec.fileName));
-    EXPECT_EQ(1u, playback->StreamCount());
-    EXPECT_EQ(1u, playback->StreamUseCount(Upper(rec.fileName)));
-    EXPECT_EQ(window, CMessageQueueManager::FindQueue(proxyName));
-    CFilterIcpClient stream;
-    ASSERT_EQ(1, stream.Open(proxyName.c_str()));
-    EXPECT_EQ(1, stream.SendCommand(kFrameSourceGetFrame, 3, 0, nullptr, 0));
-
-    EXPECT_EQ(1, CloseFile(Upper(rec.fileName)));
+    // A refused open makes no proxy; the close still goes to the recorder, whose refusal is the result.
+    const std::string missing = "D:\\Archive\\CAM01\\1999\\01\\01\\000000.avi";
+    EXPECT_EQ(0, OpenFile(missing));
+    EXPECT_EQ(uint32_t(kIcpCommandAnswer), managerClient.Answer()->kind);
+    EXPECT_EQ(0, CloseFile(missing));
     EXPECT_EQ(0u, playback->StreamCount());
-    EXPECT_EQ(0u, playback->StreamUseCount(rec.fileName));
-    EXPECT_TRUE(WaitFor([&] { return CMessageQueueManager::FindQueue(proxyName) == 0; }, 3000));
+    EXPECT_EQ(server->stats().requests, server->stats().refused + 1);  // only the login was served
+
+    const std::string name = RecordingOfSize(704, 576).fileName, proxyName = FrameSourceName(name);
+    std::string upper = name;  // the same file in other letter case
+    for (char& c : upper) c = char(std::toupper(static_cast<unsigned char>(c)));
+    CFilterIcpClient stream;
+    ASSERT_NO_FATAL_FAILURE(OpenStream(name, stream));
+    const platform::Hwnd window = CMessageQueueManager::FindQueue(proxyName);
+    ASSERT_EQ(1, OpenFile(upper));
+    EXPECT_EQ(1u, playback->StreamCount());
+    EXPECT_EQ(2u, playback->StreamUseCount(name));
+    EXPECT_EQ(1, CloseFile(name));
+    EXPECT_EQ(window, CMessageQueueManager::FindQueue(proxyName));
+    EXPECT_EQ(1, stream.SendCommand(kFrameSourceGetFrame, 3, 0, nullptr, 0));
+    EXPECT_EQ(1, CloseFile(upper));
+    EXPECT_EQ(0u, playback->StreamCount());
+    EXPECT_TRUE(Gone(proxyName));
     EXPECT_EQ(0, stream.SendCommand(kFrameSourceGetFrame, 3, 0, nullptr, 0));
 }
 
-TEST_F(RecorderChannelTest, RefusedOpenMakesNoProxyAndAnswersKindSeven) {
+TEST_F(RecorderChannelTest, ClosingAllStreamsAndShuttingDownRemoveEveryProxy) {
     ASSERT_NO_FATAL_FAILURE(StartManager());
-    EXPECT_EQ(0, OpenFile("D:\\Archive\\CAM01\\1999\\01\\01\\000000.avi"));
-    EXPECT_EQ(0u, playback->StreamCount());
-    EXPECT_EQ(uint32_t(kIcpCommandAnswer), managerClient.Answer()->kind);
-    EXPECT_EQ(0u, managerClient.Answer()->dataLength);
-
-    // A close of a file that is not listed still reaches the recorder,
-    // whose refusal is the result.
-    EXPECT_EQ(0, CloseFile("D:\\Archive\\CAM01\\1999\\01\\01\\000000.avi"));
-    EXPECT_EQ(server->stats().requests, server->stats().refused + 1);  // only the login was served
-}
-
-TEST_F(RecorderChannelTest, ShutdownClosesEveryRemainingStreamProxy) {
-    ASSERT_NO_FATAL_FAILURE(StartManager());
-    const recorder::Recording& small = RecordingOfSize(704, 576);
-    const recorder::Recording& large = RecordingOfSize(1600, 1200);
-    ASSERT_EQ(1, OpenFile(small.fileName));
-    ASSERT_EQ(1, OpenFile(small.fileName));
-    ASSERT_EQ(1, OpenFile(large.fileName));
-    ASSERT_TRUE(Registered(FrameSourceName(small.fileName)));
-    ASSERT_TRUE(Registered(FrameSourceName(large.fileName)));
-    EXPECT_EQ(2u, playback->StreamCount());
-
+    const std::string small = RecordingOfSize(704, 576).fileName, large = RecordingOfSize(1600, 1200).fileName;
+    for (const std::string& name : {small, small, large}) ASSERT_EQ(1, OpenFile(name)) << name;
+    ASSERT_TRUE(Registered(FrameSourceName(large)));
+    EXPECT_EQ(2u, playback->CloseAllStreams());
+    EXPECT_TRUE(Gone(FrameSourceName(small)) && Gone(FrameSourceName(large)));
+    // The manager goes on serving: opening again makes new proxies, which its shutdown closes.
+    for (const std::string& name : {small, large}) ASSERT_EQ(1, OpenFile(name)) << name;
+    ASSERT_TRUE(Registered(FrameSourceName(small)) && Registered(FrameSourceName(large)));
     managerClient.Close();
     playback.reset();
-    for (const std::string& name : {FrameSourceName(small.fileName), FrameSourceName(large.fileName)}) {
-        EXPECT_TRUE(WaitFor([&] { return CMessageQueueManager::FindQueue(name) == 0; }, 3000)) << name;
+    for (const std::string& name : {FrameSourceName(small), FrameSourceName(large), std::string(kPlaybackManagerFilterName)}) {
+        EXPECT_TRUE(Gone(name)) << name;
     }
-    EXPECT_TRUE(WaitFor([&] { return CMessageQueueManager::FindQueue(kPlaybackManagerFilterName) == 0; }, 3000));
 }
 
-TEST_F(RecorderChannelTest, CloseAllStreamsEmptiesTheListAndTheManagerKeepsServing) {
-    ASSERT_NO_FATAL_FAILURE(StartManager());
-    const recorder::Recording& rec = RecordingOfSize(704, 576);
-    ASSERT_EQ(1, OpenFile(rec.fileName));
-    ASSERT_TRUE(Registered(FrameSourceName(rec.fileName)));
-    EXPECT_EQ(1u, playback->CloseAllStreams());
-    EXPECT_EQ(0u, playback->StreamCount());
-    EXPECT_TRUE(WaitFor([&] { return CMessageQueueManager::FindQueue(FrameSourceName(rec.fileName)) == 0; }, 3000));
-    EXPECT_EQ(0u, playback->CloseAllStreams());
+TEST_F(RecorderChannelTest, BadBaseUrlsAndAClosedPortFailAndShortenTheConnectTimeOut) {
+    ASSERT_NO_FATAL_FAILURE(Start(archive, CRemoteArchiveQuery::MakeDescriptor(), archiveClient));
+    auto listSources = [&] { return archiveClient.SendCommand(kArchiveListSources, 0, 0, nullptr, 0); };
+    const std::string hostAndPort = server->baseUrl().substr(std::string("http://").size());
+    const uint64_t served = server->stats().requests;
+    SetConsecutiveFailures(2);
+    for (const std::string& base : {"https://" + hostAndPort, "ftp://" + hostAndPort, "http:/" + hostAndPort, hostAndPort,
+                                    "http://" + hostAndPort + "\x01", std::string()}) {
+        SetFilterServerURL(base);
+        EXPECT_EQ(0, listSources()) << base;
+        EXPECT_EQ(2, ConsecutiveFailures()) << base;
+    }
+    EXPECT_EQ(served, server->stats().requests);
 
-    // The file is still open on the recorder; opening it again makes a new proxy.
-    ASSERT_EQ(1, OpenFile(rec.fileName));
-    EXPECT_EQ(1u, playback->StreamUseCount(rec.fileName));
-    EXPECT_TRUE(Registered(FrameSourceName(rec.fileName)));
+    SetConsecutiveFailures(0);
+    SetFilterServerURL("http://127.0.0.1:" + std::to_string(test::ClosedPort()));
+    for (int32_t request = 1; request <= 4; ++request) {
+        EXPECT_EQ(request <= 3 ? 2000u : 100u, CHttpRequest().ConnectTimeoutMs()) << request;
+        EXPECT_EQ(0, listSources());
+        EXPECT_EQ(request, ConsecutiveFailures());
+    }
+    SetFilterServerURL("HTTP://" + hostAndPort);  // the scheme in any case
+    EXPECT_EQ(1, listSources());
+    EXPECT_EQ(0, ConsecutiveFailures());
+    EXPECT_EQ(2000u, CHttpRequest().ConnectTimeoutMs());
 }
 
-// Each fault of the stand-in fails the frame request, leaves the answer the
-// player holds as it was, and the next request works again.
-enum class Fault { Empty, Garbage, TruncatedJpeg, Drop, Stall };
+// Each fault of the stand-in fails the frame request and leaves the answer
+// the player holds as it was; the next request works again.
+struct FaultCase {
+    const char* name;
+    double recorder::FaultConfig::*share;  // none: the server stalls
+    int32_t transportFailures;
+};
 
-class RecorderFaultTest : public RecorderChannelTest, public ::testing::WithParamInterface<Fault> {};
+class RecorderFaultTest : public RecorderChannelTest, public ::testing::WithParamInterface<FaultCase> {};
 
 TEST_P(RecorderFaultTest, FailsCleanlyAndTheNextFrameArrives) {
     ASSERT_NO_FATAL_FAILURE(StartManager());
     const recorder::Recording& rec = RecordingOfSize(704, 576);
-    ASSERT_EQ(1, OpenFile(rec.fileName));
-    ASSERT_TRUE(Registered(FrameSourceName(rec.fileName)));
     CFilterIcpClient stream;
-    ASSERT_EQ(1, stream.Open(FrameSourceName(rec.fileName).c_str()));
+    ASSERT_NO_FATAL_FAILURE(OpenStream(rec.fileName, stream));
     ASSERT_EQ(1, stream.SendCommand(kFrameSourceGetFrame, 10, 0, nullptr, 0));
-    const IcpRecord* answer = stream.Answer();
-    const std::vector<uint8_t> before(reinterpret_cast<const uint8_t*>(answer),
-                                      reinterpret_cast<const uint8_t*>(answer) + kIcpHeaderSize + answer->dataLength);
+    const auto* held = reinterpret_cast<const uint8_t*>(stream.Answer());
+    const std::vector<uint8_t> before(held, held + kIcpHeaderSize + stream.Answer()->dataLength);
 
     recorder::FaultConfig faults;
-    int32_t expectedFailures = 0;
-    switch (GetParam()) {
-    case Fault::Empty: faults.emptyShare = 1; break;
-    case Fault::Garbage: faults.garbageShare = 1; break;
-    case Fault::TruncatedJpeg: faults.truncatedJpegShare = 1; break;
-    case Fault::Drop:
-        faults.dropShare = 1;
-        expectedFailures = 1;
-        break;
-    case Fault::Stall: expectedFailures = 1; break;
+    if (GetParam().share != nullptr) {
+        faults.*GetParam().share = 1;
+        server->setFaults(faults);
+    } else {
+        server->stallFor((CHttpRequest::kStallTimeoutSeconds + 20) * 1000);  // outlasts the request's patience
     }
-    server->setFaults(faults);
-    if (GetParam() == Fault::Stall) {
-        // Longer than the request waits for an answer that has stopped coming.
-        server->stallFor((CHttpRequest::kStallTimeoutSeconds + 20) * 1000);
-    }
-    // A frame other than the one shown, so a half-decoded picture would differ.
+    // Another frame than the one held, so a half-decoded picture would differ.
     EXPECT_EQ(0, stream.SendCommand(kFrameSourceGetFrame, 40, 0, nullptr, 0));
-    EXPECT_EQ(expectedFailures, ConsecutiveFailures());
-    answer = stream.Answer();
-    ASSERT_EQ(before.size(), kIcpHeaderSize + answer->dataLength);
-    EXPECT_EQ(0, std::memcmp(before.data(), answer, before.size()));
+    EXPECT_EQ(GetParam().transportFailures, ConsecutiveFailures());
+    ASSERT_EQ(before.size(), kIcpHeaderSize + stream.Answer()->dataLength);
+    EXPECT_EQ(0, std::memcmp(before.data(), stream.Answer(), before.size()));
 
     server->setFaults(recorder::FaultConfig{});
     ASSERT_EQ(1, stream.SendCommand(kFrameSourceGetFrame, 40, 0, nullptr, 0));
@@ -293,18 +282,12 @@ TEST_P(RecorderFaultTest, FailsCleanlyAndTheNextFrameArrives) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Faults, RecorderFaultTest,
-                         ::testing::Values(Fault::Empty, Fault::Garbage, Fault::TruncatedJpeg, Fault::Drop,
-                                           Fault::Stall),
-                         [](const ::testing::TestParamInfo<Fault>& info) {
-                             switch (info.param) {
-                             case Fault::Empty: return std::string("EmptyBody");
-                             case Fault::Garbage: return std::string("Garbage");
-                             case Fault::TruncatedJpeg: return std::string("TruncatedJpeg");
-                             case Fault::Drop: return std::string("DroppedConnection");
-                             case Fault::Stall: return std::string("StalledServer");
-                             }
-                             return std::string("Other");
-                         });
+                         ::testing::Values(FaultCase{"EmptyBody", &recorder::FaultConfig::emptyShare, 0},
+                                           FaultCase{"Garbage", &recorder::FaultConfig::garbageShare, 0},
+                                           FaultCase{"TruncatedJpeg", &recorder::FaultConfig::truncatedJpegShare, 0},
+                                           FaultCase{"DroppedConnection", &recorder::FaultConfig::dropShare, 1},
+                                           FaultCase{"StalledServer", nullptr, 1}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace corvanta

@@ -1,22 +1,22 @@
 #pragma once
-// Shared by the channel tests: a process of its own instance with a running
-// queue manager, the recorder stand-in on a free port, a logged-in session,
-// and small helpers to build and read records.
+// Records as the recorder sends them, and a loopback HTTP server on raw
+// sockets that keeps the exact bytes of every request and can answer in the
+// faulty ways a real server may.
 
-#include <gtest/gtest.h>
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <unistd.h>
 
+#include <atomic>
 #include <cstring>
-#include <memory>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
-#include "framework/CFilterIcpClient.h"
 #include "framework/CMessageQueueManager.h"
-#include "recorder/RecorderServer.h"
-#include "remote/HttpRequest.h"
-#include "remote/RecorderInterface.h"
-#include "remote/RemoteFilter.h"
-#include "remote/RemoteSession.h"
+#include "framework/IcpRecord.h"
 #include "support/Instance.h"
 #include "support/WaitFor.h"
 
@@ -26,92 +26,119 @@ inline bool Registered(const std::string& name) {
     return WaitFor([&] { return CMessageQueueManager::FindQueue(name) != 0; }, 3000);
 }
 
-// Bytes of a whole record as the recorder sends it: header, data, 4 spare bytes.
-inline std::string RecordBody(const IcpHeader& header, const std::string& data) {
-    std::string body(kIcpHeaderSize + data.size() + 4, '\0');
-    std::memcpy(body.data(), &header, kIcpHeaderSize);
-    std::memcpy(body.data() + kIcpHeaderSize, data.data(), data.size());
-    return body;
+// Every field set, so that one lost or moved on the way shows.
+inline IcpHeader Header(uint32_t dataLength, uint32_t encoding = kIcpEncodingRaw) {
+    return IcpHeader{kIcpStatusDone, {0, 0, 0xA5A5A5A5}, kIcpCommandAnswer, 6, 11, 22, 40, 44, dataLength, 0xDEAD, encoding};
 }
 
-inline std::string AnswerData(const IcpRecord* answer) {
-    return std::string(reinterpret_cast<const char*>(answer->data), answer->dataLength);
+inline std::string RecordBody(const IcpHeader& header, const std::string& data,
+                              const std::string& spare = std::string(4, '\0')) {
+    return std::string(reinterpret_cast<const char*>(&header), kIcpHeaderSize) + data + spare;
 }
 
-// The first `count` fixed-size entries of an answer, or a test failure when
-// the data does not hold them.
-template <typename T>
-std::vector<T> Entries(const IcpRecord* answer, uint32_t count) {
-    std::vector<T> entries;
-    if (uint64_t{count} * sizeof(T) > answer->dataLength) {
-        ADD_FAILURE() << count << " entries of " << sizeof(T) << " bytes do not fit " << answer->dataLength;
-        return entries;
-    }
-    if (count == 0) {
-        return entries;
-    }
-    entries.resize(count);
-    std::memcpy(entries.data(), answer->data, size_t{count} * sizeof(T));
-    return entries;
+// Binds `fd` to a free port on 127.0.0.1 and returns the port.
+inline uint16_t BindLoopback(int fd) {
+    sockaddr_in address{AF_INET, 0, {htonl(INADDR_LOOPBACK)}, {}};
+    socklen_t length = sizeof address;
+    bind(fd, reinterpret_cast<sockaddr*>(&address), length);
+    getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+    return ntohs(address.sin_port);
 }
 
-inline recorder::RecorderConfig RecorderTestConfig() {
-    recorder::RecorderConfig config;
-    config.port = 0;
-    config.threads = 4;
-    config.seed = 7;
-    config.anchorDate = recorder::CivilDate{2024, 3, 2};
-    config.frames.readAhead = 2;
-    config.frames.cacheBytes = 32u << 20;
-    config.log = [](const std::string&) {};
-    return config;
+// A port nothing listens on: bound once, then released.
+inline uint16_t ClosedPort() {
+    const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    const uint16_t port = BindLoopback(fd);
+    close(fd);
+    return port;
 }
 
-// A control's view of the recorder: own instance, queue manager, the stand-in
-// on a free port as FilterServerURL, and a session logged in through a plain
-// proxy of "Main User Privilege".
-class RecorderChannelFixture : public ::testing::Test {
-protected:
-    void SetUp() override {
-        UseOwnInstance();
-        ASSERT_EQ(1, manager.Start());
-        SetConsecutiveFailures(0);
-        server = std::make_unique<recorder::RecorderServer>(RecorderTestConfig());
-        std::string error;
-        ASSERT_TRUE(server->start(&error)) << error;
-        SetFilterServerURL(server->baseUrl());
-        SetSessionId("");
-        ASSERT_NO_FATAL_FAILURE(LogIn());
+class TestHttpServer {
+public:
+    // Answer keeps the connection; the others close it after the request:
+    // without a byte, after half the body, or after bytes that are no HTTP.
+    enum class Mode { Answer, Drop, ShortBody, Garbage };
+
+    TestHttpServer() : m_listener(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)), m_port(BindLoopback(m_listener)) {
+        listen(m_listener, 16);
+        (void)!pipe2(m_stop, O_CLOEXEC);
+        m_acceptor = std::thread([this] {
+            while (WaitReadable(m_listener)) {
+                const int fd = accept4(m_listener, nullptr, nullptr, SOCK_CLOEXEC);
+                if (fd < 0) continue;
+                m_accepted++;
+                m_connections.emplace_back([this, fd] { Serve(fd); close(fd); });
+            }
+        });
+    }
+    ~TestHttpServer() {
+        (void)!write(m_stop[1], "", 1);
+        m_acceptor.join();
+        for (std::thread& t : m_connections) t.join();
+        for (int fd : {m_listener, m_stop[0], m_stop[1]}) close(fd);
     }
 
-    void TearDown() override {
-        SetFilterServerURL("");
-        SetSessionId("");
-        SetConsecutiveFailures(0);
+    uint16_t Port() const { return m_port; }
+    std::string BaseUrl() const { return "http://127.0.0.1:" + std::to_string(m_port); }
+    int Connections() const { return m_accepted; }
+    std::vector<std::string> Requests() const {
+        std::lock_guard lock(m_mutex);
+        return m_requests;
+    }
+    void SetMode(Mode mode) {
+        std::lock_guard lock(m_mutex);
+        m_mode = mode;
+    }
+    void SetAnswer(const std::string& body, const std::string& status = "200 OK", const std::string& headers = "") {
+        std::lock_guard lock(m_mutex);
+        m_answer = "HTTP/1.1 " + status + "\r\nContent-Length: " + std::to_string(body.size()) + "\r\n" + headers +
+                   "\r\n" + body;
+        m_bodySize = body.size();
     }
 
-    void LogIn() {
-        CRemoteFilter privilege;
-        ASSERT_EQ(1, privilege.Init(CFilterDescriptor(kUserPrivilegeFilterName, 8, 17, 0, 0, 1, "1.0.0", 64000, 64000)));
-        ASSERT_TRUE(Registered(kUserPrivilegeFilterName));
-        CFilterIcpClient client;
-        ASSERT_EQ(1, client.Open(kUserPrivilegeFilterName));
-        LoginRecord login{};
-        std::strcpy(login.userName, "demo");
-        std::strcpy(login.password, "demo");
-        std::strcpy(login.userKind, kLoginUserKind);
-        login.one = 1;
-        ASSERT_EQ(1, client.SendCommand(kPrivilegeLogIn, 0, 0, &login, sizeof login));
-        const IcpRecord* answer = client.Answer();
-        const char* text = reinterpret_cast<const char*>(answer->data);
-        const std::string id(text, strnlen(text, answer->dataLength));
-        ASSERT_FALSE(id.empty());
-        ASSERT_LE(id.size(), kMaxSessionIdLength);
-        SetSessionId(id);
+private:
+    // False once the server stops.
+    bool WaitReadable(int fd) {
+        pollfd fds[2] = {{fd, POLLIN, 0}, {m_stop[0], POLLIN, 0}};
+        return poll(fds, 2, -1) > 0 && !(fds[1].revents & POLLIN);
     }
 
-    CMessageQueueManager manager;
-    std::unique_ptr<recorder::RecorderServer> server;
+    void Serve(int fd) {
+        for (std::string pending;;) {
+            size_t end;
+            while ((end = pending.find("\r\n\r\n")) == std::string::npos) {
+                char chunk[4096];
+                const ssize_t n = WaitReadable(fd) ? recv(fd, chunk, sizeof chunk, 0) : 0;
+                if (n <= 0) return;
+                pending.append(chunk, size_t(n));
+            }
+            std::unique_lock lock(m_mutex);
+            m_requests.push_back(pending.substr(0, end + 4));
+            pending.erase(0, end + 4);
+            const Mode mode = m_mode;
+            std::string answer = mode == Mode::Drop ? "" : mode == Mode::Garbage ? "\x01\x02 no answer\r\n\r\n" : m_answer;
+            if (mode == Mode::ShortBody) answer.resize(answer.size() - m_bodySize / 2);
+            lock.unlock();
+            for (size_t sent = 0; sent < answer.size();) {
+                const ssize_t n = send(fd, answer.data() + sent, answer.size() - sent, MSG_NOSIGNAL);
+                if (n <= 0) return;
+                sent += size_t(n);
+            }
+            if (mode != Mode::Answer) return;
+        }
+    }
+
+    int m_listener;
+    uint16_t m_port;
+    int m_stop[2] = {-1, -1};
+    std::thread m_acceptor;
+    std::vector<std::thread> m_connections;  // touched by the acceptor thread only until it is joined
+    std::atomic<int> m_accepted{0};
+    mutable std::mutex m_mutex;
+    Mode m_mode = Mode::Answer;
+    std::string m_answer = "HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok";
+    size_t m_bodySize = 2;
+    std::vector<std::string> m_requests;
 };
 
 }  // namespace corvanta::test

@@ -1,10 +1,9 @@
-// corvanta-eventlog against a control played by this test process: the
-// control's filters report events, the logger in its own process prints them.
+// corvanta-eventlog in its own process prints what the filters of this one report.
 
 #include <gtest/gtest.h>
 #include <signal.h>
 
-#include <cctype>
+#include <regex>
 #include <stdexcept>
 #include <string>
 
@@ -13,7 +12,7 @@
 #include "framework/CFrameworkException.h"
 #include "framework/CMessageQueueManager.h"
 #include "framework/EventReport.h"
-#include "support/Instance.h"
+#include "support/InstanceTest.h"
 #include "support/PeerProcess.h"
 #include "support/WaitFor.h"
 
@@ -23,8 +22,7 @@ using corvanta::test::WaitFor;
 
 namespace {
 
-// A filter of the control whose command 14 fails with a framework exception
-// and 15 with another kind.
+// A control filter whose command 14 fails with a framework exception and 15 with another kind.
 class ControlFilter : public CFilter {
 public:
     ControlFilter() {
@@ -39,26 +37,16 @@ public:
     }
 };
 
-class EventLogTool : public ::testing::Test {
+class EventLogTool : public test::InstanceTest {
 protected:
-    void SetUp() override {
-        instance = test::UseOwnInstance();
-        manager.Start();
-    }
-    bool LoggerRegistered(bool registered) {
-        return WaitFor([&] { return (CMessageQueueManager::FindQueue(kEventLoggerName) != 0) == registered; }, 3000);
-    }
-    int instance = 0;
-    CMessageQueueManager manager;
+    static bool LoggerGone() { return WaitFor([] { return !CMessageQueueManager::FindQueue(kEventLoggerName); }, 3000); }
 };
 
-// "2026-12-05 16:07:09.042 | " followed by the rest, which is returned.
+// The rest of a line after its "2026-12-05 16:07:09.042 | " time.
 std::string AfterTime(const std::string& line) {
-    const std::string shape = "dddd-dd-dd dd:dd:dd.ddd | ";
-    bool matches = line.size() >= shape.size();
-    for (size_t i = 0; matches && i < shape.size(); ++i)
-        matches = shape[i] == 'd' ? std::isdigit(static_cast<unsigned char>(line[i])) != 0 : shape[i] == line[i];
-    return matches ? line.substr(shape.size()) : "no time in: " + line;
+    static const std::regex time(R"(^\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3} \| )");
+    std::smatch m;
+    return std::regex_search(line, m, time) ? m.suffix().str() : "no time in: " + line;
 }
 
 }  // namespace
@@ -67,7 +55,7 @@ TEST_F(EventLogTool, PrintsTheReportsOfAControlAndStopsOnSignal) {
     PeerProcess tool(EVENTLOG_PROGRAM, {std::to_string(instance)});
     ASSERT_EQ(tool.ReadLine(),
               "corvanta-eventlog: listening on instance " + std::to_string(instance) + " as \"Main Event Logger\"");
-    ASSERT_TRUE(LoggerRegistered(true));
+    ASSERT_TRUE(Registered(kEventLoggerName));
 
     ControlFilter control;
     CFilterIcpClient client;
@@ -86,15 +74,14 @@ TEST_F(EventLogTool, PrintsTheReportsOfAControlAndStopsOnSignal) {
 
     ASSERT_EQ(kill(tool.Pid(), SIGTERM), 0);
     EXPECT_EQ(tool.Wait(), 0);
-    EXPECT_TRUE(LoggerRegistered(false));
-    // With the logger gone, reports are dropped again.
-    EXPECT_EQ(ReportEvent(kEventError, 1, nullptr, "x", 2), 0);
+    EXPECT_TRUE(LoggerGone());
+    EXPECT_EQ(ReportEvent(kEventError, 1, nullptr, "x", 2), 0) << "with the logger gone, reports are dropped";
 }
 
 TEST_F(EventLogTool, RefusesASecondLoggerAndBadArguments) {
     PeerProcess first(EVENTLOG_PROGRAM, {std::to_string(instance)});
     ASSERT_NE(first.ReadLine(), "");
-    ASSERT_TRUE(LoggerRegistered(true));
+    ASSERT_TRUE(Registered(kEventLoggerName));
     PeerProcess second(EVENTLOG_PROGRAM, {std::to_string(instance)});
     EXPECT_EQ(second.Wait(), 1);
     ASSERT_EQ(kill(first.Pid(), SIGINT), 0);

@@ -1,6 +1,6 @@
 #pragma once
-// The recorder stand-in on a free port of 127.0.0.1, as FilterServerURL,
-// with its log lines kept so a test can see what reached it.
+// The recorder stand-in on a free port of 127.0.0.1 as FilterServerURL, with
+// its log kept so a test can see what reached it.
 
 #include <gtest/gtest.h>
 
@@ -44,17 +44,17 @@ public:
     std::string BaseUrl() const { return m_server->baseUrl(); }
     uint64_t Requests() const { return m_server->stats().requests; }
 
-    // The log lines of the commands with `code` to "Main User Privilege".
-    std::vector<std::string> PrivilegeLines(uint32_t code) {
+    // Log lines of the commands with `code` to "Main User Privilege"; with
+    // `answered`, only those answered with a record rather than an empty body.
+    std::vector<std::string> PrivilegeLines(uint32_t code, bool answered = false) {
         const std::string tag = "\"Main User Privilege\" kind 3 code " + std::to_string(code) + " ";
         std::lock_guard<std::mutex> lock(m_mutex);
         std::vector<std::string> found;
         for (const auto& line : m_lines)
-            if (line.find(tag) != std::string::npos) found.push_back(line);
+            if (line.find(tag) != std::string::npos && (!answered || line.find(" bytes") != std::string::npos))
+                found.push_back(line);
         return found;
     }
-    // A line of a request the recorder answered with a record rather than an empty body.
-    static bool Answered(const std::string& line) { return line.find(" bytes ") != std::string::npos; }
 
 private:
     std::unique_ptr<recorder::RecorderServer> m_server;

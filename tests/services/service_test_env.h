@@ -1,23 +1,18 @@
 #pragma once
-// A world of its own for one service test: an instance with its queue
-// manager, a temporary current directory (where the dictionary is looked for
-// first), and XDG_CONFIG_HOME, XDG_DATA_HOME and HOME inside it, so no test
-// reads or writes the real home's registry or dictionary.
+// One service test's own world: an instance with its queue manager and a
+// temporary current directory (where the dictionary is looked for first)
+// holding XDG_CONFIG_HOME, XDG_DATA_HOME and HOME, so no test touches the
+// real home's registry or dictionary.
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
-#include <unistd.h>
 
 #include <filesystem>
-
-#include "support/Files.h"
-
-#include <fstream>
 #include <optional>
-#include <sstream>
 #include <string>
 
 #include "framework/CMessageQueueManager.h"
+#include "support/Files.h"
 #include "support/Instance.h"
 #include "support/WaitFor.h"
 
@@ -32,12 +27,10 @@ public:
         m_oldCwd = std::filesystem::current_path();
         std::filesystem::create_directories(m_dir + "/work");
         std::filesystem::current_path(m_dir + "/work");
-        Remember("XDG_CONFIG_HOME", m_savedConfig);
-        Remember("XDG_DATA_HOME", m_savedData);
-        Remember("HOME", m_savedHome);
-        setenv("XDG_CONFIG_HOME", (m_dir + "/config").c_str(), 1);
-        setenv("XDG_DATA_HOME", (m_dir + "/data").c_str(), 1);
-        setenv("HOME", (m_dir + "/home").c_str(), 1);
+        for (auto& [name, sub, saved] : m_env) {
+            if (const char* v = getenv(name)) saved = v;
+            setenv(name, (m_dir + sub).c_str(), 1);
+        }
         UseOwnInstance();
         m_manager.Start();
     }
@@ -45,40 +38,29 @@ public:
         m_manager.Close();
         std::error_code ec;
         std::filesystem::current_path(m_oldCwd, ec);
-        Restore("XDG_CONFIG_HOME", m_savedConfig);
-        Restore("XDG_DATA_HOME", m_savedData);
-        Restore("HOME", m_savedHome);
+        for (auto& [name, sub, saved] : m_env) saved ? setenv(name, saved->c_str(), 1) : unsetenv(name);
         std::filesystem::remove_all(m_dir, ec);
     }
 
-    // The current directory of the test.
-    std::string WorkDir() const { return m_dir + "/work"; }
-    // $XDG_DATA_HOME/corvanta
     std::string DataDir() const { return m_dir + "/data/corvanta"; }
     std::string RegistryFile() const { return m_dir + "/config/corvanta/registry.reg"; }
+    static std::string ReadFile(const std::string& path) { return ReadWholeFile(path); }
+    static void WriteFile(const std::string& path, const std::string& text) { WriteWholeFile(path, text); }
 
-    static std::string ReadFile(const std::string& path) { return test::ReadWholeFile(path); }
-    static void WriteFile(const std::string& path, const std::string& text) { test::WriteWholeFile(path, text); }
-
-    // True once a filter of that name can be found in the instance.
+    // True once a filter of that name is (or is no longer) found in the instance.
     static bool Registered(const std::string& name, bool registered = true) {
         return WaitFor([&] { return (CMessageQueueManager::FindQueue(name) != 0) == registered; }, 5000);
     }
 
 private:
-    static void Remember(const char* name, std::optional<std::string>& slot) {
-        if (const char* v = getenv(name)) slot = v;
-    }
-    static void Restore(const char* name, const std::optional<std::string>& slot) {
-        if (slot)
-            setenv(name, slot->c_str(), 1);
-        else
-            unsetenv(name);
-    }
-
+    struct Variable {
+        const char* name;
+        const char* sub;
+        std::optional<std::string> saved;
+    };
+    Variable m_env[3] = {{"XDG_CONFIG_HOME", "/config", {}}, {"XDG_DATA_HOME", "/data", {}}, {"HOME", "/home", {}}};
     std::string m_dir;
     std::filesystem::path m_oldCwd;
-    std::optional<std::string> m_savedConfig, m_savedData, m_savedHome;
     CMessageQueueManager m_manager;
 };
 

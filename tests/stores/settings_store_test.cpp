@@ -1,258 +1,252 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
-#include <set>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "stores/CSettingsSnapshot.h"
 #include "stores/CSettingsStore.h"
 
 using namespace corvanta;
+using Bytes = std::vector<uint8_t>;
 
 namespace {
 
-uint32_t CapacityOf(CSettingsStore& store, const std::string& name) {
+const SettingRecord* RecordOf(CSettingsStore& store, const std::string& name) {
     SettingsStoreLock lock(store);
     for (size_t i = 0; i < store.RecordCount(); ++i)
-        if (name == store.RecordAt(i)->name) return store.RecordAt(i)->capacity;
+        if (name == store.RecordAt(i)->name) return store.RecordAt(i);
     ADD_FAILURE() << name << " not declared";
-    return 0;
+    static SettingRecord none{};
+    return &none;
+}
+int32_t IntOf(CSettingsStore& store, const std::string& name) {
+    int32_t v = -1;
+    EXPECT_EQ(store.GetInt(name, v), 1) << name;
+    return v;
+}
+std::string TextOf(CSettingsStore& store, const std::string& name) {
+    std::string text = "<missing>";
+    store.GetText(name, text);
+    return text;
+}
+
+// Two copyable records around one that is not.
+void FillSource(CSettingsStore& store) {
+    ASSERT_EQ(store.Declare({"CommType", 1, 0, kSettingCopyable}), 1);
+    ASSERT_EQ(store.Declare({"Secret", 3, 16, 0}), 1);
+    ASSERT_EQ(store.Declare({"ServerURL", 3, 101, kSettingCopyable}), 1);
+    ASSERT_EQ(store.SetInt("CommType", 3), 1);
+    ASSERT_EQ(store.SetText("ServerURL", "http://cam"), 1);
 }
 
 }  // namespace
 
-TEST(SettingsStoreDeclare, NameLimitIsOneHundredCharacters) {
+TEST(SettingsStore, DeclarationLimitsDuplicatesAndDefaultCapacities) {
     CSettingsStore store;
     const std::string hundred(100, 'n');
     EXPECT_EQ(store.Declare({hundred, 1}), 1);
     EXPECT_EQ(store.Declare({std::string(101, 'm'), 1}), 0);
-    EXPECT_EQ(store.SetInt(hundred, 3), 1);
-    int32_t v = 0;
-    EXPECT_EQ(store.GetInt(hundred, v), 1);
-    EXPECT_EQ(v, 3);
-    EXPECT_EQ(store.GetInt(std::string(101, 'm'), v), 0);
-    SettingsStoreLock lock(store);
-    ASSERT_EQ(store.RecordCount(), 1u);
-    EXPECT_EQ(std::string(store.RecordAt(0)->name), hundred);
-    EXPECT_EQ(store.RecordAt(0)->name[100], '\0');
-}
+    EXPECT_EQ(std::string(RecordOf(store, hundred)->name), hundred);
 
-TEST(SettingsStoreDeclare, SecondDeclarationOfANameFailsAndChangesNothing) {
-    CSettingsStore store;
-    ASSERT_EQ(store.Declare({"Port", 1}), 1);
+    ASSERT_EQ(store.Declare({"Port", 8, 16}), 1);
+    const SettingRecord* r = RecordOf(store, "Port");
+    for (uint32_t i = 0; i < r->capacity + 4; ++i) ASSERT_EQ(r->Value()[i], 0) << "zero-filled, spare bytes too";
     ASSERT_EQ(store.SetInt("Port", 8080), 1);
     EXPECT_EQ(store.Declare({"Port", 3, 500}), 0);
-    int32_t v = 0;
-    EXPECT_EQ(store.GetInt("Port", v), 1);
-    EXPECT_EQ(v, 8080);
-    EXPECT_EQ(CapacityOf(store, "Port"), 4u);
-    // Names are exact and case-sensitive.
-    EXPECT_EQ(store.Declare({"port", 1}), 1);
-}
-
-TEST(SettingsStoreDeclare, CapacityComesFromTheTypeWhenNotGiven) {
-    CSettingsStore store;
-    const uint32_t expected[] = {0, 4, 1024, 1025, 8, 1024, 8, 4, 1024};
-    for (int type = 1; type <= 8; ++type) ASSERT_EQ(store.Declare({"t" + std::to_string(type), type}), 1);
-    for (int type = 1; type <= 8; ++type) EXPECT_EQ(CapacityOf(store, "t" + std::to_string(type)), expected[type]) << type;
-    ASSERT_EQ(store.Declare({"given", 3, 101}), 1);
-    EXPECT_EQ(CapacityOf(store, "given"), 101u);
-}
-
-TEST(SettingsStoreDeclare, NewRecordIsZeroFilledAndLaidOutInOrder) {
-    CSettingsStore store;
-    ASSERT_EQ(store.Declare({"a", 8, 16, kSettingCopyable}), 1);
-    ASSERT_EQ(store.Declare({"b", 1}), 1);
-    SettingsStoreLock lock(store);
-    ASSERT_EQ(store.RecordCount(), 2u);
-    const SettingRecord* r = store.RecordAt(0);
-    EXPECT_EQ(r->type, 8);
-    EXPECT_EQ(r->flags, kSettingCopyable);
+    EXPECT_EQ(IntOf(store, "Port"), 8080);
     EXPECT_EQ(r->capacity, 16u);
-    EXPECT_EQ(r->length, 0u);
-    for (uint32_t i = 0; i < r->capacity + 4; ++i) EXPECT_EQ(r->Value()[i], 0) << i;
-    const auto* raw = reinterpret_cast<const uint8_t*>(r);
-    EXPECT_EQ(raw[8], 'a');
-    EXPECT_EQ(raw[112], 16) << "capacity at offset 112";
-    EXPECT_EQ(std::string(store.RecordAt(1)->name), "b");
+    EXPECT_EQ(store.Declare({"port", 1}), 1) << "names are case-sensitive";
+
+    const uint32_t expected[] = {0, 4, 1024, 1025, 8, 1024, 8, 4, 1024};
+    for (int type = 1; type <= 8; ++type) {
+        ASSERT_EQ(store.Declare({"t" + std::to_string(type), type}), 1);
+        EXPECT_EQ(RecordOf(store, "t" + std::to_string(type))->capacity, expected[type]) << type;
+    }
 }
 
-TEST(SettingsStoreValues, TextMustFitWithItsNul) {
+TEST(SettingsStore, ValuesMustFitTheirCapacityAndTheCallersBuffer) {
     CSettingsStore store;
     ASSERT_EQ(store.Declare({"UserName", 3, 101}), 1);
-    const std::string hundred(100, 'x');
-    EXPECT_EQ(store.SetText("UserName", hundred), 1);
-    EXPECT_EQ(store.SetText("UserName", std::string(101, 'y')), 0);
-    std::string text;
-    EXPECT_EQ(store.GetText("UserName", text), 1);
-    EXPECT_EQ(text, hundred) << "a refused set keeps the old value";
-    uint32_t length = 0;
-    SettingsStoreLock lock(store);
-    ASSERT_NE(store.FindValue("UserName", &length), nullptr);
-    EXPECT_EQ(length, 101u);
-}
+    EXPECT_EQ(store.SetText("UserName", std::string(100, 'x')), 1);
+    EXPECT_EQ(store.SetText("UserName", std::string(101, 'y')), 0) << "the NUL must fit too";
+    EXPECT_EQ(TextOf(store, "UserName"), std::string(100, 'x'));
+    EXPECT_EQ(RecordOf(store, "UserName")->length, 101u);
 
-TEST(SettingsStoreValues, SetValueChecksNameAndCapacity) {
-    CSettingsStore store;
     ASSERT_EQ(store.Declare({"blk", 8, 4}), 1);
     const uint8_t bytes[5] = {1, 2, 3, 4, 5};
     EXPECT_EQ(store.SetValue("nope", bytes, 1), 0);
     EXPECT_EQ(store.SetValue("blk", bytes, 5), 0);
     EXPECT_EQ(store.SetValue("blk", bytes, 4), 1);
+    // A shorter value leaves the bytes behind it; GetInt sees them, the length does not.
     EXPECT_EQ(store.SetValue("blk", bytes + 3, 2), 1);
-    uint8_t out[8] = {};
-    uint32_t size = sizeof out;
-    EXPECT_EQ(store.GetValue("blk", out, &size), 1);
-    EXPECT_EQ(size, 2u);
-    EXPECT_EQ(out[0], 4);
-    EXPECT_EQ(out[1], 5);
-    EXPECT_EQ(out[2], 0) << "only length bytes are copied out";
-    EXPECT_EQ(store.SetValue("blk", nullptr, 0), 1);
-    size = sizeof out;
-    EXPECT_EQ(store.GetValue("blk", out, &size), 1);
-    EXPECT_EQ(size, 0u);
-}
+    EXPECT_EQ(IntOf(store, "blk"), 0x04030504);
+    EXPECT_EQ(RecordOf(store, "blk")->length, 2u);
+    ASSERT_EQ(store.SetValue("blk", "abcd", 4), 1);
+    EXPECT_EQ(TextOf(store, "blk"), "abcd") << "a value filling the capacity still reads as a bounded text";
 
-TEST(SettingsStoreValues, GetValueSizeRules) {
-    CSettingsStore store;
-    ASSERT_EQ(store.Declare({"CommType", 1}), 1);
-    ASSERT_EQ(store.SetInt("CommType", 0x11223344), 1);
-
-    uint8_t buf[8];
-    std::memset(buf, 0xEE, sizeof buf);
+    // GetValue copies nothing into a buffer smaller than the value and reports the length otherwise.
+    uint8_t buf[8] = {0xEE, 0xEE, 0xEE, 0xEE, 0xEE};
     uint32_t size = 3;
-    EXPECT_EQ(store.GetValue("CommType", buf, &size), 0);
+    EXPECT_EQ(store.GetValue("blk", buf, &size), 0);
     EXPECT_EQ(size, 3u);
-    for (uint8_t b : buf) EXPECT_EQ(b, 0xEE) << "nothing is copied when the size is too small";
-
-    EXPECT_EQ(store.GetValue("CommType", buf), 1);
-    int32_t v;
-    std::memcpy(&v, buf, 4);
-    EXPECT_EQ(v, 0x11223344);
-    EXPECT_EQ(buf[4], 0xEE);
-
+    EXPECT_EQ(buf[0], 0xEE);
+    ASSERT_EQ(store.SetValue("blk", bytes + 1, 3), 1);
     size = 8;
-    EXPECT_EQ(store.GetValue("CommType", buf, &size), 1);
-    EXPECT_EQ(size, 4u);
-    size = 8;
+    EXPECT_EQ(store.GetValue("blk", buf, &size), 1);
+    EXPECT_EQ(size, 3u);
+    EXPECT_EQ(Bytes(buf, buf + 5), (Bytes{2, 3, 4, 0xEE, 0xEE}));
+    EXPECT_EQ(store.GetValue("blk", buf), 1) << "without a size the caller vouches for the buffer";
     EXPECT_EQ(store.GetValue("Missing", buf, &size), 0);
 }
 
-TEST(SettingsStoreValues, TextAndIntViewsOfTheSameBytes) {
-    CSettingsStore store;
-    ASSERT_EQ(store.Declare({"t", 3, 8}), 1);
-    ASSERT_EQ(store.SetText("t", "abcdef"), 1);
-    ASSERT_EQ(store.SetText("t", "xy"), 1);
-    std::string text;
-    EXPECT_EQ(store.GetText("t", text), 1);
-    EXPECT_EQ(text, "xy");
-    int32_t v = 0;
-    EXPECT_EQ(store.GetInt("t", v), 1);
-    EXPECT_EQ(v, 'x' | 'y' << 8 | 'd' << 24) << "a shorter value leaves the bytes after it as they were";
-    // A value that fills the whole capacity still reads as a bounded text.
-    ASSERT_EQ(store.SetValue("t", "12345678", 8), 1);
-    EXPECT_EQ(store.GetText("t", text), 1);
-    EXPECT_EQ(text, "12345678");
-    EXPECT_EQ(store.GetText("missing", text), 0);
-    EXPECT_EQ(text, "12345678");
-}
-
-TEST(SettingsStoreState, ClearFreesRecordsAndOptionallyThePath) {
-    CSettingsStore store;
-    store.SetSection("Outer");
-    store.SetSection("MainDialog");
-    EXPECT_EQ(store.SectionPath(), (std::vector<std::string>{"Outer", "MainDialog"}));
-    ASSERT_EQ(store.Declare({"a", 1}), 1);
-    EXPECT_EQ(store.Clear(false), 1);
-    int32_t v;
-    EXPECT_EQ(store.GetInt("a", v), 0);
-    EXPECT_EQ(store.SectionPath().size(), 2u);
-    EXPECT_EQ(store.Declare({"a", 1}), 1) << "a cleared name can be declared again";
-    EXPECT_EQ(store.Clear(true), 1);
-    EXPECT_TRUE(store.SectionPath().empty());
-    EXPECT_EQ(store.Section(), "MainDialog");
-}
-
-TEST(SettingsStoreState, TenOwnerSlots) {
-    CSettingsStore store;
-    for (int i = 0; i < 10; ++i) EXPECT_EQ(store.GetFlag(i), 0);
-    for (int i = 0; i < 10; ++i) EXPECT_EQ(store.SetFlag(i, 100 + i), 1);
-    for (int i = 0; i < 10; ++i) EXPECT_EQ(store.GetFlag(i), 100 + i);
-    EXPECT_EQ(store.SetFlag(10, 1), 0);
-    EXPECT_EQ(store.SetFlag(-1, 1), 0);
-    EXPECT_EQ(store.GetFlag(10), 0);
-    store.Clear(true);
-    EXPECT_EQ(store.GetFlag(9), 109) << "slots are not records";
-}
-
-TEST(SettingsStoreCopy, DestinationBecomesAnIndependentCopy) {
+TEST(SettingsStore, ClearOwnerSlotsAndCopyTo) {
     CSettingsStore source, dest;
-    ASSERT_EQ(source.Declare({"n", 1, 0, kSettingCopyable}), 1);
+    source.SetSection("MainDialog");
+    ASSERT_EQ(source.Declare({"a", 1}), 1);
+    EXPECT_EQ(source.SetFlag(9, 109), 1);
+    EXPECT_EQ(source.SetFlag(10, 1), 0);
+    EXPECT_EQ(source.Clear(false), 1);
+    int32_t v;
+    EXPECT_EQ(source.GetInt("a", v), 0);
+    EXPECT_EQ(source.SectionPath().size(), 1u);
+    EXPECT_EQ(source.Clear(true), 1);
+    EXPECT_TRUE(source.SectionPath().empty());
+    EXPECT_EQ(source.GetFlag(9), 109) << "slots are not records";
+
+    ASSERT_EQ(source.Declare({"a", 1, 0, kSettingCopyable}), 1) << "a cleared name can be declared again";
     ASSERT_EQ(source.Declare({"s", 3, 50}), 1);
-    ASSERT_EQ(source.SetInt("n", 42), 1);
+    ASSERT_EQ(source.SetInt("a", 42), 1);
     ASSERT_EQ(source.SetText("s", "hello"), 1);
     dest.SetSection("Keep");
     ASSERT_EQ(dest.Declare({"old", 1}), 1);
-    source.SetFlag(0, 1);
-
     EXPECT_EQ(source.CopyTo(dest), 1);
-    int32_t v = 0;
-    std::string text;
     EXPECT_EQ(dest.GetInt("old", v), 0) << "the destination's records are replaced";
-    EXPECT_EQ(dest.GetInt("n", v), 1);
-    EXPECT_EQ(v, 42);
-    EXPECT_EQ(dest.GetText("s", text), 1);
-    EXPECT_EQ(text, "hello");
+    EXPECT_EQ(TextOf(dest, "s"), "hello");
+    EXPECT_EQ(RecordOf(dest, "s")->capacity, 50u);
+    EXPECT_EQ(RecordOf(dest, "a")->flags, 0u) << "copies are declared with flags 0";
     EXPECT_EQ(dest.SectionPath(), std::vector<std::string>{"Keep"});
-    EXPECT_EQ(dest.GetFlag(0), 0) << "owner slots are not copied";
-    {
-        SettingsStoreLock lock(dest);
-        ASSERT_EQ(dest.RecordCount(), 2u);
-        EXPECT_EQ(dest.RecordAt(0)->flags, 0u) << "copies are declared with flags 0";
-        EXPECT_EQ(dest.RecordAt(1)->capacity, 50u);
-        EXPECT_EQ(dest.RecordAt(1)->length, 6u);
-    }
-    ASSERT_EQ(source.SetInt("n", 7), 1);
-    EXPECT_EQ(dest.GetInt("n", v), 1);
-    EXPECT_EQ(v, 42);
+    EXPECT_EQ(dest.GetFlag(9), 0) << "owner slots are not copied";
+    ASSERT_EQ(source.SetInt("a", 7), 1);
+    EXPECT_EQ(IntOf(dest, "a"), 42) << "the copy is independent";
     EXPECT_EQ(source.CopyTo(source), 1);
-    EXPECT_EQ(source.GetInt("n", v), 1);
-    EXPECT_EQ(v, 7);
+    EXPECT_EQ(IntOf(source, "a"), 7);
 }
 
-TEST(SettingsStoreCopy, UnpersistedSectionsDoNotLoadOrSave) {
-    CSettingsStore none, lower;
-    ASSERT_EQ(none.Declare({"a", 1}), 1);
-    EXPECT_EQ(none.Save(), 0);
-    EXPECT_EQ(none.Load(), 0);
-    lower.SetSection("maindialog");
-    EXPECT_EQ(lower.Save(), 0) << "the section test is case-sensitive";
-}
-
-TEST(SettingsStoreConcurrency, EachOperationIsAtomic) {
+TEST(SettingsStore, EachOperationIsAtomicUnderThreads) {
     CSettingsStore store;
     ASSERT_EQ(store.Declare({"blk", 8, 64}), 1);
-    std::vector<uint8_t> a(64, 0xAA), b(48, 0xBB);
+    const Bytes a(64, 0xAA), b(48, 0xBB);
     std::vector<std::thread> writers;
-    for (int t = 0; t < 2; ++t)
-        writers.emplace_back([&, t] {
-            for (int i = 0; i < 2000; ++i) store.SetValue("blk", t ? a.data() : b.data(), t ? 64 : 48);
+    for (const auto* v : {&a, &b})
+        writers.emplace_back([&store, v] {
+            for (int i = 0; i < 2000; ++i) store.SetValue("blk", v->data(), uint32_t(v->size()));
         });
     int torn = 0;
     for (int i = 0; i < 2000; ++i) {
         uint8_t out[64];
         uint32_t size = sizeof out;
-        if (!store.GetValue("blk", out, &size)) continue;
-        if (size == 0) continue;
-        uint8_t first = out[0];
-        if (size != (first == 0xAA ? 64u : 48u)) ++torn;
-        for (uint32_t k = 0; k < size; ++k)
-            if (out[k] != first) {
-                ++torn;
-                break;
-            }
+        if (!store.GetValue("blk", out, &size) || size == 0) continue;
+        bool whole = size == (out[0] == 0xAA ? 64u : 48u);
+        for (uint32_t k = 0; k < size; ++k) whole = whole && out[k] == out[0];
+        torn += !whole;
     }
     for (auto& th : writers) th.join();
     EXPECT_EQ(torn, 0);
+}
+
+TEST(SettingsSnapshot, RoundTripOfTheCopyableRecords) {
+    CSettingsStore source, target, tooSmall;
+    FillSource(source);
+    CSettingsSnapshot out, in;
+    EXPECT_EQ(out.Collect(source), 1);
+    Bytes bytes;
+    ASSERT_EQ(out.Serialize(bytes), 2u);
+    // Each record travels as its 4-byte total size followed by the record itself.
+    ASSERT_EQ(bytes.size(), size_t(4 + 128) + (4 + 225));
+    EXPECT_EQ(bytes[0], 128);
+    EXPECT_EQ(bytes[132], 225);
+    Bytes small(bytes.size() - 1);
+    size_t end = 1;
+    EXPECT_EQ(out.Serialize(small.data(), small.size(), &end), 0u) << "a buffer one byte short gets nothing";
+    EXPECT_EQ(end, 0u);
+
+    ASSERT_EQ(in.Deserialize(bytes.data(), bytes.size(), 2), 1);
+    ASSERT_EQ(in.Count(), 2u);
+    for (size_t i = 0; i < 2; ++i)
+        EXPECT_EQ(std::memcmp(in.RecordAt(i), out.RecordAt(i), out.RecordAt(i)->TotalSize()), 0) << i;
+    EXPECT_STREQ(in.RecordAt(1)->name, "ServerURL");
+
+    ASSERT_EQ(target.Declare({"ServerURL", 3, 101}), 1);
+    ASSERT_EQ(target.Declare({"Other", 1}), 1);
+    ASSERT_EQ(target.SetInt("Other", 9), 1);
+    EXPECT_EQ(in.ApplyTo(target), 2u) << "records the target lacks are walked and skipped";
+    EXPECT_EQ(TextOf(target, "ServerURL"), "http://cam");
+    EXPECT_EQ(IntOf(target, "Other"), 9);
+    ASSERT_EQ(tooSmall.Declare({"ServerURL", 3, 5}), 1);
+    ASSERT_EQ(tooSmall.SetText("ServerURL", "old"), 1);
+    EXPECT_EQ(in.ApplyTo(tooSmall), 2u);
+    EXPECT_EQ(TextOf(tooSmall, "ServerURL"), "old") << "a value that does not fit is skipped";
+
+    CSettingsStore none;
+    ASSERT_EQ(none.Declare({"a", 1}), 1);
+    CSettingsSnapshot empty;
+    empty.Collect(none);
+    EXPECT_EQ(empty.Serialize(bytes), 0u) << "nothing copyable serialises to nothing";
+    EXPECT_TRUE(bytes.empty());
+}
+
+TEST(SettingsSnapshot, HostileInputFailsCleanlyAndLeavesItEmpty) {
+    // One type-8 record of capacity 4: size field, 120-byte header, 4 value and 4 spare bytes.
+    CSettingsStore store;
+    ASSERT_EQ(store.Declare({"x", 8, 4, kSettingCopyable}), 1);
+    CSettingsSnapshot snap;
+    snap.Collect(store);
+    Bytes good;
+    ASSERT_EQ(snap.Serialize(good), 1u);
+    ASSERT_EQ(good.size(), 132u);
+    const size_t kCapacity = 4 + 112, kLength = 4 + 116;
+    auto with = [](Bytes b, size_t at, uint32_t v) {
+        for (int i = 0; i < 4; ++i) b[at + size_t(i)] = uint8_t(v >> (8 * i));
+        return b;
+    };
+    Bytes two = good, noNul = good;
+    two.insert(two.end(), good.begin(), good.end());
+    std::memset(&noNul[4 + 8], 'n', 104);
+
+    const struct {
+        const char* why;
+        Bytes bytes;
+        uint32_t count;
+        int accepted;
+    } cases[] = {
+        {"size runs past the buffer", with(good, 0, 133), 1, 0},
+        {"size runs far past the buffer", with(good, 0, 0xFFFFFFFF), 1, 0},
+        {"size smaller than a record header", with(good, 0, 120), 1, 0},
+        {"capacity disagrees with the size", with(good, kCapacity, 5), 1, 0},
+        {"capacity that wraps the size", with(good, kCapacity, 0xFFFFFF84), 1, 0},
+        {"length into the spare bytes", with(good, kLength, 8), 1, 1},
+        {"length past the record", with(good, kLength, 9), 1, 0},
+        {"name without its NUL", noNul, 1, 0},
+        {"count larger than the buffer holds", good, 2, 0},
+        {"huge count", good, 0xFFFFFFFF, 0},
+        {"size field cut short", {good.begin(), good.begin() + 3}, 1, 0},
+        {"record cut short", {good.begin(), good.end() - 1}, 1, 0},
+        {"empty buffer", {}, 1, 0},
+        {"second record damaged", with(two, 132 + kCapacity, 40), 2, 0},
+        {"trailing bytes after the count", two, 1, 1},
+        {"count 0", good, 0, 1},
+    };
+    for (const auto& c : cases) {
+        // Start full so that a failure is seen to empty it.
+        ASSERT_EQ(snap.Deserialize(good.data(), good.size(), 1), 1);
+        // An exact-size copy lets the address sanitizer see any read past the end.
+        std::unique_ptr<uint8_t[]> exact(new uint8_t[std::max<size_t>(c.bytes.size(), 1)]);
+        if (!c.bytes.empty()) std::memcpy(exact.get(), c.bytes.data(), c.bytes.size());
+        EXPECT_EQ(snap.Deserialize(exact.get(), c.bytes.size(), c.count), c.accepted) << c.why;
+        EXPECT_EQ(snap.Count(), c.accepted ? size_t(c.count) : 0u) << c.why;
+    }
 }

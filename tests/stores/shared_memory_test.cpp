@@ -5,7 +5,6 @@
 #include <future>
 #include <thread>
 
-#include "platform/SharedRegion.h"
 #include "platform/Tick.h"
 #include "stores/CLockedPtrArray.h"
 #include "stores/CLockedPtrMap.h"
@@ -18,36 +17,26 @@ using namespace corvanta;
 
 namespace {
 std::string Unique(const std::string& what) { return what + " " + std::to_string(getpid()); }
+
+// Runs f on another thread, so the recursion of our own locks cannot hide a failure.
+template <typename F>
+auto Elsewhere(F f) { return std::async(std::launch::async, f).get(); }
 }  // namespace
 
-TEST(CNamedMutex, UnnamedFromConstructionNamedAfterCreate) {
-    CNamedMutex m;
-    EXPECT_TRUE(m.HasHandle());
-    EXPECT_EQ(m.Lock(), 1);
+TEST(CNamedMutex, NamedMutexesAreSharedAndBackslashesBecomeBlanks) {
+    CNamedMutex m, same;
+    EXPECT_EQ(m.Lock(), 1) << "usable unnamed before Create";
     EXPECT_EQ(m.Unlock(), 1);
     int existed = -1;
-    ASSERT_EQ(m.Create(Unique("named one").c_str(), &existed), 1);
+    ASSERT_EQ(m.Create(Unique("Cam\\01").c_str(), &existed), 1);
     EXPECT_EQ(existed, 0);
-    CNamedMutex same;
-    ASSERT_EQ(same.Create(Unique("named one").c_str(), &existed), 1);
+    EXPECT_EQ(m.Name(), Unique("Cam 01"));
+    ASSERT_EQ(same.Create(Unique("Cam 01").c_str(), &existed), 1);
     EXPECT_EQ(existed, 1);
     ASSERT_EQ(m.Lock(), 1);
-    auto other = std::async(std::launch::async, [&] { return same.Lock(20); });
-    EXPECT_EQ(other.get(), 0);
+    EXPECT_EQ(Elsewhere([&] { return same.Lock(20); }), 0);
     m.Unlock();
-}
 
-TEST(CNamedMutex, BackslashesBecomeBlanks) {
-    CNamedMutex a, b;
-    int existed = 0;
-    ASSERT_EQ(a.Create(Unique("Cam\\01").c_str()), 1);
-    EXPECT_EQ(a.Name(), Unique("Cam 01"));
-    ASSERT_EQ(b.Create(Unique("Cam 01").c_str(), &existed), 1);
-    EXPECT_EQ(existed, 1);
-}
-
-TEST(CNamedMutex, WithoutHandleEverythingFails) {
-    CNamedMutex m;
     EXPECT_EQ(m.Close(), 1);
     EXPECT_EQ(m.Lock(0), 0);
     EXPECT_EQ(m.Unlock(), 0);
@@ -63,169 +52,99 @@ TEST(CNamedMutex, AbandonedLockReportsZeroThenWorks) {
     m.Unlock();
 }
 
-TEST(LockedContainers, ArrayKeepsOrderAndNeverFreesItsPointers) {
+TEST(LockedContainers, EntriesAreExactAndTheLockExcludesOtherThreads) {
     CLockedPtrArray a;
+    CLockedPtrMap m;
     int x = 1, y = 2, z = 3;
     ASSERT_EQ(a.Lock(), 1);
-    EXPECT_EQ(a.Add(&x), 0u);
-    EXPECT_EQ(a.Add(&y), 1u);
-    EXPECT_EQ(a.Add(&z), 2u);
+    for (int* p : {&x, &y, &z}) a.Add(p);
     a.RemoveAt(1);
+    a.RemoveAt(7);
     EXPECT_EQ(a.GetSize(), 2u);
     EXPECT_EQ(a.GetAt(1), &z);
     EXPECT_EQ(a.GetAt(7), nullptr);
-    a.RemoveAt(7);
-    a.RemoveAll();
-    EXPECT_EQ(a.GetSize(), 0u);
+    EXPECT_EQ(Elsewhere([&] { return a.Lock(20); }), 0);
     a.Unlock();
-    EXPECT_EQ(z, 3);
-}
+    EXPECT_EQ(Elsewhere([&] { int r = a.Lock(1000); a.Unlock(); return r; }), 1);
 
-TEST(LockedContainers, MapIsExactAndCaseSensitive) {
-    CLockedPtrMap m;
-    int a = 1, b = 2;
-    ASSERT_EQ(m.Lock(), 1);
-    m.SetAt("Key", &a);
-    m.SetAt("key", &b);
+    m.SetAt("Key", &x);
+    m.SetAt("key", &y);
+    m.SetAt("Key", &z);
     void* out = nullptr;
     EXPECT_TRUE(m.Lookup("Key", out));
-    EXPECT_EQ(out, &a);
-    EXPECT_TRUE(m.Lookup("key", out));
-    EXPECT_EQ(out, &b);
+    EXPECT_EQ(out, &z);
     EXPECT_FALSE(m.Lookup("KEY", out));
-    m.SetAt("Key", &b);
     EXPECT_EQ(m.GetCount(), 2u);
     EXPECT_TRUE(m.RemoveKey("key"));
     EXPECT_FALSE(m.RemoveKey("key"));
-    m.RemoveAll();
-    EXPECT_EQ(m.GetCount(), 0u);
-    m.Unlock();
 }
 
-TEST(LockedContainers, LockExcludesOtherThreads) {
-    CLockedPtrArray a;
-    ASSERT_EQ(a.Lock(), 1);
-    auto other = std::async(std::launch::async, [&] { return a.Lock(20); });
-    EXPECT_EQ(other.get(), 0);
-    a.Unlock();
-    auto later = std::async(std::launch::async, [&] {
-        int r = a.Lock(1000);
-        a.Unlock();
-        return r;
-    });
-    EXPECT_EQ(later.get(), 1);
-}
-
-TEST(CSMemory, TwoObjectsOfOneNameShareBytes) {
-    std::string name = Unique("smem share");
-    CSMemory a, b;
+TEST(CSMemory, ObjectsOfOneNameShareBytesAndOpenNeverCreates) {
+    const std::string name = Unique("smem share");
+    CSMemory a, b, absent;
     int existed = -1;
     ASSERT_EQ(a.Create(520, name.c_str(), &existed), 1);
     EXPECT_EQ(existed, 0);
     ASSERT_EQ(b.Create(520, name.c_str(), &existed), 1);
     EXPECT_EQ(existed, 1);
-    a.Lock();
     std::strcpy(static_cast<char*>(a.Data()), "written by a");
-    a.Unlock();
     EXPECT_STREQ(static_cast<char*>(b.Data()), "written by a");
+    EXPECT_EQ(absent.Open(64, Unique("smem absent").c_str()), 0);
+    EXPECT_EQ(absent.Data(), nullptr);
+
+    EXPECT_EQ(a.Close(), 1);
+    EXPECT_EQ(a.Close(), 0);
+    EXPECT_EQ(a.Data(), nullptr);
+    // A failed Open and a Close that found nothing mapped must give the mutex back.
+    EXPECT_EQ(absent.Close(), 0);
+    EXPECT_EQ(Elsewhere([&] { return absent.Lock(20); }), 1);
 }
 
-TEST(CSMemory, CloseWithoutCreateReturnsZeroAndLeavesTheMutexFree) {
-    CSMemory never;
-    EXPECT_EQ(never.Close(), 0);
-    auto other = std::async(std::launch::async, [&] { return never.Lock(20); });
-    EXPECT_EQ(other.get(), 1);
-    // The other thread ended holding it; a later lock still gets through.
-    CSMemory m;
-    ASSERT_EQ(m.Create(16, Unique("smem close").c_str()), 1);
-    EXPECT_EQ(m.Close(), 1);
-    EXPECT_EQ(m.Close(), 0);
-    EXPECT_EQ(m.Data(), nullptr);
-}
-
-TEST(CSMemory, OpenNeverCreates) {
-    CSMemory m;
-    EXPECT_EQ(m.Open(64, Unique("smem absent").c_str()), 0);
-    EXPECT_EQ(m.Data(), nullptr);
-}
-
-TEST(CYSMemory, CreateFailsWhileTheFirstMutexIsHeldTooLong) {
-    std::string name = Unique("ysmem busy");
-    CYSMemory holder;
-    ASSERT_EQ(holder.Create(100, name.c_str()), 1);
-    ASSERT_EQ(holder.Lock(true), 1);
-    auto late = std::async(std::launch::async, [&] {
-        CYSMemory other;
-        uint64_t start = platform::MonotonicMs();
-        int r = other.Create(100, name.c_str());
-        return std::make_pair(r, std::make_pair(platform::MonotonicMs() - start, other.Data()));
-    });
-    auto [result, rest] = late.get();
-    EXPECT_EQ(result, 0);
-    EXPECT_GE(rest.first, 500u);
-    EXPECT_EQ(rest.second, nullptr);
-    holder.Unlock();
-}
-
-TEST(CYSMemory, CallersAndHandlerUseDifferentMutexes) {
-    std::string name = Unique("ysmem two");
+TEST(CYSMemory, CallersAndHandlerUseDifferentMutexesAndCreateWaits500Ms) {
+    const std::string name = Unique("ysmem");
     CYSMemory caller, handler;
     ASSERT_EQ(caller.Create(100, name.c_str()), 1);
     ASSERT_EQ(handler.Create(100, name.c_str()), 1);
     ASSERT_EQ(caller.Lock(true), 1);
-    auto second = std::async(std::launch::async, [&] {
-        int r = handler.Lock(false, 100);
-        handler.Unlock();
-        return r;
+    EXPECT_EQ(Elsewhere([&] { int r = handler.Lock(false, 100); handler.Unlock(); return r; }), 1);
+    EXPECT_EQ(Elsewhere([&] { return handler.Lock(true, 30); }), 0);
+    // Mapping takes the first mutex too, and gives up after 500 ms.
+    auto [created, waited] = Elsewhere([&] {
+        CYSMemory late;
+        const uint64_t start = platform::MonotonicMs();
+        const int r = late.Create(100, name.c_str());
+        return std::make_pair(r + (late.Data() != nullptr), platform::MonotonicMs() - start);
     });
-    EXPECT_EQ(second.get(), 1);
-    auto first = std::async(std::launch::async, [&] { return handler.Lock(true, 30); });
-    EXPECT_EQ(first.get(), 0);
+    EXPECT_EQ(created, 0);
+    EXPECT_GE(waited, 500u);
     caller.Unlock();
     EXPECT_EQ(caller.Close(), 1);
     EXPECT_EQ(caller.Close(), 0);
 }
 
-TEST(CRWSMemory, HeaderAndDataAreSharedAndNewRegionsGetTheFirstWord) {
-    std::string name = Unique("rws header");
-    CRWSMemory a, b;
-    int existed = -1;
-    ASSERT_EQ(a.Create(228, name.c_str(), true, &existed, 1), 1);
-    EXPECT_EQ(existed, 0);
-    ASSERT_EQ(b.Create(228, name.c_str(), false, &existed, 5), 1);
-    EXPECT_EQ(existed, 1);
-    auto* header = static_cast<RWSMemoryHeader*>(static_cast<void*>(static_cast<char*>(a.Data()) - 8));
-    EXPECT_EQ(header->inlineFlag, 1u);
-    std::strcpy(static_cast<char*>(a.Data()), "pin data");
-    EXPECT_STREQ(static_cast<char*>(b.Data()), "pin data");
-}
-
-TEST(CRWSMemory, ReadersAreCountedAndAWriterWaitsBoundedForThem) {
-    std::string name = Unique("rws readers");
+TEST(CRWSMemory, ReadersAreCountedAndAWriterWaits250MsForThem) {
+    const std::string name = Unique("rws");
     CRWSMemory reader, writer;
-    ASSERT_EQ(reader.Create(64, name.c_str(), true), 1);
-    ASSERT_EQ(writer.Create(64, name.c_str(), false), 1);
+    int existed = -1;
+    ASSERT_EQ(reader.Create(64, name.c_str(), true, &existed, 1), 1);
+    EXPECT_EQ(existed, 0);
+    ASSERT_EQ(writer.Create(64, name.c_str(), false, &existed, 5), 1);
+    EXPECT_EQ(existed, 1);
+    EXPECT_EQ(reinterpret_cast<const RWSMemoryHeader*>(static_cast<char*>(reader.Data()) - 8)->inlineFlag, 1u)
+        << "only a new region takes the first word";
+    std::strcpy(static_cast<char*>(writer.Data()), "pin data");
+    EXPECT_STREQ(static_cast<char*>(reader.Data()), "pin data");
+
     ASSERT_EQ(reader.Lock(false), 1);
     EXPECT_EQ(writer.ReaderCount(), 1);
-    uint64_t start = platform::MonotonicMs();
+    const uint64_t start = platform::MonotonicMs();
     ASSERT_EQ(writer.Lock(true, 100), 1);
     EXPECT_GE(platform::MonotonicMs() - start, 250u);
     EXPECT_TRUE(writer.IsWriter());
-    EXPECT_EQ(writer.ReaderCount(), 1);
     writer.Unlock();
-    reader.Unlock();
-    EXPECT_EQ(writer.ReaderCount(), 0);
-}
 
-TEST(CRWSMemory, CloseOfAReaderGivesBackItsCountAndUnmappedFails) {
-    std::string name = Unique("rws close");
-    CRWSMemory reader, other;
-    ASSERT_EQ(reader.Create(64, name.c_str(), true), 1);
-    ASSERT_EQ(other.Create(64, name.c_str(), false), 1);
-    reader.Lock(false);
-    EXPECT_EQ(other.ReaderCount(), 1);
     EXPECT_EQ(reader.Close(), 1);
-    EXPECT_EQ(other.ReaderCount(), 0);
+    EXPECT_EQ(writer.ReaderCount(), 0) << "a reader closed while inside is uncounted";
     EXPECT_EQ(reader.Close(), 0);
     EXPECT_EQ(reader.Lock(false), 0);
     EXPECT_EQ(reader.Unlock(), 0);

@@ -6,13 +6,10 @@
 #include <stdlib.h>
 
 #include <filesystem>
+#include <optional>
+#include <string>
 
 #include "support/Files.h"
-
-#include <fstream>
-#include <optional>
-#include <sstream>
-#include <string>
 
 namespace corvanta::testenv {
 
@@ -45,8 +42,7 @@ protected:
 
 private:
     static void Remember(const char* name, std::optional<std::string>& slot) {
-        const char* v = getenv(name);
-        if (v) slot = v;
+        if (const char* v = getenv(name)) slot = v;
     }
     static void Restore(const char* name, const std::optional<std::string>& slot) {
         if (slot)

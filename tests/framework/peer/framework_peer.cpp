@@ -1,12 +1,10 @@
-// The other process of the framework tests. It joins an instance by number
-// and plays one role:
-//   "target NAME"   serves ICP as IcpTestTarget until killed;
-//   "get NAME SETTING"  prints what a GET of SETTING answers;
-//   "set NAME SETTING VALUE"  sets a text and prints "set <result> <status>";
-//   "lock REGION"   makes a region and holds it and a mutex named after it until killed;
-//   "filter NAME"   serves a SettingsFilter until killed;
-//   "logger"        registers "Main Event Logger" and prints one line per event record;
-//   "pinowner NAME DATA"  a filter with ready pin 3 holding DATA, until killed.
+// The other process of the framework tests. It joins an instance by number,
+// prints "ready" once set up, and plays one role until killed:
+//   "target NAME"          serves ICP as IcpTestTarget;
+//   "filter NAME"          serves a SettingsFilter;
+//   "lock REGION"          holds a region and a mutex named after it;
+//   "logger"               is "Main Event Logger" and prints one line per event record;
+//   "pinowner NAME DATA"   a filter with ready pin 3 holding DATA.
 
 #include <unistd.h>
 
@@ -14,7 +12,6 @@
 #include <cstdlib>
 #include <string>
 
-#include "framework/CFilterIcpClient.h"
 #include "framework/InstanceNames.h"
 #include "stores/CSMemory.h"
 #include "support/IcpTestTarget.h"
@@ -24,8 +21,7 @@ using namespace corvanta;
 
 namespace {
 
-// Prints every record: type, code, class, type code, data length, then the
-// texts separated by '|'.
+// "event" type, code, class, type code and data length, then name|display name|note|text.
 class PrintingLogger : public CFilter {
 public:
     PrintingLogger() { Init(CFilterDescriptor(kEventLoggerName, 8, 0, 0, 0, 1, "1.0.0")); }
@@ -33,15 +29,23 @@ public:
         if (q->kind != kIcpCommand || q->code != kEventLogCommand || q->dataLength != sizeof(EventRecord)) return 0;
         EventRecord r;
         std::memcpy(&r, q->data, sizeof r);
+        auto field = [](const char* f, size_t n) { return std::string(f, strnlen(f, n)); };
         std::printf("event %u %u %u %u %u %u %s|%s|%s|%s\n", r.valid, r.eventType, r.eventCode, r.sourceClass,
-                    r.sourceType, r.dataLength, std::string(r.sourceName, strnlen(r.sourceName, sizeof r.sourceName)).c_str(),
-                    std::string(r.sourceDisplayName, strnlen(r.sourceDisplayName, sizeof r.sourceDisplayName)).c_str(),
-                    std::string(r.note, strnlen(r.note, sizeof r.note)).c_str(), test::EventCollector::Text(r).c_str());
+                    r.sourceType, r.dataLength, field(r.sourceName, sizeof r.sourceName).c_str(),
+                    field(r.sourceDisplayName, sizeof r.sourceDisplayName).c_str(),
+                    field(r.note, sizeof r.note).c_str(), test::EventCollector::Text(r).c_str());
         std::fflush(stdout);
         a->status = kIcpStatusDone;
         return 1;
     }
 };
+
+int ReadyAndWait(const std::string& line = "ready") {
+    std::printf("%s\n", line.c_str());
+    std::fflush(stdout);
+    pause();
+    return 0;
+}
 
 }  // namespace
 
@@ -51,25 +55,16 @@ int main(int argc, char** argv) {
     std::string role = argv[2];
     if (role == "logger") {
         PrintingLogger logger;
-        std::printf("ready\n");
-        std::fflush(stdout);
-        pause();
-        return 0;
+        return ReadyAndWait();
     }
     if (argc < 4) return 1;
     if (role == "target") {
         test::IcpTestTarget target(argv[3], true);
-        std::printf("ready %u\n", target.Queue().Window());
-        std::fflush(stdout);
-        pause();
-        return 0;
+        return ReadyAndWait("ready " + std::to_string(target.Queue().Window()));
     }
     if (role == "filter") {
         test::SettingsFilter filter(argv[3]);
-        std::printf("ready\n");
-        std::fflush(stdout);
-        pause();
-        return 0;
+        return ReadyAndWait();
     }
     if (role == "pinowner" && argc == 5) {
         CFilter owner;
@@ -82,31 +77,7 @@ int main(int argc, char** argv) {
         pin->ready = true;
         owner.AddPin(pin);
         owner.Start(true);
-        std::printf("ready %u\n", owner.Window());
-        std::fflush(stdout);
-        pause();
-        return 0;
-    }
-    if (role == "get" && argc == 5) {
-        CFilterIcpClient client;
-        if (!client.Open(argv[3])) {
-            std::printf("open failed\n");
-            return 0;
-        }
-        std::string value;
-        int ok = client.GetString(argv[4], &value);
-        std::printf("get %d %s\n", ok, value.c_str());
-        return 0;
-    }
-    if (role == "set" && argc == 6) {
-        CFilterIcpClient client;
-        if (!client.Open(argv[3])) {
-            std::printf("open failed\n");
-            return 0;
-        }
-        int ok = client.SetString(argv[4], argv[5]);
-        std::printf("set %d %d\n", ok, client.Answer()->status);
-        return 0;
+        return ReadyAndWait("ready " + std::to_string(owner.Window()));
     }
     if (role == "lock") {
         CSMemory region;
@@ -114,10 +85,7 @@ int main(int argc, char** argv) {
         if (!region.Create(64, argv[3]) || !held.Create((std::string(argv[3]) + " held").c_str()) || !held.Lock())
             return 2;
         static_cast<char*>(region.Data())[0] = 'p';
-        std::printf("ready\n");
-        std::fflush(stdout);
-        pause();
-        return 0;
+        return ReadyAndWait();
     }
     return 1;
 }

@@ -1,6 +1,5 @@
 // The other process of the platform tests. Each role prints "ready" (and
-// sometimes a value) on standard output once it is set up, then serves or
-// waits until it is told to quit or is killed.
+// sometimes a value) once set up, then serves until told to quit or killed.
 
 #include <unistd.h>
 

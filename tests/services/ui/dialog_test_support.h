@@ -1,16 +1,23 @@
 #pragma once
-// What the dialog tests share: one offscreen QApplication per process and a
-// message-box sink that collects what would have been shown.
+// What the dialog tests share: one offscreen QApplication per process, typing
+// and clicking as a person would, and the message boxes kept instead of shown.
 
-#include <QAbstractButton>
+#include <gtest/gtest.h>
+
 #include <QApplication>
+#include <QCheckBox>
+#include <QGroupBox>
 #include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
 #include <QtTest/QTest>
-#include <mutex>
-#include <string>
-#include <vector>
 
-#include "framework/MessageBoxSink.h"
+#include "services/CLanguageTranslator.h"
+#include "services/LanguageDictionary.h"
+#include "services/service_test_env.h"
+#include "services/ui/ControlIdentity.h"
 #include "support/TestFilters.h"
 
 namespace corvanta::test {
@@ -27,23 +34,18 @@ inline QApplication& DialogApp() {
     return *app;
 }
 
-// Types `text` into `widget` as key presses carrying the characters, which
-// also works for characters beyond ASCII.
+// Key presses carrying the characters, which works beyond ASCII too.
 inline void TypeText(QWidget* widget, const QString& text) {
-    for (QChar c : text) {
-        QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString(c));
-        QApplication::sendEvent(widget, &press);
-        QKeyEvent release(QEvent::KeyRelease, Qt::Key_unknown, Qt::NoModifier, QString(c));
-        QApplication::sendEvent(widget, &release);
-    }
+    for (QChar c : text)
+        for (QEvent::Type type : {QEvent::KeyPress, QEvent::KeyRelease}) {
+            QKeyEvent event(type, Qt::Key_unknown, Qt::NoModifier, QString(c));
+            QApplication::sendEvent(widget, &event);
+        }
 }
 
-// Clicks a check box or radio button on its indicator, as a person would.
+// A check box or radio button clicked on its indicator.
 inline void ClickIndicator(QAbstractButton* button) {
     QTest::mouseClick(button, Qt::LeftButton, Qt::NoModifier, QPoint(6, button->height() / 2));
 }
-
-// Records message boxes instead of showing them.
-using CollectingMessageBoxes = RecordingMessageBoxes;
 
 }  // namespace corvanta::test

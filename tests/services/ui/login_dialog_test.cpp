@@ -1,28 +1,18 @@
-// The "Remote Login" dialog driven like a person would, offscreen, against
-// the recorder stand-in in this process, with the translator, the privilege
-// proxy and the main dialog's settings store in a temporary home.
+// The "Remote Login" dialog driven offscreen as a person would, against the
+// recorder stand-in, with the translator, the proxy and the settings store;
+// and translating a whole dialog.
 
-#include <gtest/gtest.h>
-
-#include <QCheckBox>
-#include <QGroupBox>
+#include <QDialog>
 #include <QImage>
-#include <QLabel>
-#include <QLineEdit>
-#include <QPushButton>
-#include <QRadioButton>
-#include <QtTest/QTest>
 
 #include "remote/RemoteSession.h"
-#include "services/CLanguageTranslator.h"
 #include "services/CUserPrivilegeProxy.h"
-#include "services/LanguageDictionary.h"
 #include "services/MainDialogSettings.h"
 #include "services/UserAccess.h"
 #include "services/recorder_world.h"
-#include "services/service_test_env.h"
 #include "services/ui/CLoginDlg.h"
-#include "services/ui/ControlIdentity.h"
+#include "services/ui/DialogUnits.h"
+#include "services/ui/TranslateDialog.h"
 #include "services/ui/dialog_test_support.h"
 #include "stores/CSettingsStore.h"
 
@@ -32,6 +22,32 @@ using corvanta::test::ServiceWorld;
 using Dlg = corvanta::ui::CLoginDlg;
 
 namespace {
+
+// A dialog put together by hand, as a later dialog might be: each control
+// carries its template id as a property.
+struct HandMadeDialog {
+    HandMadeDialog() { dialog.setWindowTitle("Remote Login"); }
+    template <typename T>
+    T* Make(int id, const char* text, QWidget* parent = nullptr, const char* windowClass = nullptr) {
+        auto* w = new T(parent ? parent : &dialog);
+        SetControlText(w, QString::fromUtf8(text));
+        SetControlIdentity(w, id, windowClass ? QString(windowClass) : WindowClassOf(w));
+        return w;
+    }
+
+    QDialog dialog;
+    QPushButton* ok = Make<QPushButton>(1, "OK");
+    QPushButton* cancel = Make<QPushButton>(2, "Cancel");
+    QPushButton* empty = Make<QPushButton>(4, "");
+    QLabel* unnamed = Make<QLabel>(kStaticControlId, "Server URL:");
+    QLabel* named = Make<QLabel>(1181, "Server URL:");
+    QLabel* plain = new QLabel("OK", &dialog);  // no id at all counts as unnamed
+    QLineEdit* edit = Make<QLineEdit>(1082, "OK");
+    QCheckBox* save = Make<QCheckBox>(210, "Save login data");
+    QGroupBox* group = Make<QGroupBox>(211, "Network mode");
+    QRadioButton* nested = Make<QRadioButton>(206, "OK", group);   // inside another widget: not the dialog's
+    QWidget* custom = Make<QWidget>(300, "OK", nullptr, "static");  // another kind calling itself a label
+};
 
 class LoginDialog : public ::testing::Test {
 protected:
@@ -51,10 +67,8 @@ protected:
         Edit(dialog, id)->clear();
         test::TypeText(Edit(dialog, id), text);
     }
-    static void Click(Dlg& dialog, int id) {
-        QTest::mouseClick(dialog.ControlAs<QPushButton>(id), Qt::LeftButton);
-    }
-    // Opens a dialog on the store and fills in what a person types.
+    static void Click(Dlg& dialog, int id) { QTest::mouseClick(dialog.ControlAs<QPushButton>(id), Qt::LeftButton); }
+    // Opens the dialog on the store and fills in what a person types.
     void Fill(Dlg& dialog, const QString& user, const QString& password, bool save) {
         dialog.open();
         Type(dialog, Dlg::kIdServerUrl, QString::fromStdString(recorder.BaseUrl()));
@@ -62,14 +76,14 @@ protected:
         Type(dialog, Dlg::kIdPassword, password);
         if (save) test::ClickIndicator(dialog.ControlAs<QCheckBox>(Dlg::kIdSaveLoginData));
     }
-    std::string StoredText(const char* name) {
-        std::string text;
-        EXPECT_EQ(store.GetText(name, text), 1) << name;
+    std::string Stored(const char* name) {
+        std::string text = "<missing>";
+        store.GetText(name, text);
         return text;
     }
     int32_t StoredInt(const char* name) {
         int32_t value = -1;
-        EXPECT_EQ(store.GetInt(name, value), 1) << name;
+        store.GetInt(name, value);
         return value;
     }
 
@@ -78,320 +92,239 @@ protected:
     CLanguageTranslator translator;
     CUserPrivilegeProxy proxy;
     CSettingsStore store;
-    test::CollectingMessageBoxes boxes;
-};
-
-struct Expected {
-    int id;
-    const char* windowClass;
-    const char* text;
+    test::RecordingMessageBoxes boxes;
 };
 
 }  // namespace
 
-// --- What the dialog shows ---------------------------------------------------
-
-TEST_F(LoginDialog, EveryControlHasItsIdTextAndState) {
+TEST_F(LoginDialog, ControlsAreBuiltFromTheTemplateInTheirStatesAndWithTheirLimits) {
+    // Quarter and eighth of the base units, rounded.
+    EXPECT_EQ(DialogUnitsToPixels(QRect(7, 9, 50, 8), DialogBaseUnits{6, 13}), QRect(11, 15, 75, 13));
+    EXPECT_EQ(DialogUnitsToPixels(QRect(1, 1, 2, 3), DialogBaseUnits{5, 12}), QRect(1, 2, 3, 5));
     Dlg dialog(&store);
     dialog.open();
+    for (const ControlTemplate& t : Dlg::LoginTemplate().controls) {
+        QWidget* control = dialog.Control(t.id);
+        ASSERT_NE(control, nullptr) << t.id;
+        EXPECT_EQ(control->geometry(), DialogUnitsToPixels(QRect(t.x, t.y, t.cx, t.cy), dialog.BaseUnits())) << t.id;
+        const char* windowClass = t.kind == ControlKind::Label ? "STATIC" : t.kind == ControlKind::Edit ? "EDIT" : "BUTTON";
+        EXPECT_EQ(WindowClassOf(control), windowClass) << t.id;
+    }
     EXPECT_EQ(dialog.windowTitle(), "Remote Login");
-    EXPECT_EQ(dialog.size(), DialogUnitsToPixels(QSize(172, 165), dialog.BaseUnits()));
-
-    const Expected controls[] = {
-        {1181, "STATIC", "Server URL:"},
-        {1082, "EDIT", "http://"},
-        {1183, "STATIC", "Stream port:"},
-        {212, "EDIT", "8080"},
-        {1179, "STATIC", "User name:"},
-        {1081, "EDIT", ""},
-        {1180, "STATIC", "Password:"},
-        {1083, "EDIT", ""},
-        {211, "BUTTON", "Network mode"},
-        {206, "BUTTON", "Simple data"},
-        {207, "BUTTON", "Controlled data"},
-        {208, "BUTTON", "Video stream"},
-        {209, "BUTTON", "Download settings from server"},
-        {210, "BUTTON", "Save login data"},
-        {1, "BUTTON", "OK"},
-        {2, "BUTTON", "Cancel"},
-        {3, "BUTTON", "Log Off..."},
-    };
-    for (const Expected& e : controls) {
-        QWidget* control = dialog.Control(e.id);
-        ASSERT_NE(control, nullptr) << e.id;
-        EXPECT_EQ(WindowClassOf(control), e.windowClass) << e.id;
-        EXPECT_EQ(ControlText(control), e.text) << e.id;
-    }
-    EXPECT_NE(dialog.ControlAs<QGroupBox>(211), nullptr);
-    EXPECT_NE(dialog.ControlAs<QCheckBox>(210), nullptr);
-    EXPECT_EQ(Edit(dialog, 1083)->echoMode(), QLineEdit::Password);
-    EXPECT_EQ(Edit(dialog, 1081)->echoMode(), QLineEdit::Normal);
-
-    for (int id : {206, 207, 208}) {
+    EXPECT_EQ(Edit(dialog, Dlg::kIdServerUrl)->text(), "http://");
+    EXPECT_EQ(Edit(dialog, Dlg::kIdStreamPort)->text(), "8080");
+    EXPECT_EQ(Edit(dialog, Dlg::kIdPassword)->echoMode(), QLineEdit::Password);
+    // Nothing offers another network mode or a download, and without a session there is nothing to log off.
+    for (int id : {Dlg::kIdSimpleData, Dlg::kIdControlledData, Dlg::kIdVideoStream, Dlg::kIdDownloadSettings, Dlg::kIdLogOff})
         EXPECT_FALSE(dialog.Control(id)->isEnabled()) << id;
-        EXPECT_TRUE(dialog.Control(id)->isVisible()) << id;
+    EXPECT_FALSE(dialog.Control(Dlg::kIdDownloadSettings)->isVisible());
+    EXPECT_TRUE(dialog.Control(Dlg::kIdVideoStream)->isVisible());
+    EXPECT_TRUE(dialog.ControlAs<QRadioButton>(Dlg::kIdVideoStream)->isChecked()) << "the stored network mode 2";
+    EXPECT_TRUE(dialog.Control(Dlg::kIdSaveLoginData)->isEnabled());
+    EXPECT_FALSE(dialog.ControlAs<QCheckBox>(Dlg::kIdSaveLoginData)->isChecked());
+
+    // Limits count the bytes of the stored text: "ü" takes two.
+    for (auto [id, limit] : {std::pair(Dlg::kIdServerUrl, 40), {Dlg::kIdUserName, 40}, {Dlg::kIdPassword, 20}}) {
+        Type(dialog, id, QString(60, QChar('x')));
+        EXPECT_EQ(Edit(dialog, id)->text().size(), limit) << id;
+        Type(dialog, id, QString(limit, QChar(0xFC)) + "x");
+        EXPECT_EQ(Edit(dialog, id)->text(), QString(limit / 2, QChar(0xFC))) << id;
     }
-    // The stored network mode 2 shows, though nobody can change it.
-    EXPECT_TRUE(dialog.ControlAs<QRadioButton>(208)->isChecked());
-    EXPECT_FALSE(dialog.Control(209)->isVisible());
-    EXPECT_FALSE(dialog.Control(209)->isEnabled());
-    EXPECT_FALSE(dialog.ControlAs<QCheckBox>(210)->isChecked());
-    EXPECT_TRUE(dialog.Control(210)->isEnabled());
-    EXPECT_FALSE(dialog.Control(Dlg::kIdLogOff)->isEnabled());
-    EXPECT_TRUE(dialog.Control(kIdOk)->isEnabled());
+    // A text over the limit can still be shortened, and typing over a selection stops at the limit.
+    QLineEdit* user = Edit(dialog, Dlg::kIdUserName);
+    user->setText(QString(41, 'u'));
+    QTest::keyClick(user, Qt::Key_End);
+    QTest::keyClick(user, Qt::Key_Backspace);
+    EXPECT_EQ(user->text(), QString(40, 'u'));
+    user->selectAll();
+    test::TypeText(user, QString(45, 'r'));
+    EXPECT_EQ(user->text(), QString(40, 'r'));
 }
 
-TEST_F(LoginDialog, EditsTakeNoMoreThanTheirLimits) {
-    Dlg dialog(&store);
-    dialog.open();
-    const QString many(60, QChar('x'));
-    Type(dialog, Dlg::kIdServerUrl, many);
-    Type(dialog, Dlg::kIdUserName, many);
-    Type(dialog, Dlg::kIdPassword, many);
-    EXPECT_EQ(Edit(dialog, Dlg::kIdServerUrl)->text().size(), 40);
-    EXPECT_EQ(Edit(dialog, Dlg::kIdUserName)->text().size(), 40);
-    EXPECT_EQ(Edit(dialog, Dlg::kIdPassword)->text().size(), 20);
-}
-
-TEST_F(LoginDialog, LogOffIsEnabledOnlyWhileASessionIsOpen) {
-    SetSessionId("0123456789ABCDEF");
-    Dlg open(&store);
-    open.open();
-    EXPECT_TRUE(open.Control(Dlg::kIdLogOff)->isEnabled());
-    SetSessionId("");
-    Dlg closed(&store);
-    closed.open();
-    EXPECT_FALSE(closed.Control(Dlg::kIdLogOff)->isEnabled());
-}
-
-TEST_F(LoginDialog, AnEmptyStoredUrlShowsHttp) {
-    store.SetText(kSettingServerUrl, "");
-    Dlg fromStore(&store, "http://given");
-    fromStore.open();
-    EXPECT_EQ(Edit(fromStore, Dlg::kIdServerUrl)->text(), "http://");
-
-    Dlg noStore(nullptr, "");
-    noStore.open();
-    EXPECT_EQ(Edit(noStore, Dlg::kIdServerUrl)->text(), "http://");
-    Dlg given(nullptr, "http://given:81");
-    given.open();
-    EXPECT_EQ(Edit(given, Dlg::kIdServerUrl)->text(), "http://given:81");
-}
-
-TEST_F(LoginDialog, StoredValuesReplaceTheStartValues) {
+TEST_F(LoginDialog, StoredValuesReplaceTheStartValuesAndAnEmptyUrlShowsHttp) {
     store.SetText(kSettingUserName, "operator");
-    store.SetText(kSettingUserPswd, "pw");
     store.SetText(kSettingServerUrl, "http://10.0.0.5");
     store.SetInt(kSettingStreamPort, 9000);
     store.SetInt(kSettingCommType, 1);
-    ASSERT_EQ(store.Save(), 1);
-
-    // A fresh store as the main dialog would load it at its next start.
-    CSettingsStore loaded;
-    ASSERT_EQ(DeclareMainDialogSettings(loaded), 1);
-    ASSERT_EQ(loaded.Load(), 1);
-    Dlg dialog(&loaded, "http://ignored");
-    dialog.open();
-    EXPECT_EQ(Edit(dialog, Dlg::kIdUserName)->text(), "operator");
-    EXPECT_EQ(Edit(dialog, Dlg::kIdPassword)->text(), "pw");
-    EXPECT_EQ(Edit(dialog, Dlg::kIdServerUrl)->text(), "http://10.0.0.5");
-    EXPECT_EQ(Edit(dialog, Dlg::kIdStreamPort)->text(), "9000");
-    EXPECT_TRUE(dialog.ControlAs<QRadioButton>(207)->isChecked());
+    Dlg stored(&store, "http://ignored"), noStore(nullptr, ""), given(nullptr, "http://given:81");
+    for (Dlg* d : {&stored, &noStore, &given}) d->open();
+    EXPECT_EQ(Edit(stored, Dlg::kIdUserName)->text(), "operator");
+    EXPECT_EQ(Edit(stored, Dlg::kIdServerUrl)->text(), "http://10.0.0.5");
+    EXPECT_EQ(Edit(stored, Dlg::kIdStreamPort)->text(), "9000");
+    EXPECT_TRUE(stored.ControlAs<QRadioButton>(Dlg::kIdControlledData)->isChecked());
+    EXPECT_EQ(Edit(noStore, Dlg::kIdServerUrl)->text(), "http://");
+    EXPECT_EQ(Edit(given, Dlg::kIdServerUrl)->text(), "http://given:81");
+    store.SetText(kSettingServerUrl, "");
+    Dlg emptyUrl(&store, "http://given");
+    emptyUrl.open();
+    EXPECT_EQ(Edit(emptyUrl, Dlg::kIdServerUrl)->text(), "http://");
 }
 
-// --- OK that keeps the dialog open ---------------------------------------------
-
-TEST_F(LoginDialog, OkWithAnEmptyUserNameOrUrlDoesNothing) {
+TEST_F(LoginDialog, OkKeepsTheDialogOpenOnMissingOrBrokenInput) {
     Dlg dialog(&store);
     Fill(dialog, "", "demo", true);
     Click(dialog, kIdOk);
-    EXPECT_TRUE(dialog.isVisible());
+    EXPECT_TRUE(dialog.isVisible()) << "no user name";
     Type(dialog, Dlg::kIdUserName, "demo");
     Edit(dialog, Dlg::kIdServerUrl)->clear();
     Click(dialog, kIdOk);
-    EXPECT_TRUE(dialog.isVisible());
-    EXPECT_EQ(dialog.LoggedIn(), 0);
-    EXPECT_EQ(recorder.Requests(), 0u);
+    EXPECT_TRUE(dialog.isVisible()) << "no URL";
     EXPECT_TRUE(boxes.Texts().empty());
-    EXPECT_EQ(FilterServerURL(), recorder.BaseUrl());
-}
 
-TEST_F(LoginDialog, ABrokenLimitShowsAMessageAndKeepsTheDialogOpen) {
-    // The store holds more than the edit takes.
-    store.SetText(kSettingUserName, std::string(45, 'u'));
-    Dlg dialog(&store);
-    dialog.open();
-    EXPECT_EQ(Edit(dialog, Dlg::kIdUserName)->text().size(), 45);
-    Type(dialog, Dlg::kIdServerUrl, QString::fromStdString(recorder.BaseUrl()));
-    Click(dialog, kIdOk);
-    EXPECT_TRUE(dialog.isVisible());
-    EXPECT_EQ(boxes.Texts(), std::vector<std::string>{"Please enter no more than 40 characters."});
-
-    Type(dialog, Dlg::kIdStreamPort, "port");
-    Type(dialog, Dlg::kIdUserName, "demo");
-    Click(dialog, kIdOk);
-    EXPECT_TRUE(dialog.isVisible());
-    ASSERT_EQ(boxes.Texts().size(), 2u);
-    EXPECT_EQ(boxes.Texts()[1], "Please enter an integer.");
+    // The store may hold more than an edit lets a person type; OK then names the limit.
+    const std::string integer = "Please enter an integer.";
+    const struct {
+        int id;
+        std::string text, message;
+    } cases[] = {
+        {Dlg::kIdUserName, std::string(41, 'u'), "Please enter no more than 40 characters."},
+        {Dlg::kIdPassword, "\xC3\xBC" + std::string(19, 'p'), "Please enter no more than 20 characters."},
+        {Dlg::kIdStreamPort, "", integer}, {Dlg::kIdStreamPort, "12a", integer},
+        {Dlg::kIdStreamPort, "2147483648", integer}, {Dlg::kIdStreamPort, "1.5", integer},
+        {Dlg::kIdStreamPort, "--3", integer},
+    };
+    for (const auto& c : cases) {
+        Dlg broken(&store);
+        Fill(broken, "demo", "demo", true);
+        broken.SetControlString(c.id, c.text);
+        Click(broken, kIdOk);
+        EXPECT_TRUE(broken.isVisible()) << c.text;
+        ASSERT_FALSE(boxes.Texts().empty());
+        EXPECT_EQ(boxes.Texts().back(), c.message) << c.text;
+        EXPECT_EQ(broken.focusWidget(), broken.Control(c.id)) << "the offending edit gets the focus";
+        EXPECT_EQ(Edit(broken, c.id)->selectedText().toStdString(), c.text);
+    }
+    EXPECT_EQ(boxes.Texts().size(), std::size(cases));
     EXPECT_EQ(recorder.Requests(), 0u);
+    EXPECT_EQ(Stored(kSettingUserName), "");
 }
 
-// --- Logging in ------------------------------------------------------------------
-
-TEST_F(LoginDialog, AWrongPasswordClosesWithOkButNotLoggedInAndSavesNothing) {
-    Dlg dialog(&store);
-    Fill(dialog, "demo", "wrong", true);
+TEST_F(LoginDialog, OkLogsInAndSavesOnlyWhenAskedAndASecondLoginReplacesTheFirst) {
+    // A wrong password still closes with OK, but not logged in and saving nothing.
+    Dlg wrong(&store), good(&store), second(&store);
+    Fill(wrong, "demo", "wrong", true);
     SetFilterServerURL("");
-    Click(dialog, kIdOk);
-    EXPECT_FALSE(dialog.isVisible());
-    EXPECT_EQ(dialog.result(), kIdOk);
-    EXPECT_EQ(dialog.LoggedIn(), 0);
-    EXPECT_EQ(dialog.LoggedOff(), 0);
+    Click(wrong, kIdOk);
+    EXPECT_FALSE(wrong.isVisible());
+    EXPECT_EQ(wrong.result(), kIdOk);
+    EXPECT_EQ(wrong.LoggedIn(), 0);
     EXPECT_EQ(SessionId(), "");
-    EXPECT_EQ(FilterServerURL(), recorder.BaseUrl());
+    EXPECT_EQ(FilterServerURL(), recorder.BaseUrl()) << "OK sets the URL before it logs in";
     EXPECT_EQ(recorder.PrivilegeLines(14).size(), 1u);
-    EXPECT_EQ(StoredText(kSettingUserName), "");
-    EXPECT_EQ(StoredText(kSettingUserPswd), "");
-    EXPECT_EQ(StoredText(kSettingServerUrl), "");
-    EXPECT_EQ(dialog.UserName(), "demo");
-    EXPECT_EQ(dialog.Password(), "wrong");
-}
+    EXPECT_EQ(Stored(kSettingUserName), "");
 
-TEST_F(LoginDialog, AGoodLoginSetsTheSessionAndSavesTheFiveValues) {
-    Dlg dialog(&store);
-    Fill(dialog, "demo", "demo", true);
-    Type(dialog, Dlg::kIdStreamPort, "9090");
-    Click(dialog, kIdOk);
-    EXPECT_FALSE(dialog.isVisible());
-    EXPECT_EQ(dialog.result(), kIdOk);
-    EXPECT_EQ(dialog.LoggedIn(), 1);
-    EXPECT_EQ(dialog.LoggedOff(), 0);
-    EXPECT_EQ(SessionId().size(), 16u);
-    EXPECT_EQ(CheckPrivilege("User Access - Http server login"), 1);
-
-    EXPECT_EQ(StoredText(kSettingUserName), "demo");
-    EXPECT_EQ(StoredText(kSettingUserPswd), "demo");
-    EXPECT_EQ(StoredText(kSettingServerUrl), recorder.BaseUrl());
+    Fill(good, "demo", "demo", true);
+    good.SetControlString(Dlg::kIdStreamPort, " +9090 ");
+    QTest::keyClick(Edit(good, Dlg::kIdUserName), Qt::Key_Return);  // Enter presses OK
+    EXPECT_EQ(std::pair(good.LoggedIn(), good.LoggedOff()), std::pair(1, 0));
+    const std::string firstId = SessionId();
+    EXPECT_EQ(firstId.size(), 16u);
+    EXPECT_EQ(Stored(kSettingUserName), "demo");
+    EXPECT_EQ(Stored(kSettingUserPswd), "demo");
+    EXPECT_EQ(Stored(kSettingServerUrl), recorder.BaseUrl());
     EXPECT_EQ(StoredInt(kSettingStreamPort), 9090);
     EXPECT_EQ(StoredInt(kSettingCommType), 2);
     // The main dialog saves its store when it closes; the values then persist.
     ASSERT_EQ(store.Save(), 1);
-    const std::string registry = ServiceWorld::ReadFile(world.RegistryFile());
-    EXPECT_NE(registry.find("\"UserName\"=\"demo\""), std::string::npos) << registry;
-    EXPECT_NE(registry.find("\"ServerURL\"=\"" + recorder.BaseUrl() + "\""), std::string::npos) << registry;
-    EXPECT_NE(registry.find("\"StreamPort\"=dword:00002382"), std::string::npos) << registry;
-}
+    EXPECT_NE(ServiceWorld::ReadFile(world.RegistryFile()).find("\"StreamPort\"=dword:00002382"), std::string::npos);
 
-TEST_F(LoginDialog, WithoutSaveLoginDataTheStoreKeepsItsValues) {
     store.SetText(kSettingUserName, "previous");
-    store.SetText(kSettingServerUrl, "http://previous");
-    Dlg dialog(&store);
-    Fill(dialog, "demo", "demo", false);
-    Click(dialog, kIdOk);
-    EXPECT_EQ(dialog.LoggedIn(), 1);
-    EXPECT_EQ(StoredText(kSettingUserName), "previous");
-    EXPECT_EQ(StoredText(kSettingServerUrl), "http://previous");
-    EXPECT_EQ(StoredInt(kSettingStreamPort), 8080);
-}
-
-TEST_F(LoginDialog, ASecondLoginReplacesTheIdThenLogsTheOldOneOff) {
-    Dlg first(&store);
-    Fill(first, "demo", "demo", false);
-    Click(first, kIdOk);
-    ASSERT_EQ(first.LoggedIn(), 1);
-    const std::string oldId = SessionId();
-
-    Dlg second(&store);
     Fill(second, "demo", "demo", false);
     EXPECT_TRUE(second.Control(Dlg::kIdLogOff)->isEnabled());
     Click(second, kIdOk);
-    EXPECT_EQ(second.LoggedIn(), 1);
-    EXPECT_EQ(second.LoggedOff(), 1);
-    EXPECT_NE(SessionId(), oldId);
-    EXPECT_EQ(SessionId().size(), 16u);
-
-    const std::vector<std::string> logOffs = recorder.PrivilegeLines(11);
-    ASSERT_EQ(logOffs.size(), 1u);
-    EXPECT_TRUE(test::RecorderWorld::Answered(logOffs[0])) << logOffs[0];
-    EXPECT_EQ(CheckPrivilege("checked for the old session", oldId.c_str()), 0);
+    EXPECT_EQ(std::pair(second.LoggedIn(), second.LoggedOff()), std::pair(1, 1));
+    EXPECT_EQ(Stored(kSettingUserName), "previous") << "without Save login data the store keeps its values";
+    EXPECT_NE(SessionId(), firstId);
+    EXPECT_EQ(recorder.PrivilegeLines(11, true).size(), 1u) << "the old session was logged off";
+    EXPECT_EQ(CheckPrivilege("checked for the old session", firstId.c_str()), 0);
     EXPECT_EQ(CheckPrivilege("checked for the new session"), 1);
 }
 
-TEST_F(LoginDialog, WithoutThePrivilegeServiceOkClosesNotLoggedIn) {
-    proxy.Shutdown();
-    ASSERT_TRUE(ServiceWorld::Registered(kUserPrivilegeFilterName, false));
-    SetSessionId("KEPT");
-    Dlg dialog(&store);
-    Fill(dialog, "demo", "demo", true);
-    Click(dialog, kIdOk);
-    EXPECT_EQ(dialog.result(), kIdOk);
-    EXPECT_EQ(dialog.LoggedIn(), 0);
-    EXPECT_EQ(SessionId(), "KEPT");
-    EXPECT_EQ(StoredText(kSettingUserName), "");
-    EXPECT_EQ(recorder.Requests(), 0u);
-}
-
-// --- Log Off... and Cancel -------------------------------------------------------
-
-TEST_F(LoginDialog, LogOffSetsTheFlagAndLeavesTheLogOffToTheCaller) {
+TEST_F(LoginDialog, LogOffCancelAndAMissingServiceLeaveTheSessionAlone) {
     ASSERT_EQ(LogIn("demo", "demo").loggedIn, 1);
     const std::string id = SessionId();
     const uint64_t before = recorder.Requests();
-    Dlg dialog(&store);
-    dialog.open();
-    Click(dialog, Dlg::kIdLogOff);
-    EXPECT_FALSE(dialog.isVisible());
-    EXPECT_EQ(dialog.result(), kIdOk);
-    EXPECT_EQ(dialog.LoggedOff(), 1);
-    EXPECT_EQ(dialog.LoggedIn(), 0);
+    Dlg logOff(&store), cancel(&store), escape(&store), closed(&store), noService(&store);
+    logOff.open();
+    Click(logOff, Dlg::kIdLogOff);
+    EXPECT_FALSE(logOff.isVisible());
+    EXPECT_EQ(logOff.result(), kIdOk);
+    EXPECT_EQ(std::pair(logOff.LoggedIn(), logOff.LoggedOff()), std::pair(0, 1));
+
+    // Cancel, Escape and closing the window all cancel.
+    Fill(cancel, "other", "demo", true);
+    Fill(escape, "other", "demo", true);
+    closed.open();
+    Click(cancel, kIdCancel);
+    QTest::keyClick(Edit(escape, Dlg::kIdUserName), Qt::Key_Escape);
+    closed.close();
+    for (Dlg* d : {&cancel, &escape, &closed}) {
+        EXPECT_FALSE(d->isVisible());
+        EXPECT_EQ(d->result(), QDialog::Rejected);
+        EXPECT_EQ(std::pair(d->LoggedIn(), d->LoggedOff()), std::pair(0, 0));
+    }
+
+    proxy.Shutdown();
+    ASSERT_TRUE(ServiceWorld::Registered(kUserPrivilegeFilterName, false));
+    Fill(noService, "demo", "demo", true);
+    Click(noService, kIdOk);
+    EXPECT_EQ(noService.result(), kIdOk);
+    EXPECT_EQ(noService.LoggedIn(), 0);
+
+    EXPECT_EQ(Stored(kSettingUserName), "");
     EXPECT_EQ(SessionId(), id);
     EXPECT_EQ(recorder.Requests(), before);
-
-    // What the caller then does.
-    EXPECT_EQ(LogOff(), 1);
-    EXPECT_EQ(SessionId(), "");
-    EXPECT_EQ(recorder.PrivilegeLines(11).size(), 1u);
 }
 
-TEST_F(LoginDialog, CancelChangesNothing) {
-    Dlg dialog(&store);
-    Fill(dialog, "demo", "demo", true);
-    Click(dialog, kIdCancel);
-    EXPECT_FALSE(dialog.isVisible());
-    EXPECT_EQ(dialog.result(), QDialog::Rejected);
-    EXPECT_EQ(dialog.LoggedIn(), 0);
-    EXPECT_EQ(dialog.LoggedOff(), 0);
-    EXPECT_EQ(SessionId(), "");
-    EXPECT_EQ(StoredText(kSettingUserName), "");
-    EXPECT_EQ(recorder.Requests(), 0u);
-}
-
-// --- Translation and the picture ---------------------------------------------------
-
-TEST_F(LoginDialog, TheDialogIsTranslatedWhenItOpens) {
+TEST_F(LoginDialog, TitleButtonsAndLabelsWithAnIdAreTranslatedUnderTheDialogPrefix) {
     translator.Shutdown();
-    ServiceWorld::WriteFile(kDictionaryFileName,
-                            ";Dialog-Remote Login;Anmeldung am Rekorder;\n"
-                            ";Remote Login Dialog-OK;Anmelden;\n"
-                            ";Remote Login Dialog-User name:;Benutzer:;\n"
-                            ";Remote Login Dialog-Network mode;Netzbetrieb;\n");
+    ASSERT_TRUE(ServiceWorld::Registered(kLanguageTranslatorName, false));
+    const std::string dictionary =
+        ";Dialog-Remote Login;Fernanmeldung;\n"
+        ";Remote Login Dialog-OK;Anmelden;\n"
+        ";Remote Login Dialog-Server URL:;Adresse:;\n"
+        ";Remote Login Dialog-Network mode;Netz;\n"
+        ";Remote Login Dialog-Save login data;Anmeldedaten speichern (ä);\n"
+        ";Remote Login Dialog-;nothing;\n";
+    ServiceWorld::WriteFile(kDictionaryFileName, dictionary);
+    HandMadeDialog untranslated, d, other;
+    EXPECT_EQ(TranslateDialog(&untranslated.dialog), 1);
+    EXPECT_EQ(untranslated.dialog.windowTitle(), "Remote Login") << "no translator registered";
+    EXPECT_EQ(untranslated.ok->text(), "OK");
+    EXPECT_EQ(ServiceWorld::ReadFile(kDictionaryFileName), dictionary);
+
     ASSERT_EQ(translator.Startup(), 1);
     ASSERT_TRUE(ServiceWorld::Registered(kLanguageTranslatorName));
+    EXPECT_EQ(TranslateDialog(&d.dialog), 1);
+    EXPECT_EQ(d.dialog.windowTitle(), "Fernanmeldung");
+    EXPECT_EQ(d.ok->text(), "Anmelden");
+    EXPECT_EQ(d.named->text(), "Adresse:");
+    EXPECT_EQ(d.group->title(), "Netz");
+    EXPECT_EQ(d.save->text(), QString::fromUtf8("Anmeldedaten speichern (ä)"));
+    EXPECT_EQ(d.custom->property("text").toString(), "Anmelden");
+    EXPECT_EQ(d.cancel->text(), "Cancel") << "an unknown text keeps its wording";
+    // Left alone: the label with the unnamed id, the edit, the empty button,
+    // the button that is not the dialog's own, the label without an id.
+    for (auto [widget, text] : {std::pair<QWidget*, QString>(d.unnamed, "Server URL:"), {d.edit, "OK"}, {d.empty, ""},
+                                {d.nested, "OK"}, {d.plain, "OK"}})
+        EXPECT_EQ(ControlText(widget), text) << text.toStdString();
+    EXPECT_EQ(translator.EntryCount(), 7u) << "Cancel is learned, nothing else";
 
-    Dlg dialog(&store);
-    EXPECT_EQ(dialog.windowTitle(), "Remote Login");
-    dialog.open();
-    EXPECT_EQ(dialog.windowTitle(), "Anmeldung am Rekorder");
-    EXPECT_EQ(ControlText(dialog.Control(kIdOk)), "Anmelden");
-    EXPECT_EQ(ControlText(dialog.Control(Dlg::kIdUserNameLabel)), "Benutzer:");
-    EXPECT_EQ(ControlText(dialog.Control(Dlg::kIdNetworkMode)), "Netzbetrieb");
-    EXPECT_EQ(ControlText(dialog.Control(Dlg::kIdLogOff)), "Log Off...");
-    // Edits keep their values, and the other texts are now in the file.
-    EXPECT_EQ(Edit(dialog, Dlg::kIdServerUrl)->text(), "http://");
+    // A given name replaces the title in the keys of the controls, not of the title.
+    EXPECT_EQ(TranslateDialog(&other.dialog, "ArchiveViewer TimeTree Dialog"), 1);
+    EXPECT_EQ(other.ok->text(), "OK");
+    EXPECT_EQ(other.dialog.windowTitle(), "Fernanmeldung");
     const std::string file = ServiceWorld::ReadFile(kDictionaryFileName);
-    for (const char* key : {"Server URL:", "Password:", "Log Off...", "Download settings from server", "Cancel"})
-        EXPECT_NE(file.find(std::string(";Remote Login Dialog-") + key + ";" + key + ";\r\n"), std::string::npos)
-            << key;
+    for (const char* learned : {";Remote Login Dialog-Cancel;Cancel;\r\n", ";ArchiveViewer TimeTree Dialog-OK;OK;\r\n"})
+        EXPECT_NE(file.find(learned), std::string::npos) << learned;
+
+    // The login dialog translates itself when it opens.
+    Dlg login(&store);
+    EXPECT_EQ(login.windowTitle(), "Remote Login");
+    login.open();
+    EXPECT_EQ(login.windowTitle(), "Fernanmeldung");
+    EXPECT_EQ(ControlText(login.Control(kIdOk)), "Anmelden");
+    EXPECT_EQ(Edit(login, Dlg::kIdServerUrl)->text(), "http://") << "edits keep their values";
 }
 
 TEST_F(LoginDialog, AScreenshotShowsTheFilledInDialog) {
@@ -401,12 +334,10 @@ TEST_F(LoginDialog, AScreenshotShowsTheFilledInDialog) {
     const QImage picture = dialog.grab().toImage();
     ASSERT_FALSE(picture.isNull());
     EXPECT_EQ(picture.size(), dialog.size() * picture.devicePixelRatio());
-    // Something is drawn: the picture is not one flat colour.
     bool varied = false;
-    const QRgb first = picture.pixel(0, 0);
     for (int y = 0; y < picture.height() && !varied; y += 3)
-        for (int x = 0; x < picture.width() && !varied; x += 3) varied = picture.pixel(x, y) != first;
-    EXPECT_TRUE(varied);
+        for (int x = 0; x < picture.width() && !varied; x += 3) varied = picture.pixel(x, y) != picture.pixel(0, 0);
+    EXPECT_TRUE(varied) << "something is drawn";
     const QString path = QStringLiteral(SCREENSHOT_DIR "/login_dialog.png");
     ASSERT_TRUE(picture.save(path, "PNG"));
     EXPECT_EQ(QImage(path).size(), picture.size());

@@ -1,0 +1,246 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <thread>
+
+#include "JpegTestSupport.h"
+#include "imaging/JpegImage.h"
+
+namespace corvanta {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Output of `capacity` bytes followed by guard bytes the decoder must never
+// touch. Decode also checks what every caller relies on: a failure leaves
+// the size alone, a success fits the capacity.
+struct Output {
+    explicit Output(size_t capacity) : capacity(uint32_t(capacity)), bytes(capacity + 64, 0xA5) {}
+    bool Untouched(size_t from = 0) const {
+        return std::all_of(bytes.begin() + long(from), bytes.end(), [](uint8_t b) { return b == 0xA5; });
+    }
+    int32_t Decode(const std::vector<uint8_t>& jpeg, size_t length = SIZE_MAX) {
+        const uint32_t given = uint32_t(std::min(length, jpeg.size()));
+        uint32_t size = given;
+        const int32_t result = DecodeJpeg(jpeg.data(), size, bytes.data(), capacity);
+        EXPECT_TRUE(result == 1 ? size <= capacity && size % 3 == 0 : size == given) << result << ", size " << size;
+        EXPECT_TRUE(Untouched(capacity)) << "written past the capacity";
+        decoded = result == 1 ? size : 0;
+        return result;
+    }
+
+    uint32_t capacity;
+    uint32_t decoded = 0;
+    std::vector<uint8_t> bytes;
+};
+
+// Expects decoded bottom-up pixels to match top-down ones within what JPEG loses.
+void ExpectClose(const uint8_t* bottomUp, const std::vector<uint8_t>& topDown, int width, int height, const char* what) {
+    const size_t rowBytes = size_t(width) * 3;
+    double total = 0;
+    int worst = 0;
+    for (size_t y = 0; y < size_t(height); ++y) {
+        for (size_t i = 0; i < rowBytes; ++i) {
+            const int error = std::abs(bottomUp[(height - 1 - y) * rowBytes + i] - topDown[y * rowBytes + i]);
+            total += error;
+            worst = std::max(worst, error);
+        }
+    }
+    EXPECT_LT(total / double(topDown.size()), 2.0) << what;
+    EXPECT_LT(worst, 24) << what;
+}
+
+// Grey, YCbCr, RGB, CMYK as Adobe applications store it (inks inverted,
+// here without black) and progressive all come out as the picture put in.
+TEST(DecodeJpeg, EveryLayoutComesOutBottomUpUnpaddedBgr) {
+    const int width = 23, height = 19;  // 69-byte rows: padding would show
+    const std::vector<uint8_t> pattern = test::TestPattern(width, height);
+    std::vector<uint8_t> grey, greyAsBgr, cmyk;
+    for (size_t i = 0; i < pattern.size(); i += 3) {
+        grey.push_back(pattern[i + 1]);
+        greyAsBgr.insert(greyAsBgr.end(), 3, pattern[i + 1]);
+        cmyk.insert(cmyk.end(), {pattern[i + 2], pattern[i + 1], pattern[i], 255});
+    }
+    struct Case {
+        const char* what;
+        const std::vector<uint8_t>& pixels;
+        const std::vector<uint8_t>& expected;
+        test::EncodeOptions options;
+    };
+    for (const Case& c : {Case{"YCbCr", pattern, pattern, {width, height}},
+                          Case{"RGB", pattern, pattern, {width, height, 3, JCS_EXT_BGR, JCS_RGB}},
+                          Case{"progressive", pattern, pattern, {width, height, 3, JCS_EXT_BGR, JCS_YCbCr, true}},
+                          Case{"grey", grey, greyAsBgr, {width, height, 1, JCS_GRAYSCALE, JCS_GRAYSCALE}},
+                          Case{"Adobe CMYK", cmyk, pattern, {width, height, 4, JCS_CMYK, JCS_YCCK}}}) {
+        Output out(size_t(width) * height * 3);
+        ASSERT_EQ(1, out.Decode(test::EncodeJpeg(c.options, c.pixels))) << c.what;
+        EXPECT_EQ(out.capacity, out.decoded) << c.what;
+        ExpectClose(out.bytes.data(), c.expected, width, height, c.what);
+    }
+}
+
+TEST(DecodeJpeg, CapacityIsRespectedToTheByteAndMissingBuffersFail) {
+    const std::vector<uint8_t> jpeg = test::PatternJpeg(20, 20);
+    Output tooSmall(20 * 20 * 3 - 1), exact(20 * 20 * 3);
+    EXPECT_EQ(0, tooSmall.Decode(jpeg));
+    EXPECT_TRUE(tooSmall.Untouched()) << "refused before anything is written";
+    EXPECT_EQ(1, exact.Decode(jpeg));
+    uint32_t size = uint32_t(jpeg.size()), none = 0;
+    EXPECT_EQ(0, DecodeJpeg(nullptr, size, exact.bytes.data(), exact.capacity));
+    EXPECT_EQ(0, DecodeJpeg(jpeg.data(), size, nullptr, exact.capacity));
+    EXPECT_EQ(0, DecodeJpeg(jpeg.data(), none, exact.bytes.data(), exact.capacity));
+    EXPECT_EQ(jpeg.size(), size);
+}
+
+TEST(DecodeJpeg, TruncatedGarbageAndUnsupportedPicturesFail) {
+    const std::vector<uint8_t> jpeg = test::PatternJpeg(64, 48);
+    for (size_t keep : {size_t{1}, size_t{2}, size_t{20}, size_t{200}, jpeg.size() / 2, jpeg.size() - 40}) {
+        EXPECT_EQ(0, Output(64 * 48 * 3).Decode(jpeg, keep)) << keep;
+    }
+    std::vector<uint8_t> twelveBit = test::PatternJpeg(16, 16);
+    const uint8_t baselineFrame[] = {0xFF, 0xC0};
+    const auto sof = std::search(twelveBit.begin(), twelveBit.end(), std::begin(baselineFrame), std::end(baselineFrame));
+    ASSERT_TRUE(sof != twelveBit.end() && sof[4] == 8);
+    sof[4] = 12;  // the frame's sample precision
+    std::vector<uint8_t> garbage(1000);
+    std::mt19937 random(7);
+    for (uint8_t& b : garbage) b = uint8_t(random());
+    const test::EncodeOptions twoComponents{8, 8, 2, JCS_UNKNOWN, JCS_UNKNOWN};
+    for (const auto& bad : {twelveBit, garbage, test::EncodeJpeg(twoComponents, std::vector<uint8_t>(8 * 8 * 2, 100))}) {
+        EXPECT_EQ(0, Output(4096).Decode(bad));
+    }
+}
+
+// Flipped bytes anywhere, baseline and progressive: each attempt decodes to
+// a picture that fits or fails cleanly.
+TEST(DecodeJpeg, MutatedPicturesDecodeOrFailWithinBounds) {
+    std::mt19937 random(2024);
+    int failures = 0;
+    for (bool progressive : {false, true}) {
+        const std::vector<uint8_t> original =
+            test::EncodeJpeg({48, 32, 3, JCS_EXT_BGR, JCS_YCbCr, progressive}, test::TestPattern(48, 32));
+        for (int attempt = 0; attempt < 300; ++attempt) {
+            std::vector<uint8_t> jpeg = original;
+            for (int i = 0, flips = 1 + int(random() % 4); i < flips; ++i) {
+                jpeg[random() % jpeg.size()] ^= uint8_t(1u + random() % 255u);
+            }
+            failures += Output(48 * 32 * 3).Decode(jpeg) == 0;
+        }
+    }
+    EXPECT_GT(failures, 0) << "the mutations are meant to break some pictures";
+}
+
+// Each thread keeps a decompressor of its own; a failure on one thread must
+// not disturb the next picture on it or on any other.
+TEST(DecodeJpeg, ThreadsDecodeIndependentlyAndRecoverFromFailures) {
+    const std::vector<uint8_t> jpegs[] = {test::PatternJpeg(17, 9), test::PatternJpeg(64, 40)};
+    std::vector<uint8_t> expected[] = {std::vector<uint8_t>(17 * 9 * 3), std::vector<uint8_t>(64 * 40 * 3)};
+    for (int i = 0; i < 2; ++i) {
+        uint32_t size = uint32_t(jpegs[i].size());
+        ASSERT_EQ(1, DecodeJpeg(jpegs[i].data(), size, expected[i].data(), uint32_t(expected[i].size())));
+    }
+    std::atomic<int> good{0};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t) {
+        threads.emplace_back([&, t] {
+            std::vector<uint8_t> out(expected[t % 2].size());
+            for (int i = 0; i < 25; ++i) {
+                uint32_t size = uint32_t(jpegs[t % 2].size()), half = size / 2;
+                good -= DecodeJpeg(jpegs[t % 2].data(), half, out.data(), uint32_t(out.size()));
+                good += DecodeJpeg(jpegs[t % 2].data(), size, out.data(), uint32_t(out.size())) && out == expected[t % 2];
+            }
+        });
+    }
+    for (std::thread& thread : threads) thread.join();
+    EXPECT_EQ(100, good.load());
+}
+
+TEST(JpegImage, RowsArePaddedToWholeWordsAndBadSizesLeaveNoPicture) {
+    for (const auto& [width, padding] : {std::pair<int32_t, uint32_t>{1, 1}, {4, 0}, {5, 1}, {6, 2}, {7, 3}}) {
+        CJpegImage image;
+        ASSERT_EQ(1, image.Create(width, 3));
+        EXPECT_EQ(padding, image.Padding()) << width;
+        EXPECT_EQ(0u, image.RowLength() % 4) << width;
+        EXPECT_EQ(3u * image.RowLength(), image.Size()) << width;
+        for (int i = 0; i < 3; ++i) EXPECT_EQ(image.Buffer() + i * image.RowLength(), image.Row(i)) << width;
+        EXPECT_EQ(nullptr, image.Row(3));
+        EXPECT_EQ(nullptr, image.Row(-1));
+        EXPECT_TRUE(std::all_of(image.Buffer(), image.Buffer() + image.Size(), [](uint8_t b) { return b == 0; }));
+    }
+    CJpegImage image;
+    for (const auto& [width, height] :
+         {std::pair{0, 5}, {5, 0}, {-1, 5}, {5, -3}, {70000, 1}, {1, 70000}, {60000, 60000}}) {
+        ASSERT_EQ(1, image.Create(8, 8));
+        EXPECT_EQ(0, image.Create(width, height)) << width << "x" << height;
+        EXPECT_EQ(nullptr, image.Buffer());
+        EXPECT_EQ(nullptr, image.Row(0));
+        EXPECT_EQ(0u, image.Size());
+    }
+}
+
+class JpegImageWrite : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::string pattern = (fs::temp_directory_path() / "jpegimage-XXXXXX").string();
+        ASSERT_NE(nullptr, mkdtemp(pattern.data()));
+        folder = pattern;
+    }
+    void TearDown() override { fs::remove_all(folder); }
+    size_t EntryCount() const { return size_t(std::distance(fs::directory_iterator(folder), {})); }
+
+    fs::path folder;
+};
+
+TEST_F(JpegImageWrite, FailuresLeaveNoFileBehind) {
+    CJpegImage image;
+    EXPECT_EQ(0, image.WriteJpegFile((folder / "empty.jpg").c_str(), 90));  // no picture yet
+    ASSERT_EQ(1, image.Create(8, 8));
+    std::ofstream(folder / "plain") << "a file where a folder is expected";
+    EXPECT_EQ(0, image.WriteJpegFile((folder / "missing" / "snap.jpg").c_str(), 100));
+    EXPECT_EQ(0, image.WriteJpegFile((folder / "plain" / "snap.jpg").c_str(), 100));
+    EXPECT_EQ(0, image.WriteJpegFile("", 100));
+    EXPECT_EQ(0, image.WriteJpegFile(nullptr, 100));
+    EXPECT_FALSE(fs::exists(folder / "missing"));
+    EXPECT_EQ(1u, EntryCount());
+}
+
+TEST_F(JpegImageWrite, RoundTripKeepsThePictureAndReplacesTheFileWhole) {
+    const int width = 61, height = 45;  // odd sizes: padding and partial blocks
+    const std::vector<uint8_t> pattern = test::TestPattern(width, height);
+    CJpegImage image;
+    ASSERT_EQ(1, image.Create(width, height));
+    for (int y = 0; y < height; ++y) std::copy_n(&pattern[size_t(y) * width * 3], width * 3, image.Row(height - 1 - y));
+    const fs::path target = folder / "snap.jpg";
+    std::ofstream(target) << "an older, longer file that must be replaced whole";
+    ASSERT_EQ(1, image.WriteJpegFile(target.c_str(), 95));
+    EXPECT_EQ(1u, EntryCount());  // no temporary left beside it
+
+    std::ifstream in(target, std::ios::binary);
+    std::vector<uint8_t> jpeg{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    jpeg_decompress_struct cinfo{};
+    jpeg_error_mgr err{};
+    cinfo.err = jpeg_std_error(&err);
+    jpeg_create_decompress(&cinfo);
+    jpeg_mem_src(&cinfo, jpeg.data(), jpeg.size());
+    ASSERT_EQ(JPEG_HEADER_OK, jpeg_read_header(&cinfo, TRUE));
+    EXPECT_EQ(JCS_YCbCr, cinfo.jpeg_color_space);
+    EXPECT_FALSE(cinfo.progressive_mode);
+    ASSERT_EQ(3, cinfo.num_components);
+    for (int c = 0; c < 3; ++c) {  // chroma halved both ways
+        EXPECT_EQ(c == 0 ? 2 : 1, cinfo.comp_info[c].h_samp_factor) << c;
+        EXPECT_EQ(c == 0 ? 2 : 1, cinfo.comp_info[c].v_samp_factor) << c;
+    }
+    jpeg_destroy_decompress(&cinfo);
+
+    Output out(size_t(width) * height * 3);
+    ASSERT_EQ(1, out.Decode(jpeg));
+    EXPECT_EQ(out.capacity, out.decoded);
+    ExpectClose(out.bytes.data(), pattern, width, height, "round trip");
+}
+
+}  // namespace
+}  // namespace corvanta

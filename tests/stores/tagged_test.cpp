@@ -1,0 +1,294 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "stores/CTaggedValue.h"
+#include "stores/CTaggedValueStore.h"
+#include "stores/TaggedRecord.h"
+
+using namespace corvanta;
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+// Capacity, length and data bytes of an entry; capacity ~0 when it does not exist.
+struct EntryState {
+    uint32_t capacity = 0xFFFFFFFF, length = 0;
+    Bytes data;
+};
+EntryState StateOf(CTaggedValueStore& store, const char* name) {
+    EntryState s;
+    store.Lock();
+    if (TaggedEntry* e = store.Find(name)) s = {e->capacity, e->length, Bytes(e->data.begin(), e->data.begin() + e->capacity)};
+    store.Unlock();
+    return s;
+}
+uint32_t WordOf(CTaggedValueStore& store, const char* name) { return *store.GetValue(name).AsUnsignedWord(); }
+
+}  // namespace
+
+TEST(TaggedRecord, FieldsAreMadeAndFoundByTheirExactFirstTag) {
+    EXPECT_EQ(MakeTaggedField("Name", "a<b>c{d}e"), "<Name>{a b c d e}");
+    EXPECT_EQ(MakeTaggedField("<k{}>", "}{><"), "<<k{}>>{    }");
+
+    const std::string record = MakeTaggedField("AB", "2") + MakeTaggedField("A", "1") + MakeTaggedField("A", "3");
+    struct Case {
+        std::string text, key;
+        int found;
+        const char* value;
+    } cases[] = {
+        {record, "A", 1, "1"},
+        {record, "AB", 1, "2"},
+        {record, "B", 0, ""},
+        {record, "a", 0, ""},
+        {"<A>", "A", 0, ""},
+        {"<A>{12", "A", 0, ""},
+        {"<A>12}", "A", 0, ""},
+        {"<A>{}", "A", 1, ""},
+        // Braces are searched from the tag on, so a tag without its own takes the next field's.
+        {"<A>x<B>{7}", "A", 1, "7"},
+        {"<{k}>{v}", "{k}", 1, "k"},
+        {"<}k{>{v}", "}k{", 0, ""},
+        {std::string("<A>{1}\0<B>{2}", 14), "B", 0, ""},
+        {std::string("<A>{1\0}", 8), "A", 0, ""},
+    };
+    for (const Case& c : cases) {
+        std::string v = "untouched";
+        EXPECT_EQ(FindTaggedField(c.text, c.key, v), c.found) << c.text << " / " << c.key;
+        EXPECT_EQ(v, c.found ? c.value : "untouched") << c.text << " / " << c.key;
+    }
+}
+
+TEST(TaggedRecord, HexIsScannedPairByPairAndTooLongZeroesTheBuffer) {
+    uint8_t buf[6];
+    std::memset(buf, 0xEE, sizeof buf);
+    // Blank then digit, G is no digit, digit then non-digit, no digit at all.
+    EXPECT_EQ(HexToBytes("0aFf 1G.1zzz", buf, sizeof buf), 1);
+    EXPECT_EQ(Bytes(buf, buf + 6), (Bytes{0x0A, 0xFF, 0x01, 0x00, 0x01, 0x00}));
+    EXPECT_EQ(HexToBytes("123", buf, 4), 1);
+    EXPECT_EQ(buf[0], 0x12);
+    EXPECT_EQ(buf[1], 0xFF) << "an odd last digit is ignored";
+    EXPECT_EQ(HexToBytes("0102030405", buf, 4), 0);
+    EXPECT_EQ(Bytes(buf, buf + 6), (Bytes{0, 0, 0, 0, 0x01, 0x00}));
+    EXPECT_EQ(HexToBytes("012", buf, 1), 1) << "1.5 pairs are one pair";
+
+    uint32_t word = 0xAABBCCDD;
+    EXPECT_EQ(ReadTaggedU32("<W>{01}", "W", word), 1);
+    EXPECT_EQ(word, 0xAABBCC01u) << "only the bytes given are written";
+    EXPECT_EQ(ReadTaggedU32("<W>{78563412}", "W", word), 1);
+    EXPECT_EQ(word, 0x12345678u);
+    EXPECT_EQ(ReadTaggedU32("<X>{01}", "W", word), 0);
+    EXPECT_EQ(word, 0x12345678u) << "a missing field leaves the word";
+    EXPECT_EQ(ReadTaggedU32("<W>{0102030405}", "W", word), 0);
+    EXPECT_EQ(word, 0u);
+}
+
+TEST(TaggedValue, ConstructorsAccessorsAndCopies) {
+    const platform::SystemTime st{2024, 2, 4, 29, 23, 59, 58, 999};
+    const auto* time = reinterpret_cast<const uint8_t*>(&st);
+    struct {
+        CTaggedValue value;
+        uint32_t type;
+        Bytes bytes;
+    } cases[] = {
+        {CTaggedValue(uint32_t(0x01020304)), 1, {4, 3, 2, 1}},
+        {CTaggedValue(std::string_view("abc")), 3, {'a', 'b', 'c', 0}},
+        {CTaggedValue(std::string_view("")), 3, Bytes(2001, 0)},
+        {CTaggedValue(TaggedFill{0x5A, 3}), 8, {0x5A, 0x5A, 0x5A}},
+        {CTaggedValue(st), 11, Bytes(time, time + 16)},
+        // Too few bytes for what an accessor asks: the value first becomes a zero or current one of its type.
+        {CTaggedValue(TaggedFill{0xFF, 2}), 2, {0, 0, 0, 0}},
+        {CTaggedValue(uint32_t(0x41414141)), 3, Bytes(2001, 0)},
+    };
+    EXPECT_EQ(*cases[5].value.AsWord(), 0);
+    EXPECT_EQ(cases[6].value.AsText(), "");
+    for (auto& c : cases) {
+        EXPECT_EQ(c.value.Type(), c.type);
+        EXPECT_EQ(Bytes(c.value.Data(), c.value.Data() + c.value.Size()), c.bytes) << c.type;
+    }
+    CTaggedValue none, noTime(TaggedFill{0xFF, 15});
+    EXPECT_EQ(*none.AsUnsignedWord(), 0u);
+    EXPECT_EQ(none.Type(), 1u);
+    EXPECT_GE(noTime.AsDateTime()->year, 2024);
+    EXPECT_EQ(noTime.Size(), 16u);
+
+    CTaggedValue a(uint32_t(7)), b(a), c(std::string_view("ab"));
+    *b.AsUnsignedWord() = 8;
+    EXPECT_EQ(*a.AsUnsignedWord(), 7u) << "copies own their bytes";
+    c.AsText() = "longer text";
+    ASSERT_EQ(c.Size(), 12u);
+    EXPECT_STREQ(reinterpret_cast<char*>(c.Data()), "longer text");
+    c.AsText().clear();
+    EXPECT_EQ(c.Size(), 12u) << "an emptied text leaves the data as it was";
+    c = a;
+    EXPECT_EQ(*c.AsUnsignedWord(), 7u);
+}
+
+TEST(TaggedStore, DeclarationsGetTheirCapacityAndPlace) {
+    CTaggedValueStore store;
+    ASSERT_EQ(store.Declare("text", 3, 0, 100), 1);
+    EXPECT_EQ(StateOf(store, "text").capacity, 6000u) << "text entries always get 6000";
+    EXPECT_EQ(store.Declare("text", 8, 0, 40), 0);
+    ASSERT_EQ(store.Declare("front", 1, kTaggedFirst, 0), 1);
+    ASSERT_EQ(store.DeclareFrom("fill", CTaggedValue(TaggedFill{0x33, 5}), kTaggedFirst), 1);
+    EXPECT_EQ(store.DeclareFrom("fill", CTaggedValue(uint32_t(1)), 0), 0);
+    std::string name, label;
+    uint32_t flags = 0;
+    ASSERT_EQ(store.EntryAt(0, name, flags, &label), 1);
+    EXPECT_EQ(name + "/" + label, "front/front");
+    ASSERT_EQ(store.EntryAt(2, name, flags), 1);
+    EXPECT_EQ(name, "fill") << "DeclareFrom always appends";
+    EXPECT_EQ(store.EntryAt(3, name, flags), 0);
+    EXPECT_EQ(StateOf(store, "fill").data, Bytes(5, 0x33));
+    EXPECT_EQ(store.Clear(), 1);
+    EXPECT_EQ(store.Declare("fill", 1, 0, 0), 1);
+}
+
+TEST(TaggedStore, WritesRebuildTheCachedValueAndTrackRealChanges) {
+    CTaggedValueStore store;
+    ASSERT_EQ(store.Declare("b", 9, 0, 0), 1);
+    ASSERT_EQ(store.Declare("w", 10, 0, 0), 1);
+    ASSERT_EQ(store.Declare("blk", 8, 0, 6), 1);
+    const uint8_t ff = 0xFF, two[2] = {0x34, 0x12};
+    ASSERT_EQ(store.SetBytes("b", &ff, 1), 1);
+    EXPECT_EQ(WordOf(store, "b"), 255u) << "a byte entry reads zero-extended";
+    ASSERT_EQ(store.SetBytes("w", two, 2), 1);
+    EXPECT_EQ(WordOf(store, "w"), 0x1234u);
+    ASSERT_EQ(store.SetBytes("blk", two, 2), 1);
+    CTaggedValue blk = store.GetValue("blk");
+    EXPECT_EQ(Bytes(blk.Data(), blk.Data() + blk.Size()), (Bytes{0x34, 0x12, 0, 0, 0, 0}));
+    EXPECT_EQ(store.SetBytes("w", "123", 3), 0);
+    EXPECT_EQ(store.SetBytes("missing", "1", 1), 0);
+
+    CTaggedValueStore tracked;
+    ASSERT_EQ(tracked.Declare("local", 1, kTaggedLocal, 0), 1);
+    ASSERT_EQ(tracked.Declare("x", 1, 0, 0), 1);
+    ASSERT_EQ(tracked.SetWord("local", 5), 1);
+    ASSERT_EQ(tracked.SetWord("x", 0), 1) << "the same bytes are no change";
+    tracked.SetTrackChanges(false);
+    ASSERT_EQ(tracked.SetWord("x", 1), 1);
+    EXPECT_FALSE(tracked.Modified());
+    tracked.SetTrackChanges(true);
+    ASSERT_EQ(tracked.SetValue("x", CTaggedValue(uint32_t(2))), 1);
+    EXPECT_EQ(WordOf(tracked, "x"), 2u);
+    EXPECT_TRUE(tracked.Modified());
+    tracked.Lock();
+    EXPECT_TRUE(tracked.Find("x")->changed && !tracked.Find("local")->changed);
+    tracked.Unlock();
+}
+
+TEST(TaggedStore, SetFromHexAndGetAsHex) {
+    CTaggedValueStore store, zeros, quiet;
+    ASSERT_EQ(store.Declare("x", 1, 0, 0), 1);
+    std::string out = "stale";
+    EXPECT_EQ(store.GetAsHex("x", out, true), 1);
+    EXPECT_EQ(out, "") << "never written";
+    ASSERT_EQ(store.SetWord("x", 0x04030201), 1);
+    EXPECT_EQ(store.GetAsHex("x", out, false), 1);
+    EXPECT_EQ(out, "01020304");
+    EXPECT_EQ(store.SetFromHex("x", "", false, true, true), 0);
+    EXPECT_EQ(StateOf(store, "x").length, 4u) << "an empty text changes nothing";
+    EXPECT_EQ(store.SetFromHex("x", "A", false, true, true), 1);
+    EXPECT_EQ(StateOf(store, "x").length, 0u) << "a single digit sets length 0";
+    EXPECT_EQ(store.SetFromHex("x", "0102030405", false, true, true), 0) << "more bytes than the capacity";
+    EXPECT_EQ(store.SetFromHex("nope", "01", false, true, true), 0);
+    EXPECT_EQ(store.GetAsHex("nope", out, true), 0);
+    ASSERT_EQ(store.DeclareFrom("odd", CTaggedValue(uint32_t(0), nullptr, 0), 0), 1);
+    EXPECT_EQ(store.GetAsHex("odd", out, true), 0) << "type 0 is outside 1..11";
+
+    // Creating makes a byte block of the text's size and is a change even when the bytes stay zero.
+    EXPECT_EQ(store.SetFromHex("new", "0AFF00", true, true, true), 1);
+    EXPECT_EQ(StateOf(store, "new").capacity, 3u);
+    EXPECT_EQ(StateOf(store, "new").data, (Bytes{0x0A, 0xFF, 0x00}));
+    EXPECT_EQ(store.GetValue("new").Type(), 8u);
+    EXPECT_EQ(zeros.SetFromHex("z", "0000", true, true, true), 1);
+    EXPECT_TRUE(zeros.Modified());
+    EXPECT_EQ(quiet.SetFromHex("zero", "0000", true, false, true), 1);
+    EXPECT_FALSE(quiet.Modified()) << "without track nothing is marked";
+    EXPECT_EQ(quiet.SetFromHex("empty", "", true, true, true), 0);
+    EXPECT_EQ(StateOf(quiet, "empty").capacity, 1u) << "the created entry stays when the rest fails";
+}
+
+TEST(TaggedStore, ExportAndImportSkipLocalNotExchangedAndUnnamedEntries) {
+    CTaggedValueStore store;
+    for (const char* name : {"W", "T", "X", "A", "AB"}) ASSERT_EQ(store.Declare(name, *name == 'T' ? 3 : 1, 0, 0), 1);
+    ASSERT_EQ(store.Declare("L", 1, kTaggedLocal, 0), 1);
+    ASSERT_EQ(store.Declare("H", 1, kTaggedNotExchanged, 0), 1);
+    ASSERT_EQ(store.Declare("", 1, 0, 0), 1);
+    std::string out = "stale";
+    EXPECT_EQ(store.ExportTagged(out, true), 1);
+    EXPECT_EQ(out, "") << "nothing modified yet";
+    const uint8_t start[4] = {0, 0x11, 0x22, 0x33};
+    store.SetTrackChanges(false);
+    ASSERT_EQ(store.SetBytes("X", start, 4), 1);
+    store.SetTrackChanges(true);
+    EXPECT_EQ(store.ImportTagged("<X>{FF}", false), 1);
+    EXPECT_EQ(StateOf(store, "X").data, (Bytes{0xFF, 0x11, 0x22, 0x33})) << "one byte into a 4-byte entry";
+    EXPECT_EQ(StateOf(store, "X").length, 1u);
+    EXPECT_TRUE(store.Modified());
+
+    EXPECT_EQ(store.ImportTagged("<AB>{02000000}<A>{01000000}<L>{05}<H>{05}<>{05}<Unknown>{07}", true), 1);
+    const std::pair<const char*, uint32_t> words[] = {{"A", 1}, {"AB", 2}, {"L", 0}, {"H", 0}, {"", 0}};
+    for (auto [name, word] : words) EXPECT_EQ(WordOf(store, name), word) << name;
+    EXPECT_EQ(StateOf(store, "Unknown").capacity, 0xFFFFFFFFu) << "fields naming no entry are ignored";
+    for (const char* name : {"L", "H", ""}) ASSERT_EQ(store.SetWord(name, 1), 1);
+    ASSERT_EQ(store.SetBytes("T", "a<b", 4), 1);
+    ASSERT_EQ(store.SetWord("W", 0x12345678), 1);
+    for (int twice = 0; twice < 2; ++twice) {
+        EXPECT_EQ(store.ExportTagged(out, true), 1);
+        EXPECT_EQ(out, "<W>{78563412}<T>{613C6200}<X>{FF}<A>{01000000}<AB>{02000000}")
+            << "exporting does not clear the modified flag";
+    }
+
+    // Another store of the same declarations takes every type back, braces of a text included.
+    CTaggedValueStore from, to;
+    for (auto* s : {&from, &to})
+        for (uint32_t type : {2, 3, 11}) ASSERT_EQ(s->Declare("v" + std::to_string(type), type, 0, 0), 1);
+    ASSERT_EQ(from.SetValue("v2", CTaggedValue(int32_t(-7))), 1);
+    ASSERT_EQ(from.SetValue("v3", CTaggedValue(std::string_view("front {door}"))), 1);
+    ASSERT_EQ(from.SetValue("v11", CTaggedValue(platform::SystemTime{2023, 7, 1, 14, 8, 30, 5, 250})), 1);
+    std::string record;
+    from.ExportTagged(record, false);
+    to.ImportTagged(record, true);
+    EXPECT_EQ(*to.GetValue("v2").AsWord(), -7);
+    EXPECT_EQ(to.GetValue("v3").AsText(), "front {door}");
+    EXPECT_EQ(to.GetValue("v11").AsDateTime()->minute, 30);
+}
+
+TEST(TaggedStore, WalksStopAfter999Entries) {
+    CTaggedValueStore store;
+    for (int i = 0; i < 1000; ++i) ASSERT_EQ(store.Declare("e" + std::to_string(i), 9, 0, 0), 1);
+    std::string out;
+    store.ExportTagged(out, false);
+    EXPECT_NE(out.find("<e998>{}"), std::string::npos);
+    EXPECT_EQ(out.find("<e999>"), std::string::npos);
+    store.ImportTagged("<e998>{01}<e999>{01}", true);
+    EXPECT_EQ(WordOf(store, "e998"), 1u);
+    EXPECT_EQ(WordOf(store, "e999"), 0u);
+}
+
+TEST(TaggedStore, ThreadsShareAStore) {
+    CTaggedValueStore store;
+    ASSERT_EQ(store.Declare("n", 1, 0, 0), 1);
+    std::thread importer([&] {
+        for (int i = 0; i < 500; ++i) store.ImportTagged(MakeTaggedField("n", i % 2 ? "01000000" : "02000000"), false);
+    });
+    std::thread declarer([&] {
+        for (int i = 0; i < 200; ++i) store.Declare("d" + std::to_string(i), 8, 0, 4);
+    });
+    int bad = 0;
+    for (int i = 0; i < 500; ++i) {
+        std::string out;
+        store.GetAsHex("n", out, true);
+        bad += out != "" && out != "01000000" && out != "02000000";
+        store.ExportTagged(out, false);
+    }
+    importer.join();
+    declarer.join();
+    EXPECT_EQ(bad, 0);
+    EXPECT_EQ(store.Count(), 201u);
+}

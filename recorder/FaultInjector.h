@@ -39,7 +39,8 @@ public:
     void configure(const FaultConfig& config);
     FaultConfig config() const;
 
-    // Starts a stall now, independent of the configured one.
+    // Starts a stall now, independent of the configured one; configure()
+    // ends it, as it ends every stall, so switching faults off frees waiters.
     void stallFor(uint32_t ms);
 
     // Called once per request before it is served: waits out the delay and

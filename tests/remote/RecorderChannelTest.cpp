@@ -34,7 +34,7 @@ std::vector<T> Entries(const IcpRecord* answer) {
         return {};
     }
     std::vector<T> entries(answer->param1);
-    std::memcpy(entries.data(), answer->data, entries.size() * sizeof(T));
+    if (!entries.empty()) std::memcpy(entries.data(), answer->data, entries.size() * sizeof(T));
     return entries;
 }
 

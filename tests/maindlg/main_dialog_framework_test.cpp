@@ -1,0 +1,142 @@
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <functional>
+#include <future>
+#include <thread>
+
+#include "archive/ArchiveRecords.h"
+#include "framework/CFilterIcpClient.h"
+#include "framework/InstanceNames.h"
+#include "maindlg/MainDialogFramework.h"
+#include "platform/WindowSystem.h"
+#include "playback/PlaybackRecords.h"
+#include "services/MainDialogSettings.h"
+#include "services/UserAccessRecords.h"
+#include "stores/CSettingsStore.h"
+#include "support/TempConfigHome.h"
+#include "support/WaitFor.h"
+
+namespace corvanta {
+namespace {
+
+const char* const kFrameworkFilters[] = {kLanguageTranslatorName, kUserPrivilegeFilterName, kArchiveQueryFilterName,
+                                         kPlaybackManagerFilterName, kMainDialogFilterName};
+
+// Seconds that no other test process draws at the same time.
+long long OwnSeconds() {
+    return 1000000 + getpid();
+}
+
+// The dialog's thread: brings the framework up, serves its queue until
+// told to stop, then shuts it down. `atShutDown` runs as the panes would.
+class DialogThread {
+public:
+    explicit DialogThread(std::function<void(CMainDialogFramework&)> atShutDown = {}) {
+        std::promise<int> up;
+        auto failed = up.get_future();
+        m_thread = std::thread([&, atShutDown] {
+            Framework framework(atShutDown);
+            up.set_value(framework.StartUp(OwnSeconds()));
+            m_queueThread = platform::CurrentThreadId();
+            m_framework = &framework;
+            m_ready.set_value();
+            platform::Msg m;
+            while (platform::GetMessage(&m)) platform::DispatchMessage(m);
+            framework.ShutDown();
+            m_framework = nullptr;
+        });
+        m_failed = failed.get();
+        m_ready.get_future().wait();
+    }
+    ~DialogThread() { Stop(); }
+
+    void Stop() {
+        if (!m_thread.joinable()) return;
+        platform::PostThreadMessage(m_queueThread, platform::WM_QUIT, 0, 0);
+        m_thread.join();
+    }
+    int FailedParts() const { return m_failed; }
+    CMainDialogFramework& Get() { return *m_framework; }
+
+private:
+    struct Framework : CMainDialogFramework {
+        explicit Framework(std::function<void(CMainDialogFramework&)> hook) : m_hook(std::move(hook)) {}
+        void DestroyPanes() override {
+            if (m_hook) m_hook(*this);
+        }
+        std::function<void(CMainDialogFramework&)> m_hook;
+    };
+
+    std::thread m_thread;
+    std::promise<void> m_ready;
+    uint32_t m_queueThread = 0;
+    int m_failed = -1;
+    CMainDialogFramework* m_framework = nullptr;
+};
+
+class MainDialogFrameworkTest : public testenv::TempConfigHome {};
+
+TEST_F(MainDialogFrameworkTest, StartUpRegistersEveryFilterStartsNoneAndRefusesCommands) {
+    DialogThread dialog;
+    EXPECT_EQ(0, dialog.FailedParts());
+    EXPECT_EQ(DrawInstanceNumber(OwnSeconds()), InstanceNames::InstanceNumber());
+    // The manager lists itself once it has claimed the directory.
+    EXPECT_TRUE(test::WaitFor([] { return CMessageQueueManager::FindQueue(InstanceNames::ManagerQueueName()) != 0; }, 3000));
+    for (const char* name : kFrameworkFilters) EXPECT_NE(0u, CMessageQueueManager::FindQueue(name)) << name;
+    CMainDialogFramework& f = dialog.Get();
+    for (CFilter* filter : std::initializer_list<CFilter*>{&f, &f.Playback(), &f.Archive(), &f.Privilege(), &f.Translator()})
+        EXPECT_FALSE(filter->IsRunning()) << filter->Name();
+
+    CFilterIcpClient client;
+    ASSERT_TRUE(client.Open(kMainDialogFilterName));
+    EXPECT_EQ(0, client.SendCommand(6, 1, 2, nullptr, 0));
+    EXPECT_EQ(0, client.SendCommandText(4, 0, "anything"));
+    // Settings are the base filter's business, with the dialog's defaults.
+    int32_t value = 0;
+    ASSERT_TRUE(client.GetInt(kSettingStreamPort, &value));
+    EXPECT_EQ(8080, value);
+    ASSERT_TRUE(client.GetInt(kSettingCommType, &value));
+    EXPECT_EQ(2, value);
+}
+
+TEST_F(MainDialogFrameworkTest, StoredSettingsReplaceTheDefaults) {
+    {
+        CSettingsStore stored;
+        ASSERT_TRUE(DeclareMainDialogSettings(stored));
+        stored.SetInt(kSettingStreamPort, 9100);
+        stored.SetText(kSettingUserName, "operator");
+        ASSERT_TRUE(stored.Save());
+    }
+    DialogThread dialog;
+    CFilterIcpClient client;
+    ASSERT_TRUE(client.Open(kMainDialogFilterName));
+    int32_t port = 0;
+    ASSERT_TRUE(client.GetInt(kSettingStreamPort, &port));
+    EXPECT_EQ(9100, port);
+    char name[kMainDialogTextCapacity] = {};
+    uint32_t size = sizeof name;
+    ASSERT_TRUE(client.GetBytes(kSettingUserName, name, &size));
+    EXPECT_STREQ("operator", name);
+}
+
+TEST_F(MainDialogFrameworkTest, ShutDownTakesThePanesFirstAndLeavesNothingReachable) {
+    int foundAtPanes = 0;
+    auto managerListed = [] { return CMessageQueueManager::FindQueue(InstanceNames::ManagerQueueName()) != 0; };
+    DialogThread dialog([&](CMainDialogFramework&) {
+        // The panes go first, while every filter and the manager still answer.
+        for (const char* name : kFrameworkFilters) foundAtPanes += CMessageQueueManager::FindQueue(name) != 0;
+        foundAtPanes += CMessageQueueManager::FindQueue(InstanceNames::ManagerQueueName()) != 0;
+    });
+    ASSERT_TRUE(test::WaitFor(managerListed, 3000));
+    CFilterIcpClient client;
+    ASSERT_TRUE(client.Open(kArchiveQueryFilterName));
+    dialog.Stop();
+    EXPECT_EQ(6, foundAtPanes);
+    for (const char* name : kFrameworkFilters) EXPECT_EQ(0u, CMessageQueueManager::FindQueue(name)) << name;
+    EXPECT_EQ(0u, CMessageQueueManager::FindQueue(InstanceNames::ManagerQueueName()));
+    EXPECT_EQ(0, client.SendCommand(1, 0, 0, nullptr, 0));
+}
+
+}  // namespace
+}  // namespace corvanta

@@ -66,8 +66,6 @@ private:
 
 class CTemplateDialog : public QDialog {
 public:
-    // The template's texts and control list must outlive the dialog (they are
-    // static tables as a rule).
     // The template's texts and control list must outlive the dialog; they
     // are static tables as a rule.
     explicit CTemplateDialog(const DialogTemplate& dialogTemplate, QWidget* parent = nullptr);

@@ -231,7 +231,9 @@ private:
         for (size_t remaining = keep_alive_max_count_; remaining > 0; --remaining) {
             if (!stream.nextRequest(keep_alive_timeout_sec_)) break;
             bool closed = false;
-            ok = process_request(stream, remaining == 1, closed, [](httplib::Request&) {}) && stream.flush();
+            ok = process_request(stream, remaining == 1, closed, [](httplib::Request&) {});
+            // Whatever was answered goes out, also with a failed request.
+            ok = stream.flush() && ok;
             if (!ok || closed || stream.dropped()) break;
         }
         tConnection = nullptr;

@@ -10,7 +10,7 @@ namespace corvanta {
 // bottom row first, rows not padded (width * 3 bytes each). The header is
 // kept ready for drawing; it agrees with padded-row readers only when
 // width * 3 is a multiple of 4, which is why timeline bars round their
-// width up to 4 before they create their picture.
+// width down to a multiple of 4 before they create their picture.
 class CFrameImage {
 public:
     CFrameImage() = default;

@@ -6,17 +6,12 @@
 #include <vector>
 
 #include "playback/ui/CVideoView.h"
+#include "WidgetTestSupport.h"
 
 namespace corvanta {
 namespace {
 
-QApplication& App() {
-    static int argc = 1;
-    static char name[] = "test_playback_ui";
-    static char* argv[] = {name, nullptr};
-    static QApplication app(argc, argv);
-    return app;
-}
+using test::App;  // one application for every test of this binary
 
 // A bottom-up BGR frame: each quarter of the picture (as seen) has its own colour.
 std::vector<uint8_t> Quarters(int w, int h) {

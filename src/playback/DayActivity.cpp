@@ -1,0 +1,42 @@
+#include "playback/DayActivity.h"
+
+#include <algorithm>
+#include <utility>
+
+#include "playback/TimelineColumns.h"
+
+namespace corvanta {
+
+std::vector<uint8_t> CopyDayActivity(std::span<const uint8_t> activity) {
+    std::vector<uint8_t> copy(kDayTimelineSeconds, kNoRecording);
+    const size_t n = std::min(activity.size(), copy.size());
+    std::copy_n(activity.begin(), n, copy.begin());
+    return copy;
+}
+
+namespace {
+
+// The covered seconds of a session, clipped to `length`.
+std::pair<size_t, size_t> Covered(const DaySession& session, int32_t viewedDay, size_t length) {
+    const int64_t start = session.startDay != viewedDay ? 0 : session.startSecond;
+    const bool endsLater = session.stopDay != viewedDay || session.stopSecond >= kSecondsPerDay;
+    const int64_t stop = endsLater ? kDayTimelineSeconds : session.stopSecond;
+    const auto clip = [length](int64_t s) { return size_t(std::clamp<int64_t>(s, 0, int64_t(length))); };
+    return {clip(start), clip(stop)};
+}
+
+}  // namespace
+
+void MarkGaps(std::span<uint8_t> activity, const std::vector<DaySession>* sessions, int32_t viewedDay) {
+    if (!sessions) return;
+    std::vector<bool> covered(activity.size(), false);
+    for (const DaySession& session : *sessions) {
+        const auto [start, stop] = Covered(session, viewedDay, activity.size());
+        for (size_t s = start; s < stop; ++s) covered[s] = true;
+    }
+    for (size_t s = 0; s < activity.size(); ++s) {
+        if (!covered[s]) activity[s] = kNoRecording;
+    }
+}
+
+}  // namespace corvanta

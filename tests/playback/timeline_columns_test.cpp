@@ -1,0 +1,67 @@
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "playback/TimelineColumns.h"
+
+namespace corvanta {
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+constexpr uint32_t kGrey = 0x969696, kGreen = 0x64FA64, kBlue = 0x6464FA, kRed = 0xFA6464;
+
+Bytes ColumnValues(const TimelineColumns& c) {
+    return Bytes(c.Columns().begin(), c.Columns().end());
+}
+
+// The column is `height` rows of `rgb` from the bottom (row 0), grey above.
+void ExpectBar(const CFrameImage& picture, uint32_t column, uint32_t height, uint32_t rgb) {
+    for (uint32_t row = 0; row < picture.Height(); ++row) {
+        const uint8_t* p = picture.Bits() + (size_t(row) * picture.Width() + column) * 3;
+        EXPECT_EQ(row < height ? rgb : kGrey, uint32_t(p[2] << 16 | p[1] << 8 | p[0])) << "column " << column << " row " << row;
+    }
+}
+
+TEST(TimelineColumns, EachColumnShowsTheHighestActivityOfItsSeconds) {
+    TimelineColumns columns;
+    ASSERT_TRUE(columns.Resize(7, 25));  // rounded down to 4
+    ASSERT_EQ(4u, columns.Picture().Width());
+    const Bytes activity{255, 50, 0, 255, 255, 255, 200, 10};
+    columns.Rebuild(activity, 0, 8);  // two seconds per column
+    EXPECT_EQ((Bytes{50, 0, 255, 200}), ColumnValues(columns));
+    ExpectBar(columns.Picture(), 0, (25 - 5) * 50 / 200 + 5, kGreen);
+    ExpectBar(columns.Picture(), 1, 3, kBlue);
+    ExpectBar(columns.Picture(), 2, 2, kRed);
+    ExpectBar(columns.Picture(), 3, 25, kGreen);  // the full level fills the height
+
+    columns.Rebuild(activity, 1, 3);  // one second for every other column
+    EXPECT_EQ((Bytes{50, kColumnEmpty, 0, kColumnEmpty}), ColumnValues(columns));
+    ExpectBar(columns.Picture(), 1, 0, kGrey);
+    columns.Rebuild(activity, 6, 2);  // empty range: nothing mapped
+    EXPECT_EQ(Bytes(4, kColumnEmpty), ColumnValues(columns));
+    columns.Rebuild(Bytes(2, 0), 0, 8);  // seconds beyond the data: not recorded
+    EXPECT_EQ((Bytes{0, 255, 255, 255}), ColumnValues(columns));
+
+    EXPECT_FALSE(columns.Resize(3, 25));
+    EXPECT_EQ(nullptr, columns.Picture().Bits());
+    columns.Rebuild(activity, 0, 8);  // nothing to draw into
+}
+
+TEST(TimelineScale, ConvertsBetweenSecondsAndPixelsTruncating) {
+    struct Case {
+        TimelineScale scale;
+        int32_t second, x;       // x(second)
+        int32_t pixel, atPixel;  // second at pixel
+    };
+    for (const Case& c : {Case{{1000, 1100, 50}, 1010, 5, 7, 1014},
+                          // 43200 * 323 / 86399 = 161.5; 161 / (323 / 86399) = 43065.8
+                          Case{{0, 86399, 323}, 43200, 161, 161, 43065},
+                          Case{{9, 2, 400}, 9, 0, 100, 9},  // empty range: no scale
+                          Case{{0, 100, 0}, 50, 0, 0, 0}}) {
+        EXPECT_EQ(c.x, c.scale.X(c.second)) << c.scale.start << ".." << c.scale.end << " over " << c.scale.width;
+        EXPECT_EQ(c.atPixel, c.scale.SecondAt(c.pixel)) << c.scale.start << ".." << c.scale.end << " over " << c.scale.width;
+    }
+}
+
+}  // namespace
+}  // namespace corvanta

@@ -7,21 +7,11 @@
 #include <QMouseEvent>
 #include <QWidget>
 
+#include "support/QtTestApp.h"
+
 namespace corvanta::test {
 
-// Made before any widget; the one application of the test binary. Never
-// destroyed: at exit Qt's own statics may already be gone, and tearing the
-// application down then crashes.
-inline QApplication& App() {
-    static QApplication* app = [] {
-        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-        static int argc = 1;
-        static char name[] = "test_playback_ui";
-        static char* argv[] = {name, nullptr};
-        return new QApplication(argc, argv);
-    }();
-    return *app;
-}
+inline QApplication& App() { return QtTestApp(); }
 
 inline QRgb At(const QImage& image, int x, int y) {
     return image.pixel(x, y) & 0xFFFFFF;

@@ -14,6 +14,8 @@
 #include <QRadioButton>
 #include <QtTest/QTest>
 
+#include "support/QtTestApp.h"
+
 #include "services/CLanguageTranslator.h"
 #include "services/LanguageDictionary.h"
 #include "services/service_test_env.h"
@@ -22,17 +24,7 @@
 
 namespace corvanta::test {
 
-inline QApplication& DialogApp() {
-    static QApplication* app = [] {
-        // Headless unless the person running the tests asks for a screen.
-        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-        static int argc = 1;
-        static char name[] = "test_services_ui";
-        static char* argv[] = {name, nullptr};
-        return new QApplication(argc, argv);
-    }();
-    return *app;
-}
+inline QApplication& DialogApp() { return QtTestApp(); }
 
 // Key presses carrying the characters, which works beyond ASCII too.
 inline void TypeText(QWidget* widget, const QString& text) {

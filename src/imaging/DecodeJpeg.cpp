@@ -16,6 +16,20 @@ constexpr int kMaxScans = 500;
 // Row pointers handed to libjpeg at once; it fills as many as it can.
 constexpr JDIMENSION kRowBatch = 16;
 
+// Pictures a decompressor serves before it is made anew; see ForgetTables.
+constexpr unsigned kPicturesPerDecompressor = 64;
+
+// libjpeg keeps the quantisation and Huffman tables a picture defined and
+// uses them for a later picture that omits them, so a picture would decode
+// differently depending on what came before. Every picture starts without
+// tables, as in a new decompressor. The old tables stay in libjpeg's
+// permanent pool (about 1.5 kB a picture) until the decompressor is renewed.
+void ForgetTables(jpeg_decompress_struct& cinfo) {
+    for (JQUANT_TBL*& table : cinfo.quant_tbl_ptrs) table = nullptr;
+    for (JHUFF_TBL*& table : cinfo.dc_huff_tbl_ptrs) table = nullptr;
+    for (JHUFF_TBL*& table : cinfo.ac_huff_tbl_ptrs) table = nullptr;
+}
+
 void LimitScans(j_common_ptr cinfo) {
     auto* dinfo = reinterpret_cast<j_decompress_ptr>(cinfo);
     if (dinfo->input_scan_number > kMaxScans) {
@@ -54,6 +68,7 @@ struct Decompressor {
     jpeg_detail::ErrorManager errors;
     jpeg_progress_mgr progress{};
     volatile bool created = false;  // read after a longjmp
+    unsigned pictures = 0;
 
     ~Decompressor() {
         if (created) {
@@ -76,6 +91,11 @@ int32_t DecodeInto(const uint8_t* bytes, uint32_t length, uint8_t* output, uint3
         return 0;
     }
     jpeg_decompress_struct& cinfo = decompressor.cinfo;
+    if (decompressor.created && ++decompressor.pictures >= kPicturesPerDecompressor) {
+        jpeg_destroy_decompress(&cinfo);
+        decompressor.created = false;
+        decompressor.pictures = 0;
+    }
     if (!decompressor.created) {
         cinfo.err = jpeg_detail::InstallErrorManager(decompressor.errors);
         jpeg_create_decompress(&cinfo);
@@ -83,6 +103,7 @@ int32_t DecodeInto(const uint8_t* bytes, uint32_t length, uint8_t* output, uint3
         cinfo.progress = &decompressor.progress;
         decompressor.created = true;
     }
+    ForgetTables(cinfo);
     jpeg_mem_src(&cinfo, bytes, length);
     jpeg_read_header(&cinfo, TRUE);
 

@@ -115,6 +115,25 @@ TEST(DecodeJpeg, TruncatedGarbageAndUnsupportedPicturesFail) {
     }
 }
 
+// A picture without tables of its own cannot borrow those of the picture
+// decoded before it: the result never depends on what came earlier.
+TEST(DecodeJpeg, PicturesDoNotInheritTheTablesOfEarlierOnes) {
+    const std::vector<uint8_t> whole = test::PatternJpeg(32, 24);
+    std::vector<uint8_t> withoutQuantisation = whole;
+    const uint8_t dqt[] = {0xFF, 0xDB};
+    for (;;) {  // every quantisation segment goes
+        const auto at = std::search(withoutQuantisation.begin(), withoutQuantisation.end(), std::begin(dqt), std::end(dqt));
+        if (at == withoutQuantisation.end()) break;
+        const size_t length = size_t(at[2]) << 8 | at[3];
+        withoutQuantisation.erase(at, at + 2 + long(length));
+    }
+    ASSERT_LT(withoutQuantisation.size(), whole.size());
+    for (int round = 0; round < 3; ++round) {
+        EXPECT_EQ(1, Output(32 * 24 * 3).Decode(whole)) << round;
+        EXPECT_EQ(0, Output(32 * 24 * 3).Decode(withoutQuantisation)) << round;
+    }
+}
+
 // Flipped bytes anywhere, baseline and progressive: each attempt decodes to
 // a picture that fits or fails cleanly.
 TEST(DecodeJpeg, MutatedPicturesDecodeOrFailWithinBounds) {

@@ -154,23 +154,18 @@ Result Measure(CFilterIcpClient& manager, const recorder::Recording& rec, uint32
     std::vector<double> ratios, chain, plain;
     for (int round = 0; round < rounds; ++round) {
         const uint32_t first = uint32_t(round) * perRound % frames;
+        auto timed = [&](auto& arm) {
+            const auto t0 = Clock::now();
+            arm(first);
+            return seconds(t0, Clock::now());
+        };
         double chainSeconds, plainSeconds;
         if (round % 2 == 0) {
-            const auto t0 = Clock::now();
-            pull(first);
-            const auto t1 = Clock::now();
-            decode(first);
-            const auto t2 = Clock::now();
-            chainSeconds = seconds(t0, t1);
-            plainSeconds = seconds(t1, t2);
+            chainSeconds = timed(pull);
+            plainSeconds = timed(decode);
         } else {
-            const auto t0 = Clock::now();
-            decode(first);
-            const auto t1 = Clock::now();
-            pull(first);
-            const auto t2 = Clock::now();
-            plainSeconds = seconds(t0, t1);
-            chainSeconds = seconds(t1, t2);
+            plainSeconds = timed(decode);
+            chainSeconds = timed(pull);
         }
         ratios.push_back(chainSeconds / plainSeconds);
         chain.push_back(chainSeconds * 1000.0 / perRound);

@@ -19,30 +19,34 @@ SessionTexts& Texts() {
     return texts;
 }
 
+std::string Read(std::string SessionTexts::*text) {
+    SessionTexts& texts = Texts();
+    std::lock_guard lock(texts.mutex);
+    return texts.*text;
+}
+
+void Write(std::string SessionTexts::*text, std::string_view value) {
+    SessionTexts& texts = Texts();
+    std::lock_guard lock(texts.mutex);
+    (texts.*text).assign(value);
+}
+
 }  // namespace
 
 std::string FilterServerURL() {
-    SessionTexts& texts = Texts();
-    std::lock_guard lock(texts.mutex);
-    return texts.serverUrl;
+    return Read(&SessionTexts::serverUrl);
 }
 
 void SetFilterServerURL(std::string_view url) {
-    SessionTexts& texts = Texts();
-    std::lock_guard lock(texts.mutex);
-    texts.serverUrl.assign(url);
+    Write(&SessionTexts::serverUrl, url);
 }
 
 std::string SessionId() {
-    SessionTexts& texts = Texts();
-    std::lock_guard lock(texts.mutex);
-    return texts.sessionId;
+    return Read(&SessionTexts::sessionId);
 }
 
 void SetSessionId(std::string_view id) {
-    SessionTexts& texts = Texts();
-    std::lock_guard lock(texts.mutex);
-    texts.sessionId.assign(id);
+    Write(&SessionTexts::sessionId, id);
 }
 
 int32_t AppendMessageRequestUrl(std::string& url, std::string_view filterName, const IcpRecord* query,

@@ -1,0 +1,25 @@
+#pragma once
+// The reference host's command line.
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace corvanta::app {
+
+struct HostOptions {
+    bool help = false;
+    bool version = false;
+    bool demo = false;
+    std::optional<std::string> serverUrl;
+    std::optional<int> serverPort;
+};
+
+// Fills `options` from the arguments after the program name; false with a
+// one-line `error` for an unknown option, a missing value, or a port that is
+// not a whole number from 1 to 65535.
+bool ParseHostOptions(const std::vector<std::string>& args, HostOptions& options, std::string& error);
+
+std::string HostUsage();
+
+}  // namespace corvanta::app

@@ -1,0 +1,108 @@
+// corvanta-archive: the reference host. A window with one Corvanta Archive
+// control, pointed at a recorder given on the command line, or at the demo
+// recorder it starts itself.
+
+#include <QApplication>
+#include <QFileInfo>
+#include <QSocketNotifier>
+#include <csignal>
+#include <cstdio>
+#include <memory>
+#include <unistd.h>
+
+#include "app/ControlModule.h"
+#include "app/DemoProfile.h"
+#include "app/HostOptions.h"
+#include "app/HostWindow.h"
+#include "recorder/RecorderServer.h"
+
+using namespace corvanta;
+
+namespace {
+
+int g_signalPipe[2] = {-1, -1};
+
+void OnStopSignal(int) {
+    const char byte = 1;
+    [[maybe_unused]] ssize_t n = write(g_signalPipe[1], &byte, 1);
+}
+
+// SIGINT and SIGTERM end Qt's loop, so the window closes the way a click
+// on its close button would and the control shuts down in order.
+void QuitOnSignals(QApplication& app) {
+    if (pipe(g_signalPipe) != 0) return;
+    auto* notifier = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, &app);
+    QObject::connect(notifier, &QSocketNotifier::activated, &app, [&app] { app.quit(); });
+    struct sigaction action {};
+    action.sa_handler = OnStopSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+}
+
+std::string HostDir(const char* argv0) {
+    char self[4096];
+    ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
+    if (n > 0) {
+        self[n] = '\0';
+        return QFileInfo(QString::fromLocal8Bit(self)).absolutePath().toStdString();
+    }
+    return QFileInfo(QString::fromLocal8Bit(argv0)).absolutePath().toStdString();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    app::HostOptions options;
+    std::string error;
+    if (!app::ParseHostOptions(std::vector<std::string>(argv + 1, argv + argc), options, error)) {
+        std::fprintf(stderr, "corvanta-archive: %s\n", error.c_str());
+        return 2;
+    }
+    if (options.help) {
+        std::fputs(app::HostUsage().c_str(), stdout);
+        return 0;
+    }
+    if (options.version) {
+        std::printf("corvanta-archive %s\n", CORVANTA_VERSION);
+        return 0;
+    }
+
+    std::unique_ptr<recorder::RecorderServer> demo;
+    if (options.demo) {
+        recorder::RecorderConfig config;
+        config.port = 0;
+        demo = std::make_unique<recorder::RecorderServer>(config);
+        if (!demo->start(&error)) {
+            std::fprintf(stderr, "corvanta-archive: the demo recorder did not start: %s\n", error.c_str());
+            return 1;
+        }
+        app::UseDemoProfile(demo->baseUrl());
+        options.serverUrl = "http://127.0.0.1";
+        options.serverPort = demo->port();
+        std::fprintf(stderr, "corvanta-archive: demo recorder at %s; log in as demo, password demo\n",
+                     demo->baseUrl().c_str());
+    }
+
+    QApplication qapp(argc, argv);
+    QApplication::setApplicationName("corvanta-archive");
+    QApplication::setApplicationVersion(CORVANTA_VERSION);
+    QApplication::setDesktopFileName("corvanta-archive");
+
+    app::ControlModule module;
+    if (!app::LoadControlModule(HostDir(argv[0]), module, error)) {
+        std::fprintf(stderr, "corvanta-archive: %s\n", error.c_str());
+        return 1;
+    }
+    QuitOnSignals(qapp);
+    int result = 0;
+    {
+        app::HostWindow window(module, options.serverUrl, options.serverPort, !options.demo);
+        window.show();
+        result = qapp.exec();
+        window.close();
+    }
+    if (demo) demo->stop();
+    return result;
+}

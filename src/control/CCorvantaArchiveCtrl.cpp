@@ -1,0 +1,84 @@
+#include "control/CCorvantaArchiveCtrl.h"
+
+#include <QResizeEvent>
+#include <cstdio>
+
+#include "control/BaseUrl.h"
+#include "control/CAboutDlg.h"
+#include "control/CCorvantaArchivePropPage.h"
+#include "maindlg/ui/CArchiveMainDlg.h"
+#include "remote/RemoteSession.h"
+
+namespace corvanta {
+
+CCorvantaArchiveCtrl::CCorvantaArchiveCtrl(QWidget* parent, long long startSeconds)
+    : QWidget(parent), m_startSeconds(startSeconds) {
+    setObjectName("CorvantaArchiveCtrl");
+}
+
+CCorvantaArchiveCtrl::~CCorvantaArchiveCtrl() {
+    // The dialog's destruction shuts the framework down; it goes before the
+    // widget base so it still has a live parent to leave.
+    m_dialog.reset();
+}
+
+QString CCorvantaArchiveCtrl::ServerURL() const { return QString::fromUtf8(m_props.serverUrl.c_str()); }
+
+void CCorvantaArchiveCtrl::SetServerURL(const QString& url) {
+    m_props.serverUrl = url.toStdString();
+    m_modified = true;
+    RebuildBaseUrl();
+}
+
+void CCorvantaArchiveCtrl::SetServerPort(int port) {
+    m_props.serverPort = port;
+    m_modified = true;
+    RebuildBaseUrl();
+}
+
+void CCorvantaArchiveCtrl::RebuildBaseUrl() {
+    SetFilterServerURL(control::MakeBaseUrl(m_props.serverUrl, m_props.serverPort));
+}
+
+QByteArray CCorvantaArchiveCtrl::SaveProperties() {
+    m_modified = false;
+    return QByteArray::fromStdString(control::FormatPropertyBag(m_props));
+}
+
+bool CCorvantaArchiveCtrl::LoadProperties(const QByteArray& bag) {
+    std::string why;
+    const bool ok = control::ParsePropertyBag(bag.toStdString(), m_props, &why) == control::BagStatus::Ok;
+    if (!ok) std::fprintf(stderr, "corvanta-archive: stored control properties ignored (%s); defaults used\n", why.c_str());
+    m_modified = false;
+    RebuildBaseUrl();
+    return ok;
+}
+
+void CCorvantaArchiveCtrl::AboutBox() {
+    control::CAboutDlg about(this);
+    about.exec();
+}
+
+void CCorvantaArchiveCtrl::ShowPropertyPage() {
+    control::CCorvantaArchivePropPage page(this);
+    page.exec();
+}
+
+void CCorvantaArchiveCtrl::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (!m_dialog) CreateWindow();
+}
+
+void CCorvantaArchiveCtrl::CreateWindow() {
+    RebuildBaseUrl();
+    m_dialog = std::make_unique<CArchiveMainDlg>(this, m_startSeconds);
+    m_dialog->setGeometry(0, 0, width(), height());
+    m_dialog->show();
+}
+
+void CCorvantaArchiveCtrl::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    if (m_dialog) m_dialog->setGeometry(0, 0, event->size().width(), event->size().height());
+}
+
+}  // namespace corvanta

@@ -1,0 +1,60 @@
+#pragma once
+// The control a host places in its window. It carries the two properties
+// ServerURL and ServerPort, turns them into the recorder's base URL, and
+// hosts the main dialog, which fills it and does all the work. The dialog is
+// made when the control's window is, the first time it is shown.
+
+#include <QByteArray>
+#include <QString>
+#include <QWidget>
+#include <memory>
+
+#include "control/PropertyBag.h"
+
+namespace corvanta {
+
+class CArchiveMainDlg;
+
+class CCorvantaArchiveCtrl : public QWidget {
+    Q_OBJECT
+    Q_PROPERTY(QString ServerURL READ ServerURL WRITE SetServerURL)
+    Q_PROPERTY(int ServerPort READ ServerPort WRITE SetServerPort)
+
+public:
+    // `startSeconds` as for CArchiveMainDlg: 0 takes the current time.
+    explicit CCorvantaArchiveCtrl(QWidget* parent = nullptr, long long startSeconds = 0);
+    ~CCorvantaArchiveCtrl() override;
+
+    QString ServerURL() const;
+    void SetServerURL(const QString& url);
+    int ServerPort() const { return m_props.serverPort; }
+    void SetServerPort(int port);
+
+    // Whether a property changed since the last save or load.
+    bool IsModified() const { return m_modified; }
+
+    // The property bag a host keeps between runs, and back. Data of another
+    // version, or damaged data, leaves the defaults and returns false.
+    Q_INVOKABLE QByteArray SaveProperties();
+    Q_INVOKABLE bool LoadProperties(const QByteArray& bag);
+    Q_INVOKABLE void AboutBox();
+    Q_INVOKABLE void ShowPropertyPage();
+
+    // Null until the control's window exists.
+    CArchiveMainDlg* MainDialog() const { return m_dialog.get(); }
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    void CreateWindow();
+    void RebuildBaseUrl();
+
+    control::ControlProperties m_props;
+    bool m_modified = false;
+    long long m_startSeconds;
+    std::unique_ptr<CArchiveMainDlg> m_dialog;
+};
+
+}  // namespace corvanta

@@ -1,0 +1,191 @@
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QTabBar>
+#include <QToolBar>
+#include <QToolButton>
+#include <dirent.h>
+
+#include "archive/ui/CArchiveTreeDlg.h"
+#include "archive/ui/CTimeTreeDlg.h"
+#include "framework/CFilterIcpClient.h"
+#include "framework/CMessageQueueManager.h"
+#include "framework/InstanceNames.h"
+#include "framework/MessageBoxSink.h"
+#include "maindlg/ui/CArchiveMainDlg.h"
+#include "maindlg/ui/CPaneTabCtrl.h"
+#include "maindlg/ui/MainDialogWorld.h"
+#include "platform/WindowSystem.h"
+#include "playback/PlaybackRecords.h"
+#include "playback/ui/CArchiveViewDlg.h"
+#include "remote/RemoteSession.h"
+#include "services/UserAccessRecords.h"
+#include "support/WaitFor.h"
+
+namespace corvanta {
+namespace {
+
+const char* const kFilters[] = {kLanguageTranslatorName, kUserPrivilegeFilterName, kArchiveQueryFilterName,
+                                kPlaybackManagerFilterName, kMainDialogFilterName};
+
+class RecordingSink : public CMessageBoxSink {
+public:
+    void Show(const std::string& text) override { texts.push_back(text); }
+    std::vector<std::string> texts;
+};
+
+int CountEntries(const char* dir, const std::string& containing = {}) {
+    int n = 0;
+    if (DIR* d = opendir(dir)) {
+        while (dirent* e = readdir(d))
+            if (e->d_name[0] != '.' && std::string(e->d_name).find(containing) != std::string::npos) ++n;
+        closedir(d);
+    }
+    return n;
+}
+
+class MainDialog : public ::testing::Test {
+protected:
+    MainDialog() { test::QtTestApp(); }
+
+    std::unique_ptr<CArchiveMainDlg> Open() {
+        auto dialog = std::make_unique<CArchiveMainDlg>(nullptr, test::OwnSeconds());
+        dialog->resize(900, 600);
+        dialog->show();
+        return dialog;
+    }
+    static QToolButton* Button(CArchiveMainDlg& dialog, int command) {
+        return qobject_cast<QToolButton*>(dialog.Toolbar()->widgetForAction(dialog.Command(command)));
+    }
+    static void Click(CArchiveMainDlg& dialog, int command) {
+        QTest::mouseClick(Button(dialog, command), Qt::LeftButton);
+    }
+    static void ClickTab(CPaneTabCtrl* tabs, int index) {
+        QTest::mouseClick(tabs->Tabs(), Qt::LeftButton, Qt::NoModifier, tabs->Tabs()->tabRect(index).center());
+    }
+
+    test::TempHome home;
+    test::RecorderWorld recorder;
+};
+
+TEST_F(MainDialog, StartsEveryFilterAndClosesWithNothingLeftBehind) {
+    const int threadsBefore = CountEntries("/proc/self/task");
+    std::vector<platform::Hwnd> queues;
+    std::string instance;
+    {
+        auto dialog = Open();
+        instance = "_" + std::to_string(InstanceNames::InstanceNumber()) + ".";
+        for (const char* name : kFilters) {
+            queues.push_back(CMessageQueueManager::FindQueue(name));
+            EXPECT_NE(queues.back(), 0u) << name;
+        }
+        for (uint32_t code : {0u, 1u, 4u, 32772u})
+            EXPECT_EQ(SendIcpCommand(kMainDialogFilterName, code, 0, 0, static_cast<const void*>(nullptr), 0), 0) << code;
+        EXPECT_GT(CountEntries("/dev/shm", instance), 0);
+    }
+    for (platform::Hwnd queue : queues) EXPECT_FALSE(platform::IsWindow(queue));
+    EXPECT_FALSE(platform::IsWindow(CMessageQueueManager::FindQueue(kMainDialogFilterName)));
+    EXPECT_EQ(CountEntries("/dev/shm", instance), 0);
+    EXPECT_TRUE(test::WaitFor([&] { return CountEntries("/proc/self/task") <= threadsBefore; }, 5000))
+        << CountEntries("/proc/self/task") << " threads, " << threadsBefore << " before";
+}
+
+TEST_F(MainDialog, LoginMakesThePanesOnceAndLogOffFilesThemAway) {
+    RecordingSink sink;
+    auto dialog = Open();
+    SetMessageBoxSink(&sink);
+    EXPECT_EQ(dialog->LeftTab()->Count(), 0);
+    EXPECT_EQ(dialog->RightTab()->Count(), 0);
+    EXPECT_FALSE(dialog->Command(CArchiveMainDlg::kCmdRefresh)->isEnabled());
+    EXPECT_EQ(dialog->Command(CArchiveMainDlg::kCmdLogin)->text(), "Login");
+    test::SaveScreenshot(dialog.get(), "main_dialog_before_login.png");
+
+    test::AnswerLogin(nullptr);  // Cancel
+    Click(*dialog, CArchiveMainDlg::kCmdLogin);
+    test::AnswerLogin("demo", "wrong");
+    Click(*dialog, CArchiveMainDlg::kCmdLogin);
+    EXPECT_EQ(dialog->LeftTab()->Count(), 0);
+    EXPECT_FALSE(dialog->Command(CArchiveMainDlg::kCmdRefresh)->isEnabled());
+    EXPECT_EQ(dialog->FullPane(), nullptr);
+    ASSERT_EQ(sink.texts.size(), 1u) << "only the refused login says something";
+    EXPECT_NE(sink.texts[0].find("refused the login"), std::string::npos) << sink.texts[0];
+
+    test::AnswerLogin("demo");
+    Click(*dialog, CArchiveMainDlg::kCmdLogin);
+    ASSERT_NE(dialog->FullPane(), nullptr);
+    CArchiveTreeDlg* full = dialog->FullPane();
+    CTimeTreeDlg* byTime = dialog->ByTimePane();
+    CArchiveViewDlg* view = dialog->ViewPane();
+    EXPECT_EQ(dialog->LeftTab()->Count(), 2);
+    EXPECT_EQ(dialog->LeftTab()->Title(0), "Full");
+    EXPECT_EQ(dialog->LeftTab()->Title(1), "By time");
+    EXPECT_EQ(dialog->RightTab()->Title(0), "View");
+    EXPECT_TRUE(full->isVisible());
+    EXPECT_FALSE(byTime->isVisible());
+    EXPECT_TRUE(view->isVisible());
+    EXPECT_EQ(full->Owner(), view->Window());
+    EXPECT_TRUE(dialog->Command(CArchiveMainDlg::kCmdRefresh)->isEnabled());
+    test::SaveScreenshot(dialog.get(), "main_dialog_after_login.png");
+
+    // "Refresh" asks the pane of the selected tab only.
+    Click(*dialog, CArchiveMainDlg::kCmdRefresh);
+    ClickTab(dialog->LeftTab(), 1);
+    EXPECT_TRUE(byTime->isVisible());
+    EXPECT_FALSE(full->isVisible());
+    Click(*dialog, CArchiveMainDlg::kCmdRefresh);
+    EXPECT_EQ(full->Requests().refreshes, 1);
+    EXPECT_EQ(byTime->Requests().searches, 1);
+    EXPECT_EQ(byTime->Requests().refreshes, 0);
+
+    test::AnswerLogin(nullptr, nullptr, true);  // "Log Off..."
+    Click(*dialog, CArchiveMainDlg::kCmdLogin);
+    EXPECT_EQ(SessionId(), "");
+    EXPECT_EQ(dialog->LeftTab()->Count(), 0);
+    EXPECT_EQ(dialog->RightTab()->Count(), 0);
+    EXPECT_FALSE(full->isVisible() || byTime->isVisible() || view->isVisible());
+    EXPECT_FALSE(dialog->Command(CArchiveMainDlg::kCmdRefresh)->isEnabled());
+
+    test::AnswerLogin("demo");
+    Click(*dialog, CArchiveMainDlg::kCmdLogin);
+    EXPECT_EQ(dialog->FullPane(), full) << "the panes are made once";
+    EXPECT_EQ(dialog->ViewPane(), view);
+    EXPECT_EQ(dialog->LeftTab()->Count(), 2);
+    EXPECT_EQ(dialog->RightTab()->Count(), 1);
+    EXPECT_TRUE(full->isVisible());
+    EXPECT_EQ(full->Requests().refreshes, 2);
+    EXPECT_EQ(byTime->Requests().clears, 1);
+
+    // Logging in again while logged in replaces the session without doubling the tabs.
+    test::AnswerLogin("demo");
+    Click(*dialog, CArchiveMainDlg::kCmdLogin);
+    EXPECT_EQ(dialog->LeftTab()->Count(), 2);
+    SetMessageBoxSink(nullptr);
+}
+
+TEST_F(MainDialog, LayoutKeepsTheLeftTabAtItsWidthAndANoAnswerLoginSaysSo) {
+    RecordingSink sink;
+    auto dialog = Open();
+    SetMessageBoxSink(&sink);
+    test::AnswerLogin("demo");
+    Click(*dialog, CArchiveMainDlg::kCmdLogin);
+    for (QSize size : {QSize(1000, 650), QSize(1400, 900), QSize(400, 300)}) {
+        dialog->resize(size);
+        const int top = dialog->Toolbar()->height();
+        EXPECT_EQ(dialog->LeftTab()->geometry(), QRect(0, top, 210, size.height() - top));
+        EXPECT_EQ(dialog->RightTab()->geometry(), QRect(215, top, size.width() - 215, size.height() - top));
+        const QRect page = dialog->RightTab()->DisplayRect();
+        EXPECT_EQ(dialog->ViewPane()->geometry().top(), page.top() + 3) << "pages drop 3 pixels on a resize";
+    }
+
+    // The recorder goes away: the next login says nobody answered.
+    SetFilterServerURL("http://127.0.0.1:1");
+    test::AnswerLogin("demo");
+    Click(*dialog, CArchiveMainDlg::kCmdLogin);
+    ASSERT_EQ(sink.texts.size(), 1u);
+    EXPECT_NE(sink.texts[0].find("No recorder answered at http://127.0.0.1:1"), std::string::npos) << sink.texts[0];
+    EXPECT_EQ(dialog->LeftTab()->Count(), 2) << "a failed login changes nothing";
+    SetMessageBoxSink(nullptr);
+}
+
+}  // namespace
+}  // namespace corvanta

@@ -100,6 +100,10 @@ int main(int argc, char** argv) {
     {
         app::HostWindow window(module, options.serverUrl, options.serverPort, !options.demo);
         window.show();
+        int instance = 0;
+        QMetaObject::invokeMethod(window.Control(), "InstanceNumber", Q_RETURN_ARG(int, instance));
+        std::fprintf(stderr, "corvanta-archive: instance %d (corvanta-eventlog %d shows its events)\n",
+                     instance, instance);
         result = qapp.exec();
         window.close();
     }

@@ -6,6 +6,7 @@
 #include "control/BaseUrl.h"
 #include "control/CAboutDlg.h"
 #include "control/CCorvantaArchivePropPage.h"
+#include "framework/InstanceNames.h"
 #include "maindlg/ui/CArchiveMainDlg.h"
 #include "remote/RemoteSession.h"
 
@@ -62,6 +63,10 @@ void CCorvantaArchiveCtrl::AboutBox() {
 void CCorvantaArchiveCtrl::ShowPropertyPage() {
     control::CCorvantaArchivePropPage page(this);
     page.exec();
+}
+
+int CCorvantaArchiveCtrl::InstanceNumber() const {
+    return m_dialog ? InstanceNames::InstanceNumber() : 0;
 }
 
 void CCorvantaArchiveCtrl::showEvent(QShowEvent* event) {

@@ -39,6 +39,9 @@ public:
     Q_INVOKABLE bool LoadProperties(const QByteArray& bag);
     Q_INVOKABLE void AboutBox();
     Q_INVOKABLE void ShowPropertyPage();
+    // The instance other processes reach this control's filters by (the
+    // event log tool, for one); 0 until the control's window exists.
+    Q_INVOKABLE int InstanceNumber() const;
 
     // Null until the control's window exists.
     CArchiveMainDlg* MainDialog() const { return m_dialog.get(); }

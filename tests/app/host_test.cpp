@@ -1,0 +1,126 @@
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <thread>
+
+#include "app/HostOptions.h"
+
+namespace corvanta::app {
+namespace {
+
+TEST(HostOptions, AcceptsWhatTheHelpSaysAndRefusesTheRest) {
+    HostOptions options;
+    std::string error;
+    ASSERT_TRUE(ParseHostOptions({"--server-url", "http://10.0.0.5", "--server-port=8080", "--demo"}, options, error));
+    EXPECT_EQ(options.serverUrl, "http://10.0.0.5");
+    EXPECT_EQ(options.serverPort, 8080);
+    EXPECT_TRUE(options.demo);
+
+    struct Case {
+        std::vector<std::string> args;
+        const char* says;
+    } bad[] = {
+        {{"--server-port", "http"}, "1 to 65535"},
+        {{"--server-port", "0"}, "1 to 65535"},
+        {{"--server-port=65536"}, "1 to 65535"},
+        {{"--server-port", "80x"}, "1 to 65535"},
+        {{"--server-url"}, "needs a value"},
+        {{"--fullscreen"}, "unknown option"},
+        {{"recorder.local"}, "unknown option"},
+    };
+    for (const Case& c : bad) {
+        HostOptions o;
+        EXPECT_FALSE(ParseHostOptions(c.args, o, error)) << c.args[0];
+        EXPECT_NE(error.find(c.says), std::string::npos) << error;
+    }
+}
+
+// Runs the host with `args`; its standard error goes to `errFile`.
+pid_t StartHost(const std::vector<std::string>& args, const std::string& errFile, const std::string& config) {
+    pid_t pid = fork();
+    if (pid == 0) {
+        freopen(errFile.c_str(), "w", stderr);
+        freopen("/dev/null", "w", stdout);
+        setenv("QT_QPA_PLATFORM", "offscreen", 1);
+        setenv("XDG_CONFIG_HOME", config.c_str(), 1);
+        std::vector<char*> argv{const_cast<char*>(HOST_PROGRAM)};
+        for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+        argv.push_back(nullptr);
+        execv(HOST_PROGRAM, argv.data());
+        _exit(127);
+    }
+    return pid;
+}
+
+std::string Read(const std::string& path) {
+    std::string text;
+    if (FILE* f = std::fopen(path.c_str(), "r")) {
+        char buf[4096];
+        size_t n;
+        while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) text.append(buf, n);
+        std::fclose(f);
+    }
+    return text;
+}
+
+// The exit code, or -1 when it did not end within `seconds`.
+int WaitExit(pid_t pid, int seconds) {
+    for (int i = 0; i < seconds * 100; ++i) {
+        int status = 0;
+        if (waitpid(pid, &status, WNOHANG) == pid) return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    kill(pid, SIGKILL);
+    waitpid(pid, nullptr, 0);
+    return -1;
+}
+
+class HostProgram : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char tmpl[] = "/tmp/corvanta-host-test-XXXXXX";
+        ASSERT_NE(mkdtemp(tmpl), nullptr);
+        dir = tmpl;
+    }
+    void TearDown() override { std::filesystem::remove_all(dir); }
+    std::string dir;
+};
+
+TEST_F(HostProgram, DemoComesUpWithItsOwnProfileAndQuitsCleanlyOnASignal) {
+    const std::string err = dir + "/err";
+    pid_t pid = StartHost({"--demo"}, err, dir);
+    bool up = false;
+    for (int i = 0; i < 3000 && !up; ++i) {
+        up = Read(err).find("corvanta-archive: instance ") != std::string::npos;
+        if (!up) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    ASSERT_TRUE(up) << Read(err);
+    EXPECT_EQ(Read(err).find("instance 0 "), std::string::npos) << "the control's window exists";
+    const std::string registry = Read(dir + "/corvanta-demo/corvanta/registry.reg");
+    EXPECT_NE(registry.find("\"UserName\"=\"demo\""), std::string::npos) << registry;
+    EXPECT_NE(registry.find("\"ServerURL\"=\"http://127.0.0.1:"), std::string::npos) << registry;
+    kill(pid, SIGTERM);
+    EXPECT_EQ(WaitExit(pid, 20), 0) << Read(err);
+}
+
+TEST_F(HostProgram, BadOptionsSayWhyOnOneLineAndExitWithTwo) {
+    for (std::vector<std::string> args : {std::vector<std::string>{"--server-port", "x"}, {"--bogus"}}) {
+        const std::string err = dir + "/err";
+        pid_t pid = StartHost(args, err, dir);
+        EXPECT_EQ(WaitExit(pid, 20), 2);
+        const std::string text = Read(err);
+        EXPECT_TRUE(text.starts_with("corvanta-archive: ")) << text;
+        EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 1) << text;
+    }
+    pid_t pid = StartHost({"--help"}, dir + "/err", dir);
+    EXPECT_EQ(WaitExit(pid, 20), 0);
+}
+
+}  // namespace
+}  // namespace corvanta::app

@@ -78,6 +78,7 @@ bool CArchiveMainDlg::OnInitDialog() {
     m_previousMessageBoxes = SetMessageBoxSink(m_messageBoxes.get());
     StartUp(m_startSeconds ? m_startSeconds : static_cast<long long>(std::time(nullptr)));
     MakeToolbar();
+    m_rightTab->SetEmptyText(Translated("Click Login to connect to a recorder.", kRightTabSection));
     Layout();
     return CTemplateDialog::OnInitDialog();
 }

@@ -53,6 +53,11 @@ int CPaneTabCtrl::Selected() const { return m_tabs->currentIndex(); }
 QString CPaneTabCtrl::Title(int tab) const { return m_tabs->tabText(tab); }
 void CPaneTabCtrl::Select(int tab) { m_tabs->setCurrentIndex(tab); }
 
+void CPaneTabCtrl::SetEmptyText(const QString& text) {
+    m_emptyText = text;
+    update();
+}
+
 void CPaneTabCtrl::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     m_tabs->resize(std::min(width(), m_tabs->sizeHint().width()), m_tabs->sizeHint().height());
@@ -66,6 +71,10 @@ void CPaneTabCtrl::paintEvent(QPaintEvent*) {
     frame.initFrom(this);
     frame.rect = QRect(0, m_tabs->sizeHint().height(), width(), height() - m_tabs->sizeHint().height());
     style()->drawPrimitive(QStyle::PE_FrameTabWidget, &frame, &painter, this);
+    if (Count() == 0 && !m_emptyText.isEmpty()) {
+        painter.setPen(palette().color(QPalette::PlaceholderText));
+        painter.drawText(DisplayRect(), Qt::AlignCenter | Qt::TextWordWrap, m_emptyText);
+    }
 }
 
 }  // namespace corvanta

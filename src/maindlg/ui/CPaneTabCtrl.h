@@ -30,6 +30,8 @@ public:
     QString Title(int tab) const;
     void Select(int tab);
     QTabBar* Tabs() const { return m_tabs; }
+    // A hint drawn in the display area while there are no tabs.
+    void SetEmptyText(const QString& text);
     // The area below the tabs where pages go.
     QRect DisplayRect() const;
 
@@ -40,6 +42,7 @@ protected:
 private:
     QTabBar* m_tabs;
     PaneTabModel m_model;
+    QString m_emptyText;
 };
 
 }  // namespace corvanta

@@ -55,7 +55,14 @@ bool CLoginDlg::OnInitDialog() {
     EnableControl(kIdDownloadSettings, false);
     ReadStore();
     if (m_serverUrl.empty()) m_serverUrl = "http://";
-    return CTemplateDialog::OnInitDialog();
+    const bool shown = CTemplateDialog::OnInitDialog();
+    // The cursor waits in the first field still to fill, so a user whose
+    // URL and name are stored types only the password.
+    const int firstEmpty = m_serverUrl == "http://" ? kIdServerUrl
+                           : m_userName.empty()    ? kIdUserName
+                                                   : kIdPassword;
+    if (QWidget* field = Control(firstEmpty)) field->setFocus(Qt::OtherFocusReason);
+    return shown;
 }
 
 void CLoginDlg::DoDataExchange(CDataExchange& dx) {

@@ -154,6 +154,10 @@ TEST_F(LoginDialog, StoredValuesReplaceTheStartValuesAndAnEmptyUrlShowsHttp) {
     EXPECT_TRUE(stored.ControlAs<QRadioButton>(Dlg::kIdControlledData)->isChecked());
     EXPECT_EQ(Edit(noStore, Dlg::kIdServerUrl)->text(), "http://");
     EXPECT_EQ(Edit(given, Dlg::kIdServerUrl)->text(), "http://given:81");
+    // The cursor waits in the first field left to fill.
+    EXPECT_EQ(stored.focusWidget(), Edit(stored, Dlg::kIdPassword));
+    EXPECT_EQ(given.focusWidget(), Edit(given, Dlg::kIdUserName));
+    EXPECT_EQ(noStore.focusWidget(), Edit(noStore, Dlg::kIdServerUrl));
     store.SetText(kSettingServerUrl, "");
     Dlg emptyUrl(&store, "http://given");
     emptyUrl.open();

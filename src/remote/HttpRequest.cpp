@@ -281,6 +281,7 @@ int32_t CHttpRequest::Get(std::string_view url) {
     CURL* easy = transfer.Easy();
     curl_easy_setopt(easy, CURLOPT_CURLU, transfer.Url());
     curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, long{m_connectTimeoutMs});
+    curl_easy_setopt(easy, CURLOPT_LOW_SPEED_TIME, long{m_stallSeconds});
     curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, OnBody);
     curl_easy_setopt(easy, CURLOPT_WRITEDATA, this);
     const CURLcode result = curl_easy_perform(easy);

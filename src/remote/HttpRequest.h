@@ -26,8 +26,12 @@ public:
     static constexpr uint32_t kShortConnectTimeoutMs = 100;     // after more than 2 failures
     static constexpr uint32_t kShortestConnectTimeoutMs = 50;   // after more than 10
     static constexpr uint32_t kSendTimeoutMs = 500;
-    // No byte of the answer for this long ends the request.
+    // No byte of the answer for this long ends the request: frames come at
+    // once from a live recorder, so a silent one is given up soon.
     static constexpr uint32_t kStallTimeoutSeconds = 5;
+    // Archive questions (a search over a large archive, a day's activity)
+    // take a live recorder many seconds before the first byte.
+    static constexpr uint32_t kSlowAnswerStallTimeoutSeconds = 20;
     // Upper bound on a whole request, however slowly the answer trickles.
     static constexpr uint32_t kTotalTimeoutMs = 30000;
 
@@ -50,6 +54,8 @@ public:
     int32_t Get(std::string_view url);
 
     uint32_t ConnectTimeoutMs() const { return m_connectTimeoutMs; }
+    // For the requests after this call; kStallTimeoutSeconds until then.
+    void SetStallTimeoutSeconds(uint32_t seconds) { m_stallSeconds = seconds; }
     uint32_t ReceivedCount() const { return m_received; }
     // True when the last answer was longer than kMaxBody and was cut.
     bool Truncated() const { return m_truncated; }
@@ -60,6 +66,7 @@ private:
     static size_t OnBody(char* data, size_t size, size_t count, void* self);
 
     uint32_t m_connectTimeoutMs;
+    uint32_t m_stallSeconds = kStallTimeoutSeconds;
     uint32_t m_received = 0;
     bool m_truncated = false;
     std::unique_ptr<uint8_t[]> m_buffer;

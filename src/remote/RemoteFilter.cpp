@@ -6,7 +6,7 @@
 
 namespace corvanta {
 
-CRemoteFilter::CRemoteFilter() {
+CRemoteFilter::CRemoteFilter() : m_stallSeconds(CHttpRequest::kStallTimeoutSeconds) {
     Queue().SetPassThrough(true);
 }
 
@@ -24,10 +24,15 @@ int CRemoteFilter::Exchange(const IcpRecord* query, uint32_t queryCapacity, CHtt
 
 int CRemoteFilter::OnIcp(IcpRecord* query, IcpRecord* answer) {
     CHttpRequest request;
+    request.SetStallTimeoutSeconds(m_stallSeconds);
     if (!Exchange(query, Descriptor().queryCapacity, request)) {
         return 0;
     }
     return m_writer.Write(request.Buffer(), request.ReceivedCount(), answer, Descriptor().answerCapacity);
+}
+
+CRemoteArchiveQuery::CRemoteArchiveQuery() {
+    SetStallTimeoutSeconds(CHttpRequest::kSlowAnswerStallTimeoutSeconds);
 }
 
 CRemoteArchiveQuery::~CRemoteArchiveQuery() {

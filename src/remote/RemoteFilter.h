@@ -31,6 +31,10 @@ public:
     // (see AnswerWriter.h), leaving the answer record as it was.
     int OnIcp(IcpRecord* query, IcpRecord* answer) override;
 
+    // How long the recorder may stay silent before a request of this proxy fails.
+    void SetStallTimeoutSeconds(uint32_t seconds) { m_stallSeconds = seconds; }
+    uint32_t StallTimeoutSeconds() const { return m_stallSeconds; }
+
 protected:
     // The round trip alone: 1 when the recorder answered `query` with a
     // non-empty body, which `request` then holds.
@@ -39,11 +43,14 @@ protected:
 private:
     std::string m_url;  // kept to reuse its storage from one request to the next
     CAnswerWriter m_writer;
+    uint32_t m_stallSeconds;
 };
 
 // The proxy of "AVIArchive Query": the recorder's archive.
 class CRemoteArchiveQuery : public CRemoteFilter {
 public:
+    // Waits kSlowAnswerStallTimeoutSeconds for an answer to begin.
+    CRemoteArchiveQuery();
     ~CRemoteArchiveQuery() override;
     static CFilterDescriptor MakeDescriptor();
 };

@@ -44,10 +44,10 @@ public:
     std::string BaseUrl() const { return m_server->baseUrl(); }
     uint64_t Requests() const { return m_server->stats().requests; }
 
-    // Log lines of the commands with `code` to "Main User Privilege"; with
-    // `answered`, only those answered with a record rather than an empty body.
-    std::vector<std::string> PrivilegeLines(uint32_t code, bool answered = false) {
-        const std::string tag = "\"Main User Privilege\" kind 3 code " + std::to_string(code) + " ";
+    // Log lines of the commands with `code` to `filter`; with `answered`,
+    // only those answered with a record rather than an empty body.
+    std::vector<std::string> CommandLines(const std::string& filter, uint32_t code, bool answered = false) {
+        const std::string tag = "\"" + filter + "\" kind 3 code " + std::to_string(code) + " ";
         std::lock_guard<std::mutex> lock(m_mutex);
         std::vector<std::string> found;
         for (const auto& line : m_lines)
@@ -55,6 +55,10 @@ public:
                 found.push_back(line);
         return found;
     }
+    std::vector<std::string> PrivilegeLines(uint32_t code, bool answered = false) {
+        return CommandLines("Main User Privilege", code, answered);
+    }
+    recorder::RecorderServer& Server() { return *m_server; }
 
 private:
     std::unique_ptr<recorder::RecorderServer> m_server;

@@ -1,34 +1,32 @@
 #pragma once
-// The left-hand "Full" pane: sources, months, days and recorded files. For
-// now an empty pane of its own class with the entry points the main dialog
-// calls; what it was asked to do is counted so the dialog's commands can be
-// checked before the tree itself exists.
+// The left-hand "Full" pane: the recorder's archive as a tree of sources,
+// months, days and recorded files, each level asked for when the user
+// opens its parent. Selecting a file plays it, a source its live buffer,
+// a day its motion history.
 
-#include "archive/ui/PaneRequests.h"
-#include "platform/WindowTypes.h"
-#include "services/ui/CTemplateDialog.h"
+#include "archive/ui/CArchiveTreeBase.h"
 
 namespace corvanta {
 
-class CArchiveTreeDlg : public ui::CTemplateDialog {
+class CArchiveTreeDlg : public CArchiveTreeBase {
 public:
     static constexpr int kTemplateId = 129;
 
     explicit CArchiveTreeDlg(QWidget* parent = nullptr);
     ~CArchiveTreeDlg() override;
 
-    // The window that is told which player to show; set before the pane is shown.
-    void SetOwner(platform::Hwnd owner) { m_owner = owner; }
-    platform::Hwnd Owner() const { return m_owner; }
+    // Stops what plays, forgets the whole tree and asks for the sources again.
+    void Refresh();
 
-    void Refresh() { ++m_requests.refreshes; }
-    void Clear() { ++m_requests.clears; }
-
-    const PaneRequests& Requests() const { return m_requests; }
+protected:
+    bool OnInitDialog() override;
+    void OnExpand(QTreeWidgetItem* item) override;
 
 private:
-    platform::Hwnd m_owner = 0;
-    PaneRequests m_requests;
+    void LoadSources();
+    void LoadMonths(QTreeWidgetItem* item, ArchiveNode& source);
+    void LoadDays(QTreeWidgetItem* item, ArchiveNode& month);
+    void ShowSessions(QTreeWidgetItem* item, ArchiveNode& day);
 };
 
 }  // namespace corvanta

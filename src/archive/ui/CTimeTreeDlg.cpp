@@ -1,17 +1,156 @@
 #include "archive/ui/CTimeTreeDlg.h"
 
-#include "services/ui/PaneDialog.h"
+#include <QComboBox>
+#include <QDateEdit>
+#include <QLabel>
+#include <QPushButton>
+#include <QTimeEdit>
+#include <QTreeWidget>
+
+#include "archive/ArchiveQueries.h"
+#include "services/ui/ControlIdentity.h"
+#include "services/ui/TranslateDialog.h"
 
 namespace corvanta {
 
 namespace {
-const ui::DialogTemplate kTimeTreeTemplate{CTimeTreeDlg::kTemplateId, "", 140, 250, "MS Sans Serif", 8, {}};
-}  // namespace
 
-CTimeTreeDlg::CTimeTreeDlg(QWidget* parent) : CTemplateDialog(kTimeTreeTemplate, parent) {
-    ui::MakeChildPane(this);
+const ui::DialogTemplate kTimeTreeTemplate{CTimeTreeDlg::kTemplateId, "", 140, 250, "MS Sans Serif", 8, {}};
+constexpr char kTranslationSection[] = "ArchiveViewer TimeTree Dialog";
+constexpr char kDateFormat[] = "yyyy/MM/dd";
+constexpr int kPanelHeight = 122;
+
+SystemTime ToSystemTime(const QDate& date, const QTime& time) {
+    SystemTime t{};
+    t.year = uint16_t(date.year());
+    t.month = uint16_t(date.month());
+    t.day = uint16_t(date.day());
+    t.hour = uint16_t(time.hour());
+    t.minute = uint16_t(time.minute());
+    t.second = uint16_t(time.second());
+    return t;
 }
 
-CTimeTreeDlg::~CTimeTreeDlg() = default;
+template <typename T>
+T* Make(QWidget* parent, int id, const char* windowClass) {
+    auto* w = new T(parent);
+    ui::SetControlIdentity(w, id, windowClass);
+    return w;
+}
+
+QLabel* Label(QWidget* parent, int id, const char* text, QRect at) {
+    auto* label = Make<QLabel>(parent, id, "STATIC");
+    label->setText(text);
+    label->setGeometry(at);
+    return label;
+}
+
+}  // namespace
+
+CTimeTreeDlg::CTimeTreeDlg(QWidget* parent)
+    : CArchiveTreeBase(kTimeTreeTemplate, parent, true), m_panel(Make<QWidget>(this, kIdPanel, "STATIC")) {
+    BuildPanel();
+    const QDateTime now = QDateTime::currentDateTime();
+    SetInterval(QDateTime(now.date(), QTime(0, 0, 0)), now);
+}
+
+CTimeTreeDlg::~CTimeTreeDlg() {
+    Clear();
+}
+
+void CTimeTreeDlg::BuildPanel() {
+    // The panel's controls keep their sizes and places; only the panel moves.
+    Label(m_panel, 1179, "AVI Session:", QRect(4, 4, 90, 18));
+    m_sources = Make<QComboBox>(m_panel, kIdSource, "COMBOBOX");
+    m_sources->setGeometry(4, 22, 200, 24);
+    Label(m_panel, 1180, "From:", QRect(4, 52, 40, 22));
+    m_fromDate = Make<QDateEdit>(m_panel, kIdFromDate, "SysDateTimePick32");
+    m_fromDate->setGeometry(44, 50, 92, 24);
+    m_fromTime = Make<QTimeEdit>(m_panel, kIdFromTime, "SysDateTimePick32");
+    m_fromTime->setGeometry(140, 50, 64, 24);
+    Label(m_panel, 1181, "To:", QRect(4, 78, 40, 22));
+    m_toDate = Make<QDateEdit>(m_panel, kIdToDate, "SysDateTimePick32");
+    m_toDate->setGeometry(44, 76, 92, 24);
+    m_toTime = Make<QTimeEdit>(m_panel, kIdToTime, "SysDateTimePick32");
+    m_toTime->setGeometry(140, 76, 64, 24);
+    for (QDateEdit* date : {m_fromDate, m_toDate}) {
+        date->setDisplayFormat(kDateFormat);
+        date->setCalendarPopup(true);
+    }
+    for (QTimeEdit* time : {m_fromTime, m_toTime}) time->setDisplayFormat("HH:mm:ss");
+    m_list = Make<QPushButton>(m_panel, kIdList, "BUTTON");
+    m_list->setText("List");
+    m_list->setGeometry(140, 102 - 4, 64, 22);
+    Label(m_panel, 1182, "", QRect(4, 102, 120, 18));
+    connect(m_list, &QPushButton::clicked, this, [this] { Search(); });
+}
+
+bool CTimeTreeDlg::OnInitDialog() {
+    ui::TranslateDialog(this, kTranslationSection);
+    ui::TranslateDialog(m_panel, kTranslationSection);
+    LoadSources();
+    return CArchiveTreeBase::OnInitDialog();
+}
+
+void CTimeTreeDlg::LoadSources() {
+    BusyCursor busy;
+    std::vector<SourceEntry> sources;
+    ListSources(sources);
+    m_sources->clear();
+    for (const SourceEntry& e : sources)
+        m_sources->addItem(QString::fromStdString(FieldText(e.displayName)), QString::fromStdString(FieldText(e.sourceId)));
+    if (m_sources->count() > 0) m_sources->setCurrentIndex(0);
+}
+
+void CTimeTreeDlg::SetInterval(const QDateTime& from, const QDateTime& to) {
+    m_fromDate->setDate(from.date());
+    m_fromTime->setTime(from.time());
+    m_toDate->setDate(to.date());
+    m_toTime->setTime(to.time());
+}
+
+void CTimeTreeDlg::Search() {
+    if (m_sources->currentIndex() < 0) return;
+    const std::string sourceId = m_sources->currentData().toString().toStdString();
+    BusyCursor busy;
+    ClearAll();
+    Tree()->setUpdatesEnabled(false);
+    const TimeQuery query = MakeTimeQuery(ToSystemTime(m_fromDate->date(), m_fromTime->time()),
+                                          ToSystemTime(m_toDate->date(), m_toTime->time()), sourceId);
+    std::vector<SessionEntry> sessions;
+    SearchSessions(query, sessions);
+    Roots().Lock();
+    for (const SessionEntry& e : sessions) {
+        auto node = std::make_unique<ArchiveNode>(NodeKind::Session);
+        SessionPayload& s = *node->session;
+        s.index = uint32_t(Roots().Size());
+        s.day = e.start.day;
+        s.year = e.start.year;
+        s.month = e.start.month;
+        s.fileName = FieldText(e.fileName);
+        s.fileNumber = e.fileNumber;
+        s.subItems = e.subItems;
+        s.sourceId = sourceId;
+        s.sourceName = m_sources->currentText().toStdString();
+        s.start = e.start;
+        s.stop = e.stop;
+        s.label = SessionLabel(e, true);
+        AddItem(nullptr, node.get(), s.label, s.subItems != 0);
+        Roots().Add(std::move(node));
+    }
+    Roots().Unlock();
+    Tree()->setUpdatesEnabled(true);
+}
+
+void CTimeTreeDlg::Clear() { ClearAll(); }
+
+void CTimeTreeDlg::OnExpand(QTreeWidgetItem* item) { TakePlaceholder(item, NodeOf(item)); }
+
+void CTimeTreeDlg::resizeEvent(QResizeEvent* event) {
+    CArchiveTreeBase::resizeEvent(event);
+    const int panelHeight = std::min(kPanelHeight, height());
+    m_panel->setGeometry(0, height() - panelHeight, width(), panelHeight);
+    Tree()->setGeometry(0, 0, width(), height() - panelHeight);
+}
 
 }  // namespace corvanta

@@ -1,33 +1,60 @@
 #pragma once
 // The left-hand "By time" pane: the files one source recorded between two
-// times. For now an empty pane of its own class with the entry points the
-// main dialog calls, counted as in CArchiveTreeDlg.
+// dates and times, as a flat list. The source is chosen under "AVI
+// Session:", the interval with two date and two time pickers; "List" (or the
+// toolbar's "Refresh" while this tab is shown) searches.
 
-#include "archive/ui/PaneRequests.h"
-#include "platform/WindowTypes.h"
-#include "services/ui/CTemplateDialog.h"
+#include <QDateTime>
+
+#include "archive/ui/CArchiveTreeBase.h"
+
+class QComboBox;
+class QDateEdit;
+class QTimeEdit;
+class QPushButton;
 
 namespace corvanta {
 
-class CTimeTreeDlg : public ui::CTemplateDialog {
+class CTimeTreeDlg : public CArchiveTreeBase {
 public:
     static constexpr int kTemplateId = 152;
+    static constexpr int kIdFromDate = 1018;
+    static constexpr int kIdFromTime = 1019;
+    static constexpr int kIdToDate = 1020;
+    static constexpr int kIdToTime = 1021;
+    static constexpr int kIdSource = 1022;
+    static constexpr int kIdPanel = 1023;
+    static constexpr int kIdList = 1024;
 
     explicit CTimeTreeDlg(QWidget* parent = nullptr);
     ~CTimeTreeDlg() override;
 
-    void SetOwner(platform::Hwnd owner) { m_owner = owner; }
-    platform::Hwnd Owner() const { return m_owner; }
+    // Lists the sessions of the chosen source in the chosen interval, sent
+    // as it stands even when it ends before it starts.
+    void Search();
+    // Stops what plays and empties the list.
+    void Clear();
 
-    void Refresh() { ++m_requests.refreshes; }
-    void Clear() { ++m_requests.clears; }
-    void Search() { ++m_requests.searches; }
+    QComboBox* Sources() const { return m_sources; }
+    void SetInterval(const QDateTime& from, const QDateTime& to);
+    QWidget* Panel() const { return m_panel; }
 
-    const PaneRequests& Requests() const { return m_requests; }
+protected:
+    bool OnInitDialog() override;
+    void OnExpand(QTreeWidgetItem* item) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
-    platform::Hwnd m_owner = 0;
-    PaneRequests m_requests;
+    void BuildPanel();
+    void LoadSources();
+
+    QWidget* m_panel;
+    QComboBox* m_sources;
+    QDateEdit* m_fromDate;
+    QTimeEdit* m_fromTime;
+    QDateEdit* m_toDate;
+    QTimeEdit* m_toTime;
+    QPushButton* m_list;
 };
 
 }  // namespace corvanta

@@ -8,6 +8,8 @@
 
 #include "archive/ui/CArchiveTreeDlg.h"
 #include "archive/ui/CTimeTreeDlg.h"
+#include "archive/ArchiveRecords.h"
+#include <QTreeWidget>
 #include "framework/CFilterIcpClient.h"
 #include "framework/CMessageQueueManager.h"
 #include "framework/InstanceNames.h"
@@ -128,14 +130,18 @@ TEST_F(MainDialog, LoginMakesThePanesOnceAndLogOffFilesThemAway) {
     test::SaveScreenshot(dialog.get(), "main_dialog_after_login.png");
 
     // "Refresh" asks the pane of the selected tab only.
+    const auto sourceLists = [&] { return recorder.CommandLines(kArchiveQueryFilterName, kArchiveListSources).size(); };
+    const auto searches = [&] { return recorder.CommandLines(kArchiveQueryFilterName, kArchiveSearch).size(); };
+    const size_t listed = sourceLists();
     Click(*dialog, CArchiveMainDlg::kCmdRefresh);
+    EXPECT_EQ(sourceLists(), listed + 1);
     ClickTab(dialog->LeftTab(), 1);
     EXPECT_TRUE(byTime->isVisible());
     EXPECT_FALSE(full->isVisible());
     Click(*dialog, CArchiveMainDlg::kCmdRefresh);
-    EXPECT_EQ(full->Requests().refreshes, 1);
-    EXPECT_EQ(byTime->Requests().searches, 1);
-    EXPECT_EQ(byTime->Requests().refreshes, 0);
+    EXPECT_EQ(searches(), 1u);
+    EXPECT_EQ(sourceLists(), listed + 2) << "the time tree listed its sources once, when first shown";
+    EXPECT_GT(full->Tree()->topLevelItemCount(), 0);
 
     test::AnswerLogin(nullptr, nullptr, true);  // "Log Off..."
     Click(*dialog, CArchiveMainDlg::kCmdLogin);
@@ -152,8 +158,8 @@ TEST_F(MainDialog, LoginMakesThePanesOnceAndLogOffFilesThemAway) {
     EXPECT_EQ(dialog->LeftTab()->Count(), 2);
     EXPECT_EQ(dialog->RightTab()->Count(), 1);
     EXPECT_TRUE(full->isVisible());
-    EXPECT_EQ(full->Requests().refreshes, 2);
-    EXPECT_EQ(byTime->Requests().clears, 1);
+    EXPECT_EQ(sourceLists(), listed + 3) << "a new login refreshes \"Full\"";
+    EXPECT_EQ(byTime->Tree()->topLevelItemCount(), 0) << "and clears \"By time\"";
 
     // Logging in again while logged in replaces the session without doubling the tabs.
     test::AnswerLogin("demo");

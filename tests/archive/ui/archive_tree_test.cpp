@@ -1,0 +1,198 @@
+#include <gtest/gtest.h>
+
+#include <QComboBox>
+#include <QToolBar>
+#include <QTreeWidget>
+
+#include "archive/ArchiveRecords.h"
+#include "archive/ui/CArchiveTreeDlg.h"
+#include "archive/ui/CTimeTreeDlg.h"
+#include "maindlg/ui/CArchiveMainDlg.h"
+#include "maindlg/ui/MainDialogWorld.h"
+#include "platform/WindowSystem.h"
+#include "playback/PlaybackRecords.h"
+#include "playback/PlayerRecords.h"
+#include "playback/ui/CArchiveViewDlg.h"
+#include "playback/ui/CMotionHistoryDlg.h"
+#include "playback/ui/CPlayerControlDlg.h"
+#include "playback/ui/CPlayerDlg.h"
+#include "playback/ui/CPositionSlider.h"
+#include "playback/ui/CVideoView.h"
+#include "recorder/Calendar.h"
+#include "support/WaitFor.h"
+
+namespace corvanta {
+namespace {
+
+using recorder::CivilDate;
+
+class ArchiveTrees : public ::testing::Test {
+protected:
+    void SetUp() override {
+        test::QtTestApp();
+        dialog = std::make_unique<CArchiveMainDlg>(nullptr, test::OwnSeconds());
+        dialog->resize(1000, 700);
+        dialog->show();
+        test::AnswerLogin("demo");
+        QTest::mouseClick(dialog->Toolbar()->widgetForAction(dialog->Command(CArchiveMainDlg::kCmdLogin)),
+                          Qt::LeftButton);
+        ASSERT_NE(dialog->FullPane(), nullptr);
+        full = dialog->FullPane();
+        player = dialog->ViewPane()->Player();
+    }
+    void TearDown() override { dialog.reset(); }
+
+    const recorder::DemoArchive& Archive() { return recorder.Server().archive(); }
+    size_t Count(uint32_t code) { return recorder.CommandLines(kArchiveQueryFilterName, code).size(); }
+
+    QTreeWidgetItem* Expand(QTreeWidgetItem* item) {
+        item->setExpanded(true);
+        return item;
+    }
+    // The item of `date` under source `source`, opened down to its sessions.
+    QTreeWidgetItem* DayItem(int source, CivilDate date) {
+        QTreeWidgetItem* src = Expand(full->Tree()->topLevelItem(source));
+        for (int m = 0; m < src->childCount(); ++m) {
+            char label[16];
+            std::snprintf(label, sizeof label, "%d/%02u", date.year, date.month);
+            if (src->child(m)->text(0) != label) continue;
+            QTreeWidgetItem* month = Expand(src->child(m));
+            for (int d = 0; d < month->childCount(); ++d)
+                if (full->NodeOf(month->child(d))->day->day == date.day) return Expand(month->child(d));
+        }
+        return nullptr;
+    }
+    // A day of source 0 with at least two recordings that start and end on it.
+    CivilDate BusyDay() {
+        std::map<int64_t, int> perDay;
+        for (const auto& r : Archive().recordings(0))
+            if (recorder::dateOf(r.start) == recorder::dateOf(r.stop - 1)) ++perDay[r.start / recorder::kSecondsPerDay];
+        for (auto [day, n] : perDay)
+            if (n >= 2) return recorder::dateOf(day * recorder::kSecondsPerDay);
+        return {};
+    }
+    // Plays to the end of the open file as a user would: the position
+    // slider dragged to its end, then ">".
+    void StepPastTheEnd() {
+        CPositionSlider* slider = player->PositionSlider();
+        const int y = slider->height() / 2;
+        QTest::mousePress(slider, Qt::LeftButton, {}, QPoint(2, y));
+        slider->setValue(slider->maximum());
+        QTest::mouseRelease(slider, Qt::LeftButton, {}, QPoint(slider->width() - 2, y));
+        static_cast<QAbstractButton*>(player->Panel()->Control(CPlayerControlDlg::kIdStepForward))->click();
+    }
+
+    test::TempHome home;
+    test::RecorderWorld recorder;
+    std::unique_ptr<CArchiveMainDlg> dialog;
+    CArchiveTreeDlg* full = nullptr;
+    CPlayerDlg* player = nullptr;
+};
+
+TEST_F(ArchiveTrees, FullTreeMatchesTheRecordersArchiveLevelByLevel) {
+    const auto& sources = Archive().sources();
+    ASSERT_EQ(full->Tree()->topLevelItemCount(), int(sources.size()));
+    EXPECT_EQ(full->Tree()->topLevelItem(0)->text(0), QString::fromStdString(sources[0].displayName));
+
+    QTreeWidgetItem* src = Expand(full->Tree()->topLevelItem(0));
+    const auto months = Archive().months(0);
+    ASSERT_EQ(src->childCount(), int(months.size()));
+    const int year = int(months.back() / 100);
+    const unsigned month = months.back() % 100;
+    QTreeWidgetItem* last = Expand(src->child(src->childCount() - 1));
+    const auto days = Archive().days(0, year, month);
+    ASSERT_EQ(last->childCount(), int(days.size()));
+
+    const CivilDate date = BusyDay();
+    QTreeWidgetItem* day = DayItem(0, date);
+    ASSERT_NE(day, nullptr);
+    const recorder::Seconds from = recorder::startOfDay(date);
+    const auto recordings = Archive().overlapping(0, from, from + recorder::kSecondsPerDay);
+    ASSERT_EQ(day->childCount(), int(recordings.size()));
+    const std::string first = full->NodeOf(day->child(0))->session->fileName;
+    EXPECT_EQ(first, recordings[0]->fileName);
+    EXPECT_EQ(day->child(0)->text(0).size(), 17) << "HH:MM:SS-HH:MM:SS";
+
+    // Expanding again asks nothing; a source without recordings has an empty branch.
+    const size_t asked = Count(kArchiveListSessions);
+    day->setExpanded(false);
+    day->setExpanded(true);
+    EXPECT_EQ(Count(kArchiveListSessions), asked);
+    for (int s = 0; s < int(sources.size()); ++s)
+        if (Archive().recordings(uint32_t(s)).empty()) {
+            QTreeWidgetItem* empty = Expand(full->Tree()->topLevelItem(s));
+            EXPECT_EQ(empty->childCount(), 0) << sources[size_t(s)].displayName;
+            EXPECT_EQ(full->NodeOf(empty)->expanded, 1u);
+        }
+}
+
+TEST_F(ArchiveTrees, SelectingPlaysAndTheEndOfAFileHandsOverToTheNextOrEndsThePlayer) {
+    QTreeWidgetItem* day = DayItem(0, BusyDay());
+    ASSERT_NE(day, nullptr);
+    const int sessions = day->childCount();
+    full->Tree()->setCurrentItem(day->child(sessions - 2));
+    ASSERT_TRUE(player->View()->IsOpen());
+    EXPECT_TRUE(player->isVisible());
+
+    StepPastTheEnd();
+    ASSERT_TRUE(test::WaitFor([&] { QApplication::processEvents(); return full->Tree()->currentItem() == day->child(sessions - 1); }, 5000));
+    EXPECT_TRUE(player->View()->IsOpen()) << "the next file plays";
+
+    StepPastTheEnd();
+    ASSERT_TRUE(test::WaitFor([&] { QApplication::processEvents(); return !player->Clock().EndReported(); }, 5000))
+        << "after the day's last file the player is told there is no next one";
+    EXPECT_EQ(full->Tree()->currentItem(), day->child(sessions - 1));
+
+    // Refresh stops the player before it asks for the sources again.
+    full->Refresh();
+    EXPECT_FALSE(player->View()->IsOpen());
+    const auto closes = recorder.CommandLines(kPlaybackManagerFilterName, kPlaybackCloseFile);
+    EXPECT_FALSE(closes.empty());
+}
+
+TEST_F(ArchiveTrees, AFileTheManagerDoesNotKnowLeavesThePlayerClosedAndADayShowsItsHistory) {
+    const CivilDate date = BusyDay();
+    QTreeWidgetItem* day = DayItem(0, date);
+    ASSERT_NE(day, nullptr);
+    full->NodeOf(day->child(0))->session->fileName = "D:\\Archive\\nowhere.avi";
+    full->Tree()->setCurrentItem(day->child(0));
+    EXPECT_FALSE(player->View()->IsOpen());
+    EXPECT_FALSE(player->isVisible());
+
+    full->Tree()->setCurrentItem(day);
+    CMotionHistoryDlg* history = dialog->ViewPane()->MotionHistory();
+    EXPECT_TRUE(history->isVisible());
+    const DayPayload* payload = full->NodeOf(day)->day.get();
+    ASSERT_EQ(payload->activity.size(), size_t(recorder::kSecondsPerDay));
+    const auto expected = Archive().activity(0, recorder::startOfDay(date), uint32_t(recorder::kSecondsPerDay));
+    EXPECT_TRUE(std::equal(expected.begin(), expected.end(), payload->activity.begin()));
+}
+
+TEST_F(ArchiveTrees, TimeSearchListsTheIntervalSendsBackwardsIntervalsAndWaitsForASlowRecorder) {
+    CTimeTreeDlg* byTime = dialog->ByTimePane();
+    byTime->show();
+    ASSERT_GT(byTime->Sources()->count(), 0);
+    EXPECT_EQ(byTime->Sources()->currentIndex(), 0);
+    const CivilDate date = BusyDay();
+    const QDate qdate(date.year, int(date.month), int(date.day));
+    byTime->SetInterval(QDateTime(qdate, QTime(0, 0)), QDateTime(qdate, QTime(23, 59, 59)));
+    recorder.Server().setFaults(recorder::FaultConfig{.delayMs = 10000});
+    byTime->Search();
+    recorder.Server().setFaults({});
+    const recorder::Seconds from = recorder::startOfDay(date);
+    const auto recordings = Archive().overlapping(0, from, from + recorder::kSecondsPerDay);
+    ASSERT_EQ(byTime->Tree()->topLevelItemCount(), int(recordings.size())) << "a 10 s answer still fills the tree";
+    EXPECT_TRUE(byTime->Tree()->topLevelItem(0)->text(0).startsWith(qdate.toString("yyyy/MM/dd ")));
+
+    byTime->Tree()->setCurrentItem(byTime->Tree()->topLevelItem(0));
+    EXPECT_TRUE(player->View()->IsOpen());
+    byTime->SetInterval(QDateTime(qdate, QTime(12, 0)), QDateTime(qdate, QTime(11, 0)));
+    const size_t searches = Count(kArchiveSearch);
+    byTime->Search();
+    EXPECT_EQ(Count(kArchiveSearch), searches + 1) << "sent as it stands";
+    EXPECT_FALSE(player->View()->IsOpen()) << "a new search stops what played";
+    EXPECT_EQ(byTime->Tree()->topLevelItemCount(), 0);
+}
+
+}  // namespace
+}  // namespace corvanta

@@ -150,9 +150,6 @@ TEST(FrameStore, CacheStaysWithinItsBudgetReencodesIdenticallyAndShrinksOversize
     EXPECT_EQ(jpeg->width, 1600);
 }
 
-}  // namespace
-}  // namespace corvanta::recorder::test
-
 TEST(DemoArchive, ASourceCanRecordAtAnotherRate) {
     const DemoArchive plain(3, kAnchor);
     const DemoArchive fast(3, kAnchor, {{"CAM02", 1, 25}, {"CAM03", 0, 0}});
@@ -164,3 +161,6 @@ TEST(DemoArchive, ASourceCanRecordAtAnotherRate) {
     EXPECT_EQ(40u, fast.holdTimeMs(b, 0));
     EXPECT_EQ(plain.sources()[2].rate, fast.sources()[2].rate);  // a zero rate is ignored
 }
+
+}  // namespace
+}  // namespace corvanta::recorder::test

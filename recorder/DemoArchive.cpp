@@ -79,7 +79,8 @@ std::string recordingFileName(const std::string& sourceId, Seconds start) {
     return buf;
 }
 
-DemoArchive::DemoArchive(uint64_t seed, CivilDate anchor) : seed_(seed), anchor_(anchor) {
+DemoArchive::DemoArchive(uint64_t seed, CivilDate anchor, std::vector<SourceRate> rates)
+    : seed_(seed), anchor_(anchor), rates_(std::move(rates)) {
     // At least six days, and always the last two days of the previous month,
     // so that every archive has a month boundary to browse across.
     const int64_t anchorDay = daysFromCivil(anchor);
@@ -92,7 +93,13 @@ void DemoArchive::generate() {
     const int64_t first = daysFromCivil(firstDay_);
     const int64_t last = daysFromCivil(anchor_);
     uint32_t fileNumber = 0;
-    for (const SourcePlan& plan : kPlans) {
+    for (SourcePlan plan : kPlans) {
+        for (const SourceRate& r : rates_) {
+            if (r.id == plan.id && r.rate != 0 && r.scale != 0) {
+                plan.scale = r.scale;
+                plan.rate = r.rate;
+            }
+        }
         DemoSource src{plan.id, plan.name, plan.width, plan.height, plan.scale, plan.rate,
                        static_cast<uint32_t>(sources_.size())};
         std::vector<Recording> recs;

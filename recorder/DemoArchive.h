@@ -51,9 +51,17 @@ struct Recording {
     uint64_t motionSeed = 0;  // seeds the recording's moving objects
 };
 
+// Another frame rate for one of the demo's sources (by id), for runs that
+// need, say, a large picture at 25 frames per second.
+struct SourceRate {
+    std::string id;
+    uint32_t scale = 1;
+    uint32_t rate = 25;
+};
+
 class DemoArchive {
 public:
-    DemoArchive(uint64_t seed, CivilDate anchor);
+    DemoArchive(uint64_t seed, CivilDate anchor, std::vector<SourceRate> rates = {});
 
     uint64_t seed() const { return seed_; }
     CivilDate anchor() const { return anchor_; }
@@ -115,6 +123,7 @@ private:
 
     uint64_t seed_;
     CivilDate anchor_;
+    std::vector<SourceRate> rates_;
     CivilDate firstDay_;
     std::vector<DemoSource> sources_;
     std::vector<std::vector<Recording>> bySource_;

@@ -39,6 +39,13 @@ void OneShotTimer::Cancel() {
     m_armed = false;
 }
 
+void OneShotTimer::FireIfDue() {
+    std::lock_guard lock(m_mutex);
+    if (!m_armed || MonotonicMs() < m_dueMs) return;
+    m_armed = false;
+    m_word->store(m_value);
+}
+
 void OneShotTimer::Run() {
     using namespace std::chrono;
     std::unique_lock lock(m_mutex);

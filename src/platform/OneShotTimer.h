@@ -7,7 +7,8 @@
 // Deadlines are whole milliseconds of TickCount(), with 1 ms resolution: the
 // word is written during the millisecond before the deadline, so whatever
 // reads it once the tick count shows the deadline (a window timer due in the
-// same millisecond, for one) already sees it written.
+// same millisecond, for one) already sees it written, provided the timer's
+// thread got the CPU; FireIfDue covers the case that it did not.
 
 #include <atomic>
 #include <condition_variable>
@@ -30,6 +31,11 @@ public:
     void Start(uint32_t delayMs, std::atomic<uint32_t>& word, uint32_t value);
     // After it returns, a timer not yet fired never fires.
     void Cancel();
+    // Fires now, on the calling thread, a timer whose deadline has passed
+    // but whose thread has not had the CPU yet. A reader that settles before
+    // it reads the word never sees a hold outlast its deadline, however
+    // busy the machine.
+    void FireIfDue();
 
 private:
     void Run();

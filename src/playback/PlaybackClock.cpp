@@ -73,6 +73,7 @@ void CPlaybackClock::ShowFrame(bool clockDriven) {
 }
 
 void CPlaybackClock::ClockTick() {
+    m_surface.SettleFrameHold();
     if (!m_state.playing || m_state.jogging || m_frameHold.load() != 0) return;
     ShowFrame(true);
     // A tick that reached the end leaves the last frame current, so a step

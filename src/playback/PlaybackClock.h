@@ -69,6 +69,10 @@ public:
     virtual void SetTimerPeriod(uint32_t timer, uint32_t periodMs) = 0;
     // Starts the one-shot timer that clears `hold` after `delayMs`.
     virtual void StartFrameHold(uint32_t delayMs, std::atomic<uint32_t>& hold) = 0;
+    // Lets a hold timer whose deadline has passed clear the hold now, so a
+    // tick that comes on time never finds a hold its timer's thread has not
+    // yet had the CPU to end.
+    virtual void SettleFrameHold() = 0;
     virtual uint32_t Now() = 0;  // the millisecond tick count
 };
 

@@ -34,7 +34,8 @@ enum PlayerCommand : uint32_t {
     kPlayerEndHandled = 8,   // the owner has no next file
 };
 
-// Command of "AVIPlayback MotionHistory": param1 = address of the day's payload.
+// Command of "AVIPlayback MotionHistory": param1 = address of the day's
+// payload (low half), param2 = its high half.
 inline constexpr uint32_t kMotionHistoryShowDay = 1;
 
 inline constexpr uint32_t kPlayerFileNameSize = 1024;

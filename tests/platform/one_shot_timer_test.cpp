@@ -37,5 +37,16 @@ TEST(OneShotTimer, CancelAndRestartReplaceThePendingTimer) {
     EXPECT_EQ(1u, first.load());
 }
 
+TEST(OneShotTimer, FireIfDueWritesOnlyPastTheDeadline) {
+    OneShotTimer timer;
+    std::atomic<uint32_t> word{1};
+    timer.Start(10000, word, 0);
+    timer.FireIfDue();
+    EXPECT_EQ(1u, word.load());
+    timer.Start(0, word, 3);  // due at once
+    timer.FireIfDue();
+    EXPECT_TRUE(word.load() == 3);
+}
+
 }  // namespace
 }  // namespace corvanta::platform

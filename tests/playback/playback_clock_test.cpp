@@ -21,10 +21,19 @@ struct Surface : IPlayerSurface {
     void ReportEnd() override { ++ends; }
     void MoveSlider(uint32_t frame) override { slider = frame; }
     void SetTimerPeriod(uint32_t timer, uint32_t periodMs) override { periods[timer] = periodMs; }
-    void StartFrameHold(uint32_t delayMs, std::atomic<uint32_t>&) override { holds.push_back(delayMs); }
+    void StartFrameHold(uint32_t delayMs, std::atomic<uint32_t>& word) override {
+        holds.push_back(delayMs);
+        hold_ = &word;
+    }
+    // The timer's deadline passes with the next tick when `due` is set.
+    void SettleFrameHold() override {
+        if (due && hold_) hold_->store(0);
+    }
     uint32_t Now() override { return now; }
 
     bool bound = true;
+    bool due = false;
+    std::atomic<uint32_t>* hold_ = nullptr;
     uint32_t frames = 100;
     uint32_t hold = 0;
     uint32_t fetchMs = 0;
@@ -149,8 +158,8 @@ TEST_F(PlaybackClockTest, HeldJoggingOrUnboundTicksShowNothing) {
     EXPECT_TRUE(clock.Held());
     clock.ClockTick();
     EXPECT_EQ(1u, surface.requested.size());
-    clock.FrameHold().store(0);  // the one-shot timer fired
-    surface.hold = 2000;         // too long to be honoured
+    surface.due = true;   // its deadline passed, its thread not yet run: the tick settles it
+    surface.hold = 2000;  // too long to be honoured
     clock.ClockTick();
     EXPECT_EQ(2u, surface.requested.size());
     EXPECT_FALSE(clock.Held());

@@ -150,5 +150,17 @@ TEST(FrameStore, CacheStaysWithinItsBudgetReencodesIdenticallyAndShrinksOversize
     EXPECT_EQ(jpeg->width, 1600);
 }
 
+TEST(DemoArchive, ASourceCanRecordAtAnotherRate) {
+    const DemoArchive plain(3, kAnchor);
+    const DemoArchive fast(3, kAnchor, {{"CAM02", 1, 25}, {"CAM03", 0, 0}});
+    const Recording& a = plain.recordings(1).front();
+    const Recording& b = fast.recordings(1).front();
+    EXPECT_EQ(a.fileName, b.fileName);  // the same files, only more frames
+    EXPECT_EQ(25u, fast.sources()[1].rate);
+    EXPECT_EQ(uint64_t(b.stop - b.start) * 25, b.frameCount);
+    EXPECT_EQ(40u, fast.holdTimeMs(b, 0));
+    EXPECT_EQ(plain.sources()[2].rate, fast.sources()[2].rate);  // a zero rate is ignored
+}
+
 }  // namespace
 }  // namespace corvanta::recorder::test

@@ -69,8 +69,10 @@ int CMotionHistoryDlg::OnIcp(IcpRecord* query, IcpRecord* answer) {
     answer->kind = kIcpCommandAnswer;
     answer->dataLength = 0;
     if (query->kind != kIcpCommand || query->code != kMotionHistoryShowDay) return 0;
-    // The day timeline takes the payload over once it exists.
-    m_day = reinterpret_cast<const void*>(uintptr_t(query->param1));
+    // The day timeline takes the payload over once it exists. An address
+    // wider than 32 bits brings its high half in param2.
+    const uint64_t address = uint64_t(query->param2) << 32 | query->param1;
+    m_day = reinterpret_cast<const void*>(uintptr_t(address));
     return 1;
 }
 

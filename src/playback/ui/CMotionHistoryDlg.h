@@ -11,7 +11,8 @@ class CPlayerDlg;
 // The motion history view: the day timeline below and the second player
 // ("AVIPlayback Single2") above, and the filter "AVIPlayback MotionHistory"
 // that the archive tree hands a day to (command 1, param1 = the address of
-// the day's payload; both live in one process). Until the day timeline
+// the day's payload, param2 its high half where addresses are wider than 32
+// bits; both live in one process). Until the day timeline
 // exists its place is held by an empty area of the timeline's size.
 //
 // Life: construct, Create, use, Shutdown, destroy.

@@ -192,6 +192,8 @@ void CPlayerDlg::SetTimerPeriod(uint32_t timer, uint32_t periodMs) {
 
 void CPlayerDlg::StartFrameHold(uint32_t delayMs, std::atomic<uint32_t>& hold) { m_holdTimer.Start(delayMs, hold, 0); }
 
+void CPlayerDlg::SettleFrameHold() { m_holdTimer.FireIfDue(); }
+
 uint32_t CPlayerDlg::Now() { return platform::TickCount(); }
 
 void CPlayerDlg::Layout() {

@@ -76,6 +76,7 @@ private:
     void MoveSlider(uint32_t frame) override;
     void SetTimerPeriod(uint32_t timer, uint32_t periodMs) override;
     void StartFrameHold(uint32_t delayMs, std::atomic<uint32_t>& hold) override;
+    void SettleFrameHold() override;
     uint32_t Now() override;
 
     void OpenFile(const IcpRecord* query);

@@ -1,4 +1,5 @@
 #pragma once
+#include <QImage>
 #include <QWidget>
 
 #include <cstdint>
@@ -37,6 +38,12 @@ private:
     // Paint and frame copies take it, so a frame is never drawn half-copied.
     CNamedMutex m_mutex;
     CFrameImage m_picture;
+    // The picture upright in 32-bit pixels, made at the first paint after
+    // each frame: drawing 24-bit bottom-up rows scaled costs Qt a slow
+    // conversion path, about three times the making of this copy plus a
+    // scaled 32-bit draw.
+    QImage m_upright;
+    bool m_uprightStale = true;
     uint32_t m_frameWidth = 0;
     uint32_t m_frameHeight = 0;
 };

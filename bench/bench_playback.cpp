@@ -1,0 +1,305 @@
+// A 25 fps 1600x1200 file played as a person plays it: the player in an
+// offscreen window, Play on its control panel, the clock on Qt's loop, each
+// frame through the stream proxy, HTTP to the recorder stand-in in this
+// process, decoding, the copies into the view and the snapshot picture, and
+// the view's painting (scaled into the player, as on a typical screen).
+//
+// delivered_fps_ratio: frames shown per second of wall time over a fixed
+// number of clock ticks, divided by the file's rate. It falls to 0.5 when a
+// tick arriving just before the frame hold ends is skipped every time.
+//
+// cpu_per_frame_ratio: the process's CPU time (every thread: player,
+// proxy, stand-in) per frame shown, divided by the CPU time of decoding the
+// same JPEGs with TurboJPEG alone in this run. The stand-in serves every
+// frame from its cache, warmed first, so its encoding is not counted.
+//
+// Threads run where the scheduler puts them: the chain is serial, and
+// pinned to one CPU the clock shares it with whatever else the machine runs,
+// whose bursts then make ticks late. `--pin` keeps every thread on the
+// starting CPU instead.
+//
+// Last line: delivered_fps_ratio=<x> cpu_per_frame_ratio=<y>
+
+#include <sched.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QImage>
+#include <QPainter>
+#include <QEventLoop>
+#include <QTimer>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include <turbojpeg.h>
+
+#include "framework/CFilterIcpClient.h"
+#include "framework/CMessageQueueManager.h"
+#include "framework/InstanceNames.h"
+#include "playback/PlayerRecords.h"
+#include "playback/ui/CPlayerControlDlg.h"
+#include "playback/ui/CPlayerDlg.h"
+#include "playback/ui/CVideoView.h"
+#include "platform/Tick.h"
+#include "platform/qt/QtQueueDriver.h"
+#include "recorder/RecorderServer.h"
+#include "remote/HttpRequest.h"
+#include "remote/RecorderInterface.h"
+#include "remote/RemotePlaybackManager.h"
+#include "remote/RemoteSession.h"
+#include "services/CUserPrivilegeProxy.h"
+#include "services/UserAccess.h"
+#include "services/ui/CMessageWindowHandle.h"
+
+namespace {
+
+using namespace corvanta;
+using Clock = std::chrono::steady_clock;
+
+constexpr uint32_t kTicks = 300;       // clock ticks measured: 12 s at 25 fps
+constexpr uint32_t kWarmFrames = 340;  // cached before playing (the ticks and the open's frame)
+constexpr uint32_t kWidth = 1600, kHeight = 1200;
+
+[[noreturn]] void Fail(const char* what) {
+    std::fprintf(stderr, "bench_playback: %s\n", what);
+    std::exit(1);
+}
+
+double CpuSeconds() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    auto s = [](const timeval& t) { return double(t.tv_sec) + double(t.tv_usec) / 1e6; };
+    return s(usage.ru_utime) + s(usage.ru_stime);
+}
+
+double Since(Clock::time_point t0) { return std::chrono::duration<double>(Clock::now() - t0).count(); }
+
+// Runs Qt's loop, which sleeps between events, until `done` or the time-out.
+void PumpFor(const std::function<bool()>& done, uint32_t timeoutMs) {
+    const uint64_t end = platform::MonotonicMs() + timeoutMs;
+    QEventLoop loop;
+    QTimer check;
+    QObject::connect(&check, &QTimer::timeout, &loop, [&] {
+        if (done() || platform::MonotonicMs() >= end) loop.quit();
+    });
+    check.start(50);
+    loop.exec();
+}
+
+// The player with its clock's ticks counted.
+class CountingPlayer : public CPlayerDlg {
+public:
+    using CPlayerDlg::CPlayerDlg;
+    int CB_Timer(uint32_t timer) override {
+        if (timer == kClockTimer && counting) {
+            if (ticks == 0) {
+                firstTick = Clock::now();
+                framesAtFirst = FramesShown();
+                cpuAtFirst = CpuSeconds();
+            }
+            if (ticks == kTicks) {
+                lastTick = Clock::now();
+                framesAtLast = FramesShown();
+                cpuAtLast = CpuSeconds();
+                counting = false;
+            }
+            ++ticks;
+            tickTimes.push_back(Clock::now());
+        }
+        return CPlayerDlg::CB_Timer(timer);
+    }
+    bool counting = false;
+    std::vector<Clock::time_point> tickTimes;
+    uint32_t ticks = 0;
+    Clock::time_point firstTick, lastTick;
+    uint32_t framesAtFirst = 0, framesAtLast = 0;
+    double cpuAtFirst = 0, cpuAtLast = 0;
+};
+
+// The JPEG the stand-in serves for a frame, fetched without the proxy.
+std::vector<uint8_t> ServedJpeg(const std::string& fileName, uint32_t frame) {
+    std::vector<uint8_t> record(kIcpOverhead, 0);
+    auto* query = reinterpret_cast<IcpRecord*>(record.data());
+    query->kind = kIcpCommand;
+    query->code = kFrameSourceGetFrame;
+    query->param1 = frame;
+    std::string url;
+    AppendMessageRequestUrl(url, FrameSourceName(fileName), query, 0);
+    CHttpRequest request;
+    if (!request.Get(url) || request.ReceivedCount() < kIcpHeaderSize) Fail("frame not served");
+    IcpHeader header;
+    std::memcpy(&header, request.Buffer(), kIcpHeaderSize);
+    if (header.encoding != kIcpEncodingPicture || header.dataLength > request.ReceivedCount() - kIcpHeaderSize)
+        Fail("frame answer is no picture");
+    const uint8_t* jpeg = request.Buffer() + kIcpHeaderSize;
+    return std::vector<uint8_t>(jpeg, jpeg + header.dataLength);
+}
+
+const recorder::Recording& LargeRecording(const recorder::DemoArchive& archive) {
+    for (const recorder::DemoSource& source : archive.sources())
+        if (source.width == kWidth && source.height == kHeight) {
+            for (const recorder::Recording& rec : archive.recordings(source.index))
+                if (rec.frameCount > kWarmFrames + 50) return rec;
+        }
+    Fail("no long 1600x1200 recording");
+}
+
+int PinToCurrentCpu() {
+    const int cpu = sched_getcpu();
+    cpu_set_t set;
+    CPU_ZERO(&set);
+    CPU_SET(cpu < 0 ? 0 : cpu, &set);
+    if (sched_setaffinity(0, sizeof set, &set) != 0) Fail("cannot keep the benchmark on one CPU");
+    return cpu;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const bool pin = argc > 1 && std::strcmp(argv[1], "--pin") == 0;
+    const int cpu = pin ? PinToCurrentCpu() : -1;  // before any thread exists
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    InstanceNames::SetInstanceNumber(65000 + getpid() % 500);
+    CMessageQueueManager queues;
+    queues.Start();
+    platform::QtQueueDriver driver;
+
+    recorder::RecorderConfig config;
+    config.port = 0;
+    config.threads = 4;
+    config.anchorDate = recorder::CivilDate{2026, 12, 5};
+    config.rates = {{"CAM02", 1, 25}};  // the car park's 1600x1200 camera at 25 fps
+    config.frames.quality = 75;
+    config.frames.readAhead = 0;
+    config.frames.cacheBytes = 512u << 20;
+    config.log = [](const std::string&) {};
+    recorder::RecorderServer server(config);
+    std::string error;
+    if (!server.start(&error)) Fail(error.c_str());
+    SetFilterServerURL(server.baseUrl());
+
+    {
+        CUserPrivilegeProxy privilege;
+        if (!privilege.Startup() || !LogIn("demo", "demo").loggedIn) Fail("login refused");
+        CRemotePlaybackManager playback;
+        playback.Init(CRemotePlaybackManager::MakeDescriptor());
+        playback.PublishInfo();
+
+        const recorder::Recording& rec = LargeRecording(server.archive());
+        CFilterIcpClient manager;
+        if (!manager.Open(kPlaybackManagerFilterName) || !manager.SendCommandText(kPlaybackOpenFile, 0, rec.fileName.c_str()))
+            Fail("open refused");
+        FileDescription description;
+        if (manager.Answer()->dataLength < sizeof description) Fail("short file description");
+        std::memcpy(&description, manager.Answer()->data, sizeof description);
+        if (description.info.rate != 25 || description.info.scale != 1) Fail("the file is not 25 fps");
+
+        // Warm the stand-in's cache; keep the JPEGs for the baseline.
+        std::vector<std::vector<uint8_t>> jpegs;
+        size_t jpegBytes = 0;
+        for (uint32_t f = 0; f < kWarmFrames; ++f) {
+            jpegs.push_back(ServedJpeg(rec.fileName, f));
+            jpegBytes += jpegs.back().size();
+        }
+
+        // Where a frame's time goes, part by part.
+        CFilterIcpClient stream;
+        if (!stream.Open(FrameSourceName(rec.fileName).c_str())) Fail("no stream proxy");
+        const double cpuFetch0 = CpuSeconds();
+        const auto tFetch = Clock::now();
+        for (uint32_t f = 0; f < 60; ++f)
+            if (!stream.SendCommand(kFrameSourceGetFrame, f, 0, nullptr, 0)) Fail("frame request failed");
+        const double fetchMs = Since(tFetch) * 1000 / 60, fetchCpuMs = (CpuSeconds() - cpuFetch0) * 1000 / 60;
+        std::vector<uint8_t> copy(size_t(kWidth) * kHeight * 3);
+        const auto tCopy = Clock::now();
+        for (int i = 0; i < 60; ++i) std::memcpy(copy.data(), stream.Answer()->data, copy.size());
+        const double copyMs = Since(tCopy) * 1000 / 60;
+        stream.Close();
+
+        // The baseline: decoding the same JPEGs alone.
+        std::vector<uint8_t> output(size_t(kWidth) * kHeight * 3);
+        tjhandle decompressor = tjInitDecompress();
+        auto decodeAll = [&] {
+            for (const auto& jpeg : jpegs)
+                if (tjDecompress2(decompressor, jpeg.data(), jpeg.size(), output.data(), int(kWidth), 0, int(kHeight),
+                                  TJPF_BGR, TJFLAG_BOTTOMUP) != 0)
+                    Fail("baseline decode failed");
+        };
+        decodeAll();
+        const double cpuDecode0 = CpuSeconds();
+        decodeAll();
+        const double decodeCpuMs = (CpuSeconds() - cpuDecode0) * 1000 / double(jpegs.size());
+        tjDestroy(decompressor);
+
+        // The player as the archive view holds it, on a 1280 x 1024 screen.
+        CountingPlayer player(kStandalonePlayerName);
+        player.resize(1280, 1024);
+        player.show();
+        if (!player.Create()) Fail("player not registered");
+        ui::CMessageWindowHandle owner;
+        owner.Create("bench owner", [](uint32_t, platform::WParam, platform::LParam, platform::LResult&) { return false; });
+        const PlayerOpenBlock block = MakePlayerOpenBlock(description, 0, rec.fileName.c_str());
+        CFilterIcpClient toPlayer;
+        if (!toPlayer.Open(kStandalonePlayerName) ||
+            !(toPlayer.SendCommand(kPlayerOpen, owner.Handle(), 1, &block, sizeof block), player.FramesShown() == 1))
+            Fail("the player did not open the file");
+        PumpFor([] { return false; }, 300);
+
+        // Painting at the size the player gives the view: a new frame (copy,
+        // made upright in 32 bits, scaled), and the same frame again (scaled only).
+        QImage canvas(player.View()->size(), QImage::Format_RGB32);
+        const auto tFrame = Clock::now();
+        for (int i = 0; i < 20; ++i) {
+            player.View()->SetFrame(copy.data());
+            player.View()->render(&canvas);
+        }
+        const double newFrameMs = Since(tFrame) * 1000 / 20;
+        const auto tPaint = Clock::now();
+        for (int i = 0; i < 20; ++i) player.View()->render(&canvas);
+        const double paintMs = Since(tPaint) * 1000 / 20;
+
+        player.counting = true;
+        player.Panel()->Play();
+        PumpFor([&] { return !player.counting; }, kTicks * 40 * 3);
+        if (player.counting) Fail("the clock stopped");
+        toPlayer.SendCommand(kPlayerClose, 0, 0, nullptr, 0);
+        player.Shutdown();
+        manager.SendCommandText(kPlaybackCloseFile, 0, rec.fileName.c_str());
+
+        // How late the clock's ticks came: lateness is what the rate loses,
+        // since each period starts when the last tick was handled.
+        std::vector<double> gaps;
+        for (size_t i = 1; i < player.tickTimes.size(); ++i)
+            gaps.push_back(std::chrono::duration<double, std::milli>(player.tickTimes[i] - player.tickTimes[i - 1]).count());
+        std::sort(gaps.begin(), gaps.end());
+        const double wall = std::chrono::duration<double>(player.lastTick - player.firstTick).count();
+        const uint32_t shown = player.framesAtLast - player.framesAtFirst;
+        const double fps = shown / wall;
+        const double cpuPerFrameMs = (player.cpuAtLast - player.cpuAtFirst) * 1000 / std::max<uint32_t>(shown, 1);
+        std::printf("threads %s %d; file %s, %ux%u at 25 fps, JPEG %zu bytes on average\n", pin ? "all on CPU" : "free, started on CPU", pin ? cpu : sched_getcpu(),
+                    rec.fileName.c_str(), kWidth, kHeight, jpegBytes / jpegs.size());
+        std::printf("%u ticks: %u frames shown in %.3f s = %.2f fps; tick gaps median %.2f ms, 95th percentile "
+                    "%.2f ms, largest %.2f ms\n",
+                    kTicks, shown, wall, fps, gaps[gaps.size() / 2], gaps[gaps.size() * 95 / 100], gaps.back());
+        std::printf("per frame: CPU %.2f ms in playback; TurboJPEG decode alone %.2f ms CPU\n", cpuPerFrameMs,
+                    decodeCpuMs);
+        std::printf("parts: fetch (proxy, HTTP, decode, client copy) %.2f ms wall / %.2f ms CPU; one picture copy "
+                    "%.2f ms (two per frame: view and snapshot); a new frame into the %dx%d view (copy, upright "
+                    "32-bit picture, scaled paint) %.2f ms, of which the scaled paint %.2f ms\n",
+                    fetchMs, fetchCpuMs, copyMs, player.View()->width(), player.View()->height(), newFrameMs, paintMs);
+        std::printf("delivered_fps_ratio=%.3f cpu_per_frame_ratio=%.3f\n", fps / 25.0, cpuPerFrameMs / decodeCpuMs);
+        privilege.Close();
+        playback.Close();
+    }
+    server.stop();
+    return 0;
+}

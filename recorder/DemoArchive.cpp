@@ -62,6 +62,7 @@ const SourcePlan kPlans[] = {
     {"CAM04", "Loading bay", 640, 480, 3, 2, true, {5 * 3600, 22 * 3600, 60, 360, 600, 3600, false, 15, 25}},
     {"CAM05", "Spare input", 704, 576, 1, 25, false, {0, 0, 0, 0, 0, 0, false, 0, 0}},
 };
+const SourcePlan kBusyPlan{"CAM06", "Busy door", 352, 288, 1, 25, true, {0, 86400, 60, 60, 100, 100, false, 20, 6}};
 
 std::string lowerCase(std::string_view s) {
     std::string out(s);
@@ -79,8 +80,8 @@ std::string recordingFileName(const std::string& sourceId, Seconds start) {
     return buf;
 }
 
-DemoArchive::DemoArchive(uint64_t seed, CivilDate anchor, std::vector<SourceRate> rates)
-    : seed_(seed), anchor_(anchor), rates_(std::move(rates)) {
+DemoArchive::DemoArchive(uint64_t seed, CivilDate anchor, std::vector<SourceRate> rates, bool busySource)
+    : seed_(seed), anchor_(anchor), rates_(std::move(rates)), busySource_(busySource) {
     // At least six days, and always the last two days of the previous month,
     // so that every archive has a month boundary to browse across.
     const int64_t anchorDay = daysFromCivil(anchor);
@@ -93,7 +94,9 @@ void DemoArchive::generate() {
     const int64_t first = daysFromCivil(firstDay_);
     const int64_t last = daysFromCivil(anchor_);
     uint32_t fileNumber = 0;
-    for (SourcePlan plan : kPlans) {
+    std::vector<SourcePlan> plans(std::begin(kPlans), std::end(kPlans));
+    if (busySource_) plans.push_back(kBusyPlan);
+    for (SourcePlan plan : plans) {
         for (const SourceRate& r : rates_) {
             if (r.id == plan.id && r.rate != 0 && r.scale != 0) {
                 plan.scale = r.scale;

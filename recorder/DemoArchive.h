@@ -61,7 +61,10 @@ struct SourceRate {
 
 class DemoArchive {
 public:
-    DemoArchive(uint64_t seed, CivilDate anchor, std::vector<SourceRate> rates = {});
+    // `busySource` adds "CAM06" ("Busy door"), which records a one-minute
+    // file every 160 s around the clock: some 540 files a day, for runs that
+    // need a crowded day.
+    DemoArchive(uint64_t seed, CivilDate anchor, std::vector<SourceRate> rates = {}, bool busySource = false);
 
     uint64_t seed() const { return seed_; }
     CivilDate anchor() const { return anchor_; }
@@ -124,6 +127,7 @@ private:
     uint64_t seed_;
     CivilDate anchor_;
     std::vector<SourceRate> rates_;
+    bool busySource_ = false;
     CivilDate firstDay_;
     std::vector<DemoSource> sources_;
     std::vector<std::vector<Recording>> bySource_;

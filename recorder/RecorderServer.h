@@ -24,6 +24,7 @@ struct RecorderConfig {
     unsigned threads = 8;  // connections served at the same time
     uint64_t seed = 1;     // the demo archive's seed
     std::vector<SourceRate> rates;  // sources recorded at another rate than the demo's
+    bool busySource = false;        // adds a source with some 540 files a day
     std::optional<CivilDate> anchorDate;  // the archive's last day; default today
     std::vector<UserAccount> users = defaultUsers();
     FrameStoreOptions frames;

@@ -38,7 +38,7 @@ bool LoadControlModule(const std::string& hostDir, ControlModule& module, std::s
         candidates.push_back(registered);
     for (const char* name : {"libcorvanta-archive.so.0", "libcorvanta-archive.so"}) {
         candidates.push_back(hostDir + "/" + name);
-        candidates.push_back(hostDir + "/../lib/" + name);
+        candidates.push_back(hostDir + "/../" CORVANTA_LIBDIR "/" + name);
     }
     // Last, wherever the system's loader finds it (an installed package).
     candidates.push_back("libcorvanta-archive.so.0");

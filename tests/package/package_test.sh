@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# The Debian package as a clean machine gets it: made from the build folder,
+# unpacked into an empty root, and its host started from there, first for
+# --help and then with the demo recorder until a stop signal ends it.
+set -euo pipefail
+build=$1
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+(cd "$build" && cpack -G DEB -B "$work/out" >"$work/cpack.log") || { cat "$work/cpack.log"; exit 1; }
+deb=$(ls "$work"/out/*.deb)
+dpkg-deb -I "$deb" | grep -q 'Depends:.*libqt6widgets6' || { echo "no Qt dependency recorded"; exit 1; }
+dpkg-deb -x "$deb" "$work/root"
+for f in usr/bin/corvanta-archive usr/bin/corvanta-recorder usr/bin/corvanta-eventlog \
+         usr/include/corvanta/CorvantaArchiveModule.h usr/share/applications/corvanta-archive.desktop \
+         usr/share/icons/hicolor/scalable/apps/corvanta-archive.svg usr/share/corvanta/language_basic.txt; do
+  [ -e "$work/root/$f" ] || { echo "missing $f"; exit 1; }
+done
+ls "$work"/root/usr/lib/*/libcorvanta-archive.so.0 >/dev/null
+ls "$work"/root/usr/lib/*/pkgconfig/corvanta-archive.pc >/dev/null
+
+host="$work/root/usr/bin/corvanta-archive"
+"$host" --help | grep -q '^Usage: corvanta-archive' || { echo "--help said nothing useful"; exit 1; }
+
+# The installed host finds the installed module beside it and comes up.
+export QT_QPA_PLATFORM=offscreen XDG_CONFIG_HOME="$work/config"
+"$host" --demo 2>"$work/err" &
+pid=$!
+for _ in $(seq 300); do
+  grep -q 'corvanta-archive: instance ' "$work/err" && break
+  sleep 0.1
+done
+grep -q 'corvanta-archive: instance ' "$work/err" || { cat "$work/err"; kill -9 $pid; exit 1; }
+kill -TERM $pid
+wait $pid || { echo "the host did not end cleanly"; cat "$work/err"; exit 1; }
+echo "package installs and starts: $(basename "$deb")"

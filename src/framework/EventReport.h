@@ -26,6 +26,19 @@ enum EventType : uint32_t {
 // An exception was raised while a filter handled a message, its loop or a timer.
 inline constexpr uint32_t kEventCodeHandlerException = 19;
 
+// What the viewer notes of a user's session (type 3: the text as data, a
+// short note), so an attached event log shows the journey.
+enum ViewerEventCode : uint32_t {
+    kEventCodeLogin = 100,          // text: user and recorder
+    kEventCodeLoginRefused = 101,   // text: user and recorder
+    kEventCodeNoRecorder = 102,     // text: the URL that did not answer
+    kEventCodeLogOff = 103,         // text: the recorder
+    kEventCodePlay = 110,           // text: the file, or a source's live buffer
+    kEventCodePlayFailed = 111,     // text: the file the recorder did not open
+    kEventCodeShowDay = 112,        // text: source and day
+    kEventCodeSearch = 113,         // text: source and interval
+};
+
 inline constexpr size_t kEventSourceNameSize = 101;
 inline constexpr size_t kEventDisplayNameSize = 103;
 inline constexpr size_t kEventNoteSize = 52;

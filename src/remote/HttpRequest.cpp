@@ -16,6 +16,7 @@ namespace corvanta {
 namespace {
 
 std::atomic<int32_t> g_consecutiveFailures{0};
+std::atomic<int32_t> g_consecutiveStalls{0};
 
 // libcurl reads up to this much per receive call; a frame of a few hundred
 // kilobytes then arrives in few calls.
@@ -230,6 +231,18 @@ void SetConsecutiveFailures(int32_t count) {
     g_consecutiveFailures.store(count, std::memory_order_relaxed);
 }
 
+int32_t ConsecutiveStalls() {
+    return g_consecutiveStalls.load(std::memory_order_relaxed);
+}
+
+void SetConsecutiveStalls(int32_t count) {
+    g_consecutiveStalls.store(count, std::memory_order_relaxed);
+}
+
+uint32_t CHttpRequest::StallTimeoutFor(int32_t stalls, uint32_t requested) {
+    return stalls > 0 && requested == kStallTimeoutSeconds ? kAfterStallTimeoutSeconds : requested;
+}
+
 uint32_t CHttpRequest::ConnectTimeoutFor(int32_t failures) {
     if (failures > 10) {
         return kShortestConnectTimeoutMs;
@@ -281,7 +294,7 @@ int32_t CHttpRequest::Get(std::string_view url) {
     CURL* easy = transfer.Easy();
     curl_easy_setopt(easy, CURLOPT_CURLU, transfer.Url());
     curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, long{m_connectTimeoutMs});
-    curl_easy_setopt(easy, CURLOPT_LOW_SPEED_TIME, long{m_stallSeconds});
+    curl_easy_setopt(easy, CURLOPT_LOW_SPEED_TIME, long{StallTimeoutFor(ConsecutiveStalls(), m_stallSeconds)});
     curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, OnBody);
     curl_easy_setopt(easy, CURLOPT_WRITEDATA, this);
     const CURLcode result = curl_easy_perform(easy);
@@ -291,6 +304,7 @@ int32_t CHttpRequest::Get(std::string_view url) {
     if (result == CURLE_OK || (result == CURLE_WRITE_ERROR && m_truncated)) {
         m_buffer[m_received] = 0;
         SetConsecutiveFailures(0);
+        SetConsecutiveStalls(0);
         return 1;
     }
     // The URL was checked above, so whatever failed here is the transport
@@ -299,6 +313,7 @@ int32_t CHttpRequest::Get(std::string_view url) {
     m_truncated = false;
     m_buffer[0] = 0;
     g_consecutiveFailures.fetch_add(1, std::memory_order_relaxed);
+    if (result == CURLE_OPERATION_TIMEDOUT) g_consecutiveStalls.fetch_add(1, std::memory_order_relaxed);
     return 0;
 }
 

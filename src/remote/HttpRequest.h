@@ -14,6 +14,14 @@ namespace corvanta {
 int32_t ConsecutiveFailures();
 void SetConsecutiveFailures(int32_t count);
 
+// Requests that ended in a row because the recorder sent nothing for their
+// stall time-out, process-wide. While it is above 0, requests with the
+// ordinary stall time-out give up after kAfterStallTimeoutSeconds instead,
+// so a recorder that stalls blocks a playing player for one long wait and
+// then only short ones; any answer resets it.
+int32_t ConsecutiveStalls();
+void SetConsecutiveStalls(int32_t count);
+
 // One GET at a time. The connect time-out is fixed when the object is
 // made, from ConsecutiveFailures() at that moment.
 class CHttpRequest {
@@ -32,6 +40,13 @@ public:
     // Archive questions (a search over a large archive, a day's activity)
     // take a live recorder many seconds before the first byte.
     static constexpr uint32_t kSlowAnswerStallTimeoutSeconds = 20;
+    // The ordinary stall time-out once the recorder has stalled.
+    static constexpr uint32_t kAfterStallTimeoutSeconds = 1;
+
+    // The stall time-out a request asking for `requested` seconds gets
+    // after `stalls` stalls in a row. Longer waits asked for on purpose
+    // (archive questions) are kept.
+    static uint32_t StallTimeoutFor(int32_t stalls, uint32_t requested);
     // Upper bound on a whole request, however slowly the answer trickles.
     static constexpr uint32_t kTotalTimeoutMs = 30000;
 

@@ -9,18 +9,21 @@ trap 'rm -rf "$work"' EXIT
 
 (cd "$build" && cpack -G DEB -B "$work/out" >"$work/cpack.log") || { cat "$work/cpack.log"; exit 1; }
 deb=$(ls "$work"/out/*.deb)
-dpkg-deb -I "$deb" | grep -q 'Depends:.*libqt6widgets6' || { echo "no Qt dependency recorded"; exit 1; }
+info=$(dpkg-deb -I "$deb")
+grep -q 'Depends:.*libqt6widgets6' <<<"$info" || { echo "no Qt dependency recorded"; exit 1; }
 dpkg-deb -x "$deb" "$work/root"
 for f in usr/bin/corvanta-archive usr/bin/corvanta-recorder usr/bin/corvanta-eventlog \
          usr/include/corvanta/CorvantaArchiveModule.h usr/share/applications/corvanta-archive.desktop \
          usr/share/icons/hicolor/scalable/apps/corvanta-archive.svg usr/share/corvanta/language_basic.txt; do
   [ -e "$work/root/$f" ] || { echo "missing $f"; exit 1; }
 done
-ls "$work"/root/usr/lib/*/libcorvanta-archive.so.0 >/dev/null
-ls "$work"/root/usr/lib/*/pkgconfig/corvanta-archive.pc >/dev/null
+for f in libcorvanta-archive.so.0 corvanta-archive.pc; do
+  [ -n "$(find "$work/root/usr/lib" -name "$f")" ] || { echo "missing $f"; exit 1; }
+done
 
 host="$work/root/usr/bin/corvanta-archive"
-"$host" --help | grep -q '^Usage: corvanta-archive' || { echo "--help said nothing useful"; exit 1; }
+help=$("$host" --help)
+grep -q '^Usage: corvanta-archive' <<<"$help" || { echo "--help said nothing useful"; exit 1; }
 
 # The installed host finds the installed module beside it and comes up.
 export QT_QPA_PLATFORM=offscreen XDG_CONFIG_HOME="$work/config"

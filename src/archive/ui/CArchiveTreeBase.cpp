@@ -7,6 +7,7 @@
 #include <QTreeWidget>
 #include <QUrl>
 
+#include "framework/EventReport.h"
 #include "platform/WindowSystem.h"
 #include "playback/PlayerRecords.h"
 #include "services/ui/ControlIdentity.h"
@@ -105,8 +106,18 @@ void CArchiveTreeBase::Select(ArchiveNode& node) {
     OpenNodeFirstTime(node);
     switch (node.kind) {
         case NodeKind::Session:
-        case NodeKind::Source: PlayNode(node, m_target); break;
-        case NodeKind::Day: ShowDayHistory(node, m_target); break;
+        case NodeKind::Source: {
+            const bool played = PlayNode(node, m_target);
+            const std::string& file = node.Playable()->fileName;
+            ReportEventNote(played ? kEventCodePlay : kEventCodePlayFailed, nullptr,
+                            (file.empty() ? node.Playable()->label : file).c_str(), played ? "play" : "not played");
+            break;
+        }
+        case NodeKind::Day:
+            if (ShowDayHistory(node, m_target))
+                ReportEventNote(kEventCodeShowDay, nullptr, (node.day->sourceName + " " + node.day->label).c_str(),
+                                "motion history");
+            break;
         case NodeKind::Month: break;
     }
 }

@@ -8,6 +8,7 @@
 #include <QTreeWidget>
 
 #include "archive/ArchiveQueries.h"
+#include "framework/EventReport.h"
 #include "services/ui/ControlIdentity.h"
 #include "services/ui/TranslateDialog.h"
 
@@ -119,6 +120,12 @@ void CTimeTreeDlg::Search() {
                                           ToSystemTime(m_toDate->date(), m_toTime->time()), sourceId);
     std::vector<SessionEntry> sessions;
     SearchSessions(query, sessions);
+    const std::string interval = m_sources->currentText().toStdString() + " " +
+                                 m_fromDate->date().toString(Qt::ISODate).toStdString() + " " +
+                                 m_fromTime->time().toString().toStdString() + " to " +
+                                 m_toDate->date().toString(Qt::ISODate).toStdString() + " " +
+                                 m_toTime->time().toString().toStdString();
+    ReportEventNote(kEventCodeSearch, nullptr, interval.c_str(), (std::to_string(sessions.size()) + " found").c_str());
     Roots().Lock();
     for (const SessionEntry& e : sessions) {
         auto node = std::make_unique<ArchiveNode>(NodeKind::Session);

@@ -8,6 +8,7 @@
 
 #include "archive/ui/CArchiveTreeDlg.h"
 #include "archive/ui/CTimeTreeDlg.h"
+#include "framework/EventReport.h"
 #include "framework/MessageBoxSink.h"
 #include "maindlg/MainLayout.h"
 #include "maindlg/ui/CPaneTabCtrl.h"
@@ -152,7 +153,9 @@ void CArchiveMainDlg::Login() {
         Layout();
         m_loggedIn = 1;
         Command(kCmdRefresh)->setEnabled(true);
+        ReportEventNote(kEventCodeLogin, this, (m_userName + " at " + m_serverUrl).c_str(), "logged in");
     } else if (ok && dialog.LoggedOff()) {
+        ReportEventNote(kEventCodeLogOff, this, FilterServerURL().c_str(), "logged off");
         EndSession();
     } else if (ok) {
         SayLoginFailed(dialog.ServerUrl());
@@ -161,10 +164,13 @@ void CArchiveMainDlg::Login() {
 
 void CArchiveMainDlg::SayLoginFailed(const std::string& url) {
     // The transport's failure count tells a dead address from a refusal.
-    if (ConsecutiveFailures() > 0)
+    if (ConsecutiveFailures() > 0) {
+        ReportEventNote(kEventCodeNoRecorder, this, url.c_str(), "no recorder");
         ShowMessageBox("No recorder answered at " + url + ". Check the server URL and that the recorder is running.");
-    else
+    } else {
+        ReportEventNote(kEventCodeLoginRefused, this, url.c_str(), "login refused");
         ShowMessageBox("The recorder at " + url + " refused the login. Check the user name and the password.");
+    }
 }
 
 void CArchiveMainDlg::MakePanes() {

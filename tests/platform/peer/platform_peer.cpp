@@ -79,6 +79,5 @@ int main(int argc, char** argv) {
     if (role == "window") return ServeWindow(argv[2]);
     if (role == "region" && argc == 5) return HoldRegion(argv[2], std::strtoul(argv[3], nullptr, 10), std::atoi(argv[4]));
     if (role == "mutex") return HoldMutex(argv[2]);
-
     return 1;
 }

@@ -34,16 +34,21 @@ public:
             s_fd = shm_open(name.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
         }
         if (s_fd >= 0) {
-            while (flock(s_fd, LOCK_EX) != 0 && errno == EINTR) {
+            int rc;
+            while ((rc = flock(s_fd, LOCK_EX)) != 0 && errno == EINTR) {
             }
+            m_held = rc == 0;
         }
     }
     ~RegionLock() {
-        if (s_fd >= 0) flock(s_fd, LOCK_UN);
+        if (m_held) flock(s_fd, LOCK_UN);
         s_threads.unlock();
     }
+    // Without it other processes may be half-way through an open.
+    bool Held() const { return m_held; }
 
 private:
+    bool m_held = false;
     static inline std::mutex s_threads;
     static inline int s_fd = -1;
 };
@@ -152,11 +157,11 @@ bool SharedRegion::InUse(std::string_view name) {
 
 size_t SharedRegion::RemoveUnused() {
     const std::string prefix = UserPrefix();
-    DIR* dir = opendir("/dev/shm");
+    RegionLock lock;
+    DIR* dir = lock.Held() ? opendir("/dev/shm") : nullptr;
     if (!dir) return 0;
     int dirFd = dirfd(dir);
     size_t removed = 0;
-    RegionLock lock;
     while (const dirent* e = readdir(dir)) {
         if (!IsRegionObject(e->d_name, prefix)) continue;
         int fd = openat(dirFd, e->d_name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);

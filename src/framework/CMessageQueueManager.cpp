@@ -5,6 +5,7 @@
 #include "framework/FilterMessages.h"
 #include "framework/InstanceNames.h"
 #include "framework/QueueTimers.h"
+#include "platform/SharedRegion.h"
 #include "platform/Tick.h"
 #include "platform/WindowSystem.h"
 
@@ -19,6 +20,10 @@ CMessageQueueManager::CMessageQueueManager()
 CMessageQueueManager::~CMessageQueueManager() { Close(); }
 
 int CMessageQueueManager::Start() {
+    // Region names carry the instance number and often a process id, so what
+    // a killed process left is never opened again: clear it out when an
+    // instance comes up.
+    SharedRegion::RemoveUnused();
     Create(InstanceNames::ManagerQueueName(), kManagerQueue, 0, true, 0);
     RegisterMessage(m_registrationAnswer);
     StartTimer(kTimerPurge, kPurgePeriodMs);

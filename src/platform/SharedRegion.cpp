@@ -1,5 +1,6 @@
 #include "platform/SharedRegion.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/mman.h>
@@ -33,19 +34,37 @@ public:
             s_fd = shm_open(name.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
         }
         if (s_fd >= 0) {
-            while (flock(s_fd, LOCK_EX) != 0 && errno == EINTR) {
+            int rc;
+            while ((rc = flock(s_fd, LOCK_EX)) != 0 && errno == EINTR) {
             }
+            m_held = rc == 0;
         }
     }
     ~RegionLock() {
-        if (s_fd >= 0) flock(s_fd, LOCK_UN);
+        if (m_held) flock(s_fd, LOCK_UN);
         s_threads.unlock();
     }
+    // Without it other processes may be half-way through an open.
+    bool Held() const { return m_held; }
 
 private:
+    bool m_held = false;
     static inline std::mutex s_threads;
     static inline int s_fd = -1;
 };
+
+std::string UserPrefix() { return "corvanta." + std::to_string(getuid()) + "."; }
+
+// "<prefix><readable>.<16 hex digits>", as ObjectName makes them; the lock
+// file and anything else of ours does not match.
+bool IsRegionObject(std::string_view entry, std::string_view prefix) {
+    constexpr size_t kHash = 16;
+    if (entry.size() < prefix.size() + kHash + 1 || entry.substr(0, prefix.size()) != prefix) return false;
+    if (entry[entry.size() - kHash - 1] != '.') return false;
+    for (char c : entry.substr(entry.size() - kHash))
+        if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'))) return false;
+    return true;
+}
 
 bool SameFile(int fd, const std::string& object) {
     struct stat a{}, b{};
@@ -63,7 +82,7 @@ std::string SharedRegion::ObjectName(std::string_view name) {
     }
     char hash[17];
     std::snprintf(hash, sizeof hash, "%016llx", static_cast<unsigned long long>(Fnv1a(name)));
-    return "/corvanta." + std::to_string(getuid()) + "." + readable + "." + hash;
+    return "/" + UserPrefix() + readable + "." + hash;
 }
 
 SysResult<SharedRegion> SharedRegion::Open(std::string_view name, size_t size, Mode mode, const InitFn& init) {
@@ -106,8 +125,6 @@ SysResult<SharedRegion> SharedRegion::Open(std::string_view name, size_t size, M
         if (fstat(r.m_fd, &st) != 0) return LastError("fstat");
         if (size_t(st.st_size) < size) return SysError{"region size", EINVAL};
     }
-    if (flock(r.m_fd, LOCK_SH) != 0) return LastError("flock");
-
     void* p = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_SHARED, r.m_fd, 0);
     if (p == MAP_FAILED) {
         SysError e = LastError("mmap");
@@ -118,6 +135,13 @@ SysResult<SharedRegion> SharedRegion::Open(std::string_view name, size_t size, M
     r.m_size = size;
     r.m_existed = !created;
     if (created && init) init(p, size);
+    // Until this lock is taken only the region lock keeps the object from
+    // looking stale, to an opener and to a sweep alike.
+    if (flock(r.m_fd, LOCK_SH) != 0) {
+        SysError e = LastError("flock");
+        if (created) shm_unlink(r.m_object.c_str());
+        return e;
+    }
     return r;
 }
 
@@ -129,6 +153,27 @@ bool SharedRegion::InUse(std::string_view name) {
     bool used = flock(fd, LOCK_EX | LOCK_NB) != 0;
     ::close(fd);
     return used;
+}
+
+size_t SharedRegion::RemoveUnused() {
+    const std::string prefix = UserPrefix();
+    RegionLock lock;
+    DIR* dir = lock.Held() ? opendir("/dev/shm") : nullptr;
+    if (!dir) return 0;
+    int dirFd = dirfd(dir);
+    size_t removed = 0;
+    while (const dirent* e = readdir(dir)) {
+        if (e->d_type != DT_REG || !IsRegionObject(e->d_name, prefix)) continue;
+        int fd = openat(dirFd, e->d_name, O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+        if (fd < 0) continue;
+        // Every user of a region holds a shared lock on it for as long as it
+        // has it open, and nobody is half-way through opening one while we
+        // hold the region lock: an exclusive lock means nobody uses it.
+        if (flock(fd, LOCK_EX | LOCK_NB) == 0 && unlinkat(dirFd, e->d_name, 0) == 0) ++removed;
+        ::close(fd);
+    }
+    closedir(dir);
+    return removed;
 }
 
 SharedRegion::SharedRegion(SharedRegion&& o) noexcept { *this = std::move(o); }

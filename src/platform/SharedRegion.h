@@ -48,6 +48,10 @@ public:
     static std::string ObjectName(std::string_view name);
     // True when a region of this name is currently in use by somebody.
     static bool InUse(std::string_view name);
+    // Removes every region of this user that no live process holds (named
+    // mutexes included): what killed processes left behind. Never one that is
+    // being opened, as that happens under the same lock. Returns how many.
+    static size_t RemoveUnused();
 
 private:
     std::string m_object;

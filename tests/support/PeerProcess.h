@@ -1,6 +1,7 @@
 #pragma once
 // A second process of ours, started by a test: its standard output is a pipe
-// the test reads lines from, and it can be killed and reaped.
+// the test reads lines from, and it can be killed and reaped. A killed peer
+// cannot close its regions, so the end of the test removes what nobody holds.
 
 #include <poll.h>
 #include <signal.h>
@@ -11,6 +12,8 @@
 #include <chrono>
 #include <string>
 #include <vector>
+
+#include "platform/SharedRegion.h"
 
 extern char** environ;
 
@@ -37,6 +40,7 @@ public:
     ~PeerProcess() {
         Kill();
         if (m_out >= 0) close(m_out);
+        if (m_killed) platform::SharedRegion::RemoveUnused();
     }
     PeerProcess(const PeerProcess&) = delete;
     PeerProcess& operator=(const PeerProcess&) = delete;
@@ -73,6 +77,7 @@ public:
         kill(m_pid, SIGKILL);
         waitpid(m_pid, nullptr, 0);
         m_pid = -1;
+        m_killed = true;
     }
 
     // Waits for a normal end; the exit status, or -1.
@@ -87,6 +92,7 @@ public:
 private:
     pid_t m_pid = -1;
     int m_out = -1;
+    bool m_killed = false;
     std::string m_buffer;
 };
 

@@ -4,7 +4,9 @@
 //   "filter NAME"          serves a SettingsFilter;
 //   "lock REGION"          holds a region and a mutex named after it;
 //   "logger"               is "Main Event Logger" and prints one line per event record;
-//   "pinowner NAME DATA"   a filter with ready pin 3 holding DATA.
+//   "pinowner NAME DATA"   a filter with ready pin 3 holding DATA;
+//   "stream NAME"          a filter with a 5,760,000-byte frame region (one
+//                          1600x1200 RGB picture) and a mutex it holds.
 
 #include <unistd.h>
 
@@ -13,6 +15,7 @@
 #include <string>
 
 #include "framework/InstanceNames.h"
+#include "stores/CRWSMemory.h"
 #include "stores/CSMemory.h"
 #include "support/IcpTestTarget.h"
 #include "support/TestFilters.h"
@@ -78,6 +81,16 @@ int main(int argc, char** argv) {
         owner.AddPin(pin);
         owner.Start(true);
         return ReadyAndWait("ready " + std::to_string(owner.Window()));
+    }
+    if (role == "stream") {
+        test::SettingsFilter filter(argv[3]);
+        CRWSMemory frame;
+        CNamedMutex held;
+        std::string name = argv[3];
+        if (!frame.Create(5760000, (name + " frame").c_str(), true) || !held.Create((name + " held").c_str()) ||
+            !held.Lock())
+            return 2;
+        return ReadyAndWait();
     }
     if (role == "lock") {
         CSMemory region;

@@ -1,5 +1,6 @@
 // The other process of the platform tests. Each role prints "ready" (and
-// sometimes a value) once set up, then serves until told to quit or killed.
+// sometimes a value) once set up, then serves until told to quit or killed;
+// "sweep" removes the unused regions, prints "swept N" and ends.
 
 #include <unistd.h>
 
@@ -69,6 +70,10 @@ int HoldMutex(const std::string& name) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc == 2 && std::string(argv[1]) == "sweep") {
+        std::printf("swept %zu\n", SharedRegion::RemoveUnused());
+        return 0;
+    }
     if (argc < 3) return 1;
     std::string role = argv[1];
     if (role == "window") return ServeWindow(argv[2]);

@@ -49,7 +49,7 @@ CPlayerDlg::CPlayerDlg(std::string filterName, QWidget* parent)
     m_slider = new CPositionSlider(this);
     SetControlIdentity(m_slider, kIdPosition, QStringLiteral("msctls_trackbar32"));
     m_slider->setGeometry(DialogUnitsToPixels(QRect(0, 170, 233, 14), BaseUnits()));
-    m_slider->SetOnReleased([this](int position) { m_clock->Seek(uint32_t(std::max(position, 0))); });
+    m_slider->SetOnReleased([this](int position) { SeekTo(uint32_t(std::max(position, 0))); });
     m_panel = new CPlayerControlDlg(this);
     m_clock = std::make_unique<CPlaybackClock>(m_panel->State(), static_cast<IPlayerSurface&>(*this));
 
@@ -247,7 +247,7 @@ void CPlayerDlg::SaveSnapshotAs() {
 }
 
 void CPlayerDlg::SeekTo(uint32_t frame) {
-    m_clock->Seek(frame);
+    if (m_clock) m_clock->Seek(frame);
 }
 
 void CPlayerDlg::MakeShortcuts() {

@@ -26,8 +26,7 @@
 
 namespace corvanta::test {
 
-// Processes Qt's events (and with them the GUI thread's queue) until `done`
-// holds; false after `timeoutMs`.
+// Runs Qt's events (and the GUI thread's queue) until `done`; false after `timeoutMs`.
 template <typename Fn>
 bool PumpUntil(Fn done, uint32_t timeoutMs) {
     const uint64_t end = platform::MonotonicMs() + timeoutMs;
@@ -39,8 +38,7 @@ bool PumpUntil(Fn done, uint32_t timeoutMs) {
     return true;
 }
 
-// A fresh registry folder, an instance of its own, its manager and the
-// GUI thread's queue in Qt's loop.
+// A fresh registry folder, an instance with its manager, the queue in Qt's loop.
 class PlayerWorld {
 public:
     PlayerWorld() {

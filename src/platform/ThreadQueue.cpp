@@ -368,6 +368,13 @@ template <typename Done>
 bool ThreadQueue::WaitUntil(Done done, Hwnd target, uint32_t flags, uint32_t timeoutMs) {
     uint64_t start = MonotonicMs();
     uint64_t nextCheck = start + kTargetCheckMs;
+    // A timer that expired during the wait was read off its descriptor. A
+    // thread whose loop is another event loop waits on that descriptor
+    // only, so it is armed again before going back.
+    struct Rearm {
+        ThreadQueue* q;
+        ~Rearm() { q->ArmTimerFd(); }
+    } rearm{this};
     for (;;) {
         if (done()) return true;
         uint64_t now = MonotonicMs();
@@ -409,10 +416,14 @@ bool ThreadQueue::SetTimer(Hwnd h, uintptr_t id, uint32_t periodMs) {
         if (t.hwnd == h && t.id == id) {
             t.period = period;
             t.due = now + periodMs;
+            ArmTimerFd();
             return true;
         }
     }
     m_timers.push_back(Timer{h, id, period, now + periodMs});
+    // Set outside a loop (from an event of another event loop, say), it
+    // must still wake the descriptor that loop watches.
+    ArmTimerFd();
     return true;
 }
 

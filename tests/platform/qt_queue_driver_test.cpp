@@ -55,3 +55,52 @@ TEST(QtQueueDriver, QtLoopPumpsSendsAndTimersOfItsThread) {
     EXPECT_GE(timerTicks, 4);
     DestroyWindow(h);
 }
+
+// A timer set from one of Qt's own events, and one that expires while such
+// an event waits on a send, still reach the window under Qt's loop.
+TEST(QtQueueDriver, TimersSetOrExpiredOutsideAPumpStillFire) {
+    int argc = 1;
+    char name[] = "test";
+    char* argv[] = {name, nullptr};
+    QCoreApplication app(argc, argv);
+    QtQueueDriver driver;
+
+    const uint32_t slow = RegisterWindowMessage("qt driven slow answer");
+    std::atomic<Hwnd> peer{0};
+    std::atomic<uint32_t> peerThread{0};
+    std::thread worker([&] {
+        peer = CreateMessageWindow("qt driven peer", [&](Hwnd, uint32_t m, WParam, LParam) -> LResult {
+            if (m == slow) std::this_thread::sleep_for(std::chrono::milliseconds(80));
+            return 1;
+        });
+        peerThread = CurrentThreadId();
+        Msg m;
+        while (GetMessage(&m)) DispatchMessage(m);
+        DestroyWindow(peer);
+    });
+    while (peerThread == 0) std::this_thread::yield();
+
+    int ticks[2] = {0, 0};
+    Hwnd h = CreateMessageWindow("qt driven timers", [&](Hwnd, uint32_t m, WParam w, LParam) -> LResult {
+        if (m == WM_TIMER && w < 2) ++ticks[w];
+        return 0;
+    });
+    QTimer::singleShot(0, &app, [&] {
+        SetTimer(h, 0, 30);
+        SendMessage(peer, slow, 0, 0);  // timer 0 expires meanwhile
+        SetTimer(h, 1, 20);
+    });
+    QTimer stop;
+    int checks = 0;
+    QObject::connect(&stop, &QTimer::timeout, &app, [&] {
+        if ((ticks[0] >= 2 && ticks[1] >= 2) || ++checks > 500) app.quit();
+    });
+    stop.start(10);
+    app.exec();
+    PostThreadMessage(peerThread, WM_QUIT, 0, 0);
+    worker.join();
+
+    EXPECT_GE(ticks[0], 2);
+    EXPECT_GE(ticks[1], 2);
+    DestroyWindow(h);
+}

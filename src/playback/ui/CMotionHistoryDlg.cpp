@@ -1,0 +1,97 @@
+#include "playback/ui/CMotionHistoryDlg.h"
+
+#include <QFrame>
+
+#include "framework/CFilterIcpClient.h"
+#include "playback/PlayerRecords.h"
+#include "playback/ui/CPlayerDlg.h"
+
+namespace corvanta {
+
+using namespace ui;
+
+namespace {
+
+const DialogTemplate kTemplate{CMotionHistoryDlg::kTemplateId, "", 341, 269, "MS Sans Serif", 8, {}};
+// The day timeline's template: its bars, range slider and time texts end
+// at 330 x 114 dialog units.
+const QSize kTimelineSize(337, 118);
+
+}  // namespace
+
+CMotionHistoryDlg::CMotionHistoryDlg(QWidget* parent) : CTemplateDialog(kTemplate, parent) {
+    setWindowFlags(Qt::Widget);
+    setMinimumSize(0, 0);
+    setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+    auto* timeline = new QFrame(this);
+    timeline->setObjectName(QStringLiteral("dayTimeline"));
+    timeline->resize(DialogUnitsToPixels(kTimelineSize, BaseUnits()));
+    m_timeline = timeline;
+    m_player = new CPlayerDlg(kHistoryPlayerName, this);
+}
+
+CMotionHistoryDlg::~CMotionHistoryDlg() {
+    Shutdown();
+    CFilter::Close();
+}
+
+CFilterDescriptor CMotionHistoryDlg::MakeDescriptor() {
+    return CFilterDescriptor(kMotionHistoryFilterName, 7, 24, 0, 0, 0, "1.0.0", 345600, 345600);
+}
+
+int CMotionHistoryDlg::Create() {
+    if (m_created) return 1;
+    if (!Init(MakeDescriptor())) return 0;
+    PublishInfo();
+    Start(true);
+    m_created = true;
+    m_timeline->show();
+    m_player->Create();
+    m_player->show();
+    Layout();
+    return 1;
+}
+
+void CMotionHistoryDlg::Shutdown() {
+    if (!m_created) return;
+    m_created = false;
+    delete m_timeline;
+    m_timeline = nullptr;
+    m_player->Shutdown();
+    delete m_player;
+    m_player = nullptr;
+    Stop(true);
+    Disconnect();
+    CFilter::Close();
+}
+
+int CMotionHistoryDlg::OnIcp(IcpRecord* query, IcpRecord* answer) {
+    answer->kind = kIcpCommandAnswer;
+    answer->dataLength = 0;
+    if (query->kind != kIcpCommand || query->code != kMotionHistoryShowDay) return 0;
+    // The day timeline takes the payload over once it exists.
+    m_day = reinterpret_cast<const void*>(uintptr_t(query->param1));
+    return 1;
+}
+
+void CMotionHistoryDlg::Layout() {
+    if (!m_timeline || !m_player) return;
+    const int w = std::max(width() - 2 * kTimelineMargin, 0);
+    const int timelineHeight = m_timeline->height();
+    const int top = std::max(height() - timelineHeight, 0);
+    m_timeline->setGeometry(kTimelineMargin, top, w, timelineHeight);
+    m_player->setGeometry(kTimelineMargin, 0, w, top);
+}
+
+void CMotionHistoryDlg::resizeEvent(QResizeEvent* event) {
+    CTemplateDialog::resizeEvent(event);
+    Layout();
+}
+
+void CMotionHistoryDlg::hideEvent(QHideEvent* event) {
+    CTemplateDialog::hideEvent(event);
+    // Nothing plays behind a hidden view.
+    if (m_created) SendIcpCommand(kHistoryPlayerName, kPlayerClose, 0, 0, static_cast<const void*>(nullptr), 0);
+}
+
+}  // namespace corvanta

@@ -1,0 +1,270 @@
+#include "playback/ui/CPlayerDlg.h"
+
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMouseEvent>
+#include <QShortcut>
+
+#include <algorithm>
+#include <cstring>
+
+#include "playback/PlayerLayout.h"
+#include "playback/PlayerRecords.h"
+#include "playback/Snapshot.h"
+#include "playback/ui/CPlayerControlDlg.h"
+#include "playback/ui/CPositionSlider.h"
+#include "playback/ui/CVideoView.h"
+#include "platform/Tick.h"
+#include "platform/WindowSystem.h"
+#include "remote/RecorderInterface.h"
+#include "services/ui/ControlIdentity.h"
+
+namespace corvanta {
+
+using namespace ui;
+
+namespace {
+
+// The video (1002) and the position slider (1010) are made by the player
+// itself: 1002 at 18,4 (210 x 160), 1010 at 0,170 (233 x 14).
+const DialogTemplate kTemplate{CPlayerDlg::kTemplateId, "", 262, 249, "MS Sans Serif", 8, {}};
+
+constexpr int32_t kClosedLayoutWidth = 320;
+constexpr int32_t kClosedLayoutHeight = 240;
+
+}  // namespace
+
+CPlayerDlg::CPlayerDlg(std::string filterName, QWidget* parent)
+    : CTemplateDialog(kTemplate, parent), m_filterName(std::move(filterName)) {
+    setWindowFlags(Qt::Widget);
+    // The template's size is where it starts; its owner sizes it from then on.
+    setMinimumSize(0, 0);
+    setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+    setFocusPolicy(Qt::StrongFocus);
+
+    m_view = new CVideoView(this);
+    SetControlIdentity(m_view, kIdVideo, QStringLiteral("STATIC"));
+    m_view->setGeometry(DialogUnitsToPixels(QRect(18, 4, 210, 160), BaseUnits()));
+    m_slider = new CPositionSlider(this);
+    SetControlIdentity(m_slider, kIdPosition, QStringLiteral("msctls_trackbar32"));
+    m_slider->setGeometry(DialogUnitsToPixels(QRect(0, 170, 233, 14), BaseUnits()));
+    m_slider->SetOnReleased([this](int position) { m_clock->Seek(uint32_t(std::max(position, 0))); });
+    m_panel = new CPlayerControlDlg(this);
+    m_clock = std::make_unique<CPlaybackClock>(m_panel->State(), static_cast<IPlayerSurface&>(*this));
+
+    m_stepNextAvi = platform::RegisterWindowMessage(kStepNextAviMessage);
+    m_stepNextFrame = platform::RegisterWindowMessage(kStepNextFrameMessage);
+    MakeShortcuts();
+}
+
+CPlayerDlg::~CPlayerDlg() {
+    Shutdown();
+    // Nothing of the filter may call back while the dialog is taken apart.
+    CFilter::Close();
+}
+
+CFilterDescriptor CPlayerDlg::MakeDescriptor(const std::string& name) {
+    return CFilterDescriptor(name, 7, 24, 0, 0, 0, "1.0.0", 4096, 4096);
+}
+
+int CPlayerDlg::Create() {
+    if (m_created) return 1;
+    if (!Init(MakeDescriptor(m_filterName))) return 0;
+    PublishInfo();
+    Start(true);
+    m_created = true;
+    m_panel->SetTarget(m_filterName);
+    m_panel->show();
+    Queue().StartTimer(kJogTimer, kJogIdlePeriodMs);
+    m_jogPeriod = kJogIdlePeriodMs;
+    m_clock->ApplySpeed(m_panel->SpeedPosition());
+    Layout();
+    return 1;
+}
+
+void CPlayerDlg::Shutdown() {
+    if (!m_created) return;
+    m_created = false;
+    Queue().StopTimer(kClockTimer);
+    Queue().StopTimer(kJogTimer);
+    Stop(true);
+    m_holdTimer.Cancel();
+    m_stream.Close();
+    delete m_panel;
+    m_panel = nullptr;
+    m_clock.reset();
+    Disconnect();
+    CFilter::Close();
+}
+
+const PlaybackState& CPlayerDlg::State() const { return m_panel->State(); }
+
+int CPlayerDlg::OnIcp(IcpRecord* query, IcpRecord* answer) {
+    answer->kind = kIcpCommandAnswer;
+    answer->dataLength = 0;
+    if (query->kind != kIcpCommand || !m_panel) return 0;
+    switch (query->code) {
+        case kPlayerOpen: OpenFile(query); break;
+        case kPlayerClose: CloseFile(); break;
+        case kPlayerSpeed: m_clock->ApplySpeed(m_panel->SpeedPosition()); break;
+        case kPlayerStepBack:
+        case kPlayerStepForward: m_clock->ShowFrame(false); break;
+        case kPlayerEndHandled: m_clock->EndHandled(); break;
+        default: break;  // play and pause: the panel has set the state
+    }
+    return 0;
+}
+
+int CPlayerDlg::CB_Timer(uint32_t timer) {
+    if (!m_panel) return 0;
+    if (timer == kClockTimer) m_clock->ClockTick();
+    if (timer == kJogTimer) m_clock->JogTick(m_panel->JogPosition());
+    return 1;
+}
+
+void CPlayerDlg::OpenFile(const IcpRecord* query) {
+    // The whole record must have come, and the name must end inside it.
+    if (query->dataLength < sizeof(PlayerOpenBlock) || Descriptor().queryCapacity < sizeof(PlayerOpenBlock)) return;
+    PlayerOpenBlock block;
+    std::memcpy(&block, query->data, sizeof block);
+    block.fileName[sizeof block.fileName - 1] = '\0';
+
+    m_owner = platform::Hwnd(query->param1);
+    m_fileKey = query->param2;
+    const uint32_t width = block.info.width, height = block.info.height;
+    // A frame the stream proxy cannot hold is never asked for: the picture stays empty.
+    const bool fits = uint64_t(width) * height * 3 <= kFrameAnswerCapacity;
+    m_view->SetFrameSize(fits ? width : 0, fits ? height : 0);
+    if (fits) m_snapshot.Create(width, height);
+    else m_snapshot.Free();
+    m_view->SetOpen(true);
+    m_holdTimer.Cancel();
+    m_stream.Close();
+    m_stream.Open(FrameSourceName(block.fileName).c_str());
+    m_clock->Open(block.info.scale, block.info.rate, block.frameCount, block.firstFrame);
+    m_slider->setRange(0, int(std::min<uint32_t>(m_panel->State().frameCount - 1, INT32_MAX)));
+    m_layoutWidth = int32_t(std::min<uint32_t>(width, INT32_MAX));
+    m_layoutHeight = int32_t(std::min<uint32_t>(height, INT32_MAX));
+    m_clock->ApplySpeed(m_panel->SpeedPosition());
+    Layout();
+    m_clock->ShowFrame(false);
+}
+
+void CPlayerDlg::CloseFile() {
+    m_holdTimer.Cancel();
+    m_stream.Close();
+    m_clock->Close();
+    m_view->SetOpen(false);
+    m_slider->setRange(0, 1);
+    m_view->SetFrame(nullptr);
+    m_slider->RequestPosition(0);
+    m_layoutWidth = kClosedLayoutWidth;
+    m_layoutHeight = kClosedLayoutHeight;
+}
+
+bool CPlayerDlg::StreamBound() { return m_stream.IsOpen() != 0; }
+
+bool CPlayerDlg::FetchFrame(uint32_t frame, uint32_t* holdMs) {
+    if (!m_stream.SendCommand(kFrameSourceGetFrame, frame, 0, nullptr, 0)) return false;
+    const IcpRecord* answer = m_stream.Answer();
+    // A frame of another size than the file announced (the recorder changed
+    // it mid-file) or larger than the answer holds is not shown.
+    if (!answer || m_snapshot.Size() == 0 || answer->dataLength != m_snapshot.Size() ||
+        m_snapshot.Size() > m_stream.AnswerCapacity())
+        return false;
+    m_view->SetFrame(answer->data);
+    std::memcpy(m_snapshot.Bits(), answer->data, m_snapshot.Size());
+    *holdMs = answer->param3;
+    ++m_framesShown;
+    platform::SendMessage(m_owner, m_stepNextFrame, m_fileKey, platform::LParam(frame));
+    return true;
+}
+
+void CPlayerDlg::ReportEnd() { platform::SendMessage(m_owner, m_stepNextAvi, m_fileKey, 0); }
+
+void CPlayerDlg::MoveSlider(uint32_t frame) { m_slider->RequestPosition(int(std::min<uint32_t>(frame, INT32_MAX))); }
+
+void CPlayerDlg::SetTimerPeriod(uint32_t timer, uint32_t periodMs) {
+    (timer == kClockTimer ? m_clockPeriod : m_jogPeriod) = periodMs;
+    Queue().StartTimer(timer, periodMs);
+}
+
+void CPlayerDlg::StartFrameHold(uint32_t delayMs, std::atomic<uint32_t>& hold) { m_holdTimer.Start(delayMs, hold, 0); }
+
+uint32_t CPlayerDlg::Now() { return platform::TickCount(); }
+
+void CPlayerDlg::Layout() {
+    if (!m_view || !m_panel) return;
+    PlayerLayoutInput in;
+    in.clientWidth = width();
+    in.clientHeight = height();
+    in.sliderHeight = m_slider->height();
+    in.panelWidth = m_panel->width();
+    in.panelHeight = m_panel->height();
+    in.frameWidth = m_layoutWidth;
+    in.frameHeight = m_layoutHeight;
+    in.fit = m_fit;
+    const PlayerLayout out = ComputePlayerLayout(in);
+    auto place = [](QWidget* w, const LayoutRect& r) { w->setGeometry(r.left, r.top, r.width, r.height); };
+    place(m_view, out.video);
+    place(m_slider, out.slider);
+    place(m_panel, out.panel);
+}
+
+void CPlayerDlg::resizeEvent(QResizeEvent* event) {
+    CTemplateDialog::resizeEvent(event);
+    Layout();
+}
+
+bool CPlayerDlg::InsideVideo(QPoint at) const { return m_view && m_view->geometry().contains(at); }
+
+void CPlayerDlg::mouseDoubleClickEvent(QMouseEvent* event) {
+    const QPoint at = event->position().toPoint();
+    if (event->button() == Qt::LeftButton && InsideVideo(at)) {
+        m_fit = !m_fit;
+        m_view->update();
+        Layout();
+    } else if (event->button() == Qt::RightButton && InsideVideo(at) && m_view->IsOpen()) {
+        SaveSnapshotAs();
+    }
+    CTemplateDialog::mouseDoubleClickEvent(event);
+}
+
+void CPlayerDlg::SaveSnapshotAs() {
+    QFileDialog dialog(this, QString(), QDir::currentPath(), QStringLiteral("Image Files (*.jpg)"));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setDefaultSuffix(QStringLiteral("jpg"));
+    dialog.selectFile(QString::fromStdString(SnapshotFileName()));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
+    const QString path = dialog.selectedFiles().front();
+    // Only into a folder that exists.
+    if (!QFileInfo(path).absoluteDir().exists()) return;
+    SaveSnapshot(m_snapshot, path.toStdString());
+}
+
+void CPlayerDlg::SeekTo(uint32_t frame) {
+    m_clock->Seek(frame);
+}
+
+void CPlayerDlg::MakeShortcuts() {
+    auto add = [this](QKeySequence key, auto action) {
+        auto* shortcut = new QShortcut(key, this);
+        shortcut->setContext(Qt::WidgetWithChildrenShortcut);
+        connect(shortcut, &QShortcut::activated, this, action);
+    };
+    add(QKeySequence(Qt::Key_Space), [this] {
+        if (!m_panel) return;
+        if (m_panel->State().playing || m_panel->State().paused) m_panel->Pause();
+        else m_panel->Play();
+    });
+    add(QKeySequence(Qt::Key_Left), [this] { if (m_panel) m_panel->StepBack(); });
+    add(QKeySequence(Qt::Key_Right), [this] { if (m_panel) m_panel->StepForward(); });
+    add(QKeySequence(Qt::Key_Up), [this] { if (m_panel) m_panel->ChangeSpeed(+1); });
+    add(QKeySequence(Qt::Key_Down), [this] { if (m_panel) m_panel->ChangeSpeed(-1); });
+    add(QKeySequence(Qt::Key_Home), [this] { if (m_panel) SeekTo(0); });
+    add(QKeySequence(Qt::Key_End), [this] { if (m_panel) SeekTo(m_panel->State().frameCount - 1); });
+}
+
+}  // namespace corvanta

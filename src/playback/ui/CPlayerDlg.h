@@ -1,0 +1,109 @@
+#pragma once
+#include <QPoint>
+
+#include <cstdint>
+#include <string>
+
+#include "framework/CFilter.h"
+#include "framework/CFilterIcpClient.h"
+#include "playback/CFrameImage.h"
+#include "playback/PlaybackClock.h"
+#include "platform/OneShotTimer.h"
+#include "services/ui/CTemplateDialog.h"
+
+class QShortcut;
+
+namespace corvanta {
+
+class CPlayerControlDlg;
+class CPositionSlider;
+class CVideoView;
+
+// A player: the video, the position slider and the control panel, and at
+// the same time the local filter ("AVIPlayback Single" or "AVIPlayback
+// Single2") that its owner opens files in. Its queue runs on the GUI thread,
+// so commands, the playback clock (timer 1) and the jog (timer 2) are
+// handled there in turn with the widgets' events.
+//
+// Life: construct, Create (registers the filter, binds the panel, starts
+// the timers), use, Shutdown, destroy.
+class CPlayerDlg : public ui::CTemplateDialog, public CFilter, private IPlayerSurface {
+public:
+    static constexpr int kTemplateId = 130;
+    enum ControlId { kIdVideo = 1002, kIdPosition = 1010 };
+
+    CPlayerDlg(std::string filterName, QWidget* parent = nullptr);
+    ~CPlayerDlg() override;
+
+    // Class 7, type 24, on the creating thread, 4096-byte regions.
+    static CFilterDescriptor MakeDescriptor(const std::string& name);
+
+    // 0 when the filter cannot be registered.
+    int Create();
+    // Timers off, filter stopped, stream client closed, panel gone, filter
+    // closed. Calling it twice does nothing.
+    void Shutdown();
+
+    int OnIcp(IcpRecord* query, IcpRecord* answer) override;
+    int CB_Timer(uint32_t timer) override;
+
+    CVideoView* View() const { return m_view; }
+    CPositionSlider* PositionSlider() const { return m_slider; }
+    CPlayerControlDlg* Panel() const { return m_panel; }
+    const PlaybackState& State() const;
+    const CPlaybackClock& Clock() const { return *m_clock; }
+    const CFrameImage& Snapshot() const { return m_snapshot; }
+    bool Fit() const { return m_fit; }
+    uint32_t ClockPeriod() const { return m_clockPeriod; }
+    uint32_t JogPeriod() const { return m_jogPeriod; }
+    uint32_t FramesShown() const { return m_framesShown; }
+
+    // Shows the save dialog for the frame shown last and writes the chosen
+    // file; what a right double click on the video does while a file is open.
+    void SaveSnapshotAs();
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    // Embedded in its view: Escape does not close it.
+    void OnCancel() override {}
+
+private:
+    // IPlayerSurface
+    bool StreamBound() override;
+    bool FetchFrame(uint32_t frame, uint32_t* holdMs) override;
+    void ReportEnd() override;
+    void MoveSlider(uint32_t frame) override;
+    void SetTimerPeriod(uint32_t timer, uint32_t periodMs) override;
+    void StartFrameHold(uint32_t delayMs, std::atomic<uint32_t>& hold) override;
+    uint32_t Now() override;
+
+    void OpenFile(const IcpRecord* query);
+    void CloseFile();
+    void Layout();
+    bool InsideVideo(QPoint at) const;
+    void MakeShortcuts();
+    void SeekTo(uint32_t frame);
+
+    std::string m_filterName;
+    CVideoView* m_view = nullptr;
+    CPositionSlider* m_slider = nullptr;
+    CPlayerControlDlg* m_panel = nullptr;
+    std::unique_ptr<CPlaybackClock> m_clock;
+    CFilterIcpClient m_stream;
+    CFrameImage m_snapshot;
+    platform::Hwnd m_owner = 0;
+    uint32_t m_fileKey = 0;
+    int32_t m_layoutWidth = 320;
+    int32_t m_layoutHeight = 240;
+    bool m_fit = false;
+    uint32_t m_stepNextAvi = 0;
+    uint32_t m_stepNextFrame = 0;
+    uint32_t m_clockPeriod = 0;
+    uint32_t m_jogPeriod = 0;
+    uint32_t m_framesShown = 0;
+    bool m_created = false;
+    platform::OneShotTimer m_holdTimer;
+};
+
+}  // namespace corvanta

@@ -1,0 +1,167 @@
+// A recorded 1600x1200 file played in the archive view's standalone player
+// against the recorder stand-in: opened through "AVIPlayback Manager",
+// frames through its stream proxy, HTTP and decoding, the clock on Qt's loop.
+
+#include <gtest/gtest.h>
+
+#include <QImage>
+#include <QMouseEvent>
+#include <QSlider>
+
+#include <cstring>
+
+#include "playback/ui/CArchiveViewDlg.h"
+#include "playback/ui/CJogSlider.h"
+#include "playback/ui/CPlayerControlDlg.h"
+#include "playback/ui/CPlayerDlg.h"
+#include "playback/ui/CPositionSlider.h"
+#include "playback/ui/CVideoView.h"
+#include "playback/ui/PlayerTestSupport.h"
+#include "recorder/RecorderServer.h"
+#include "remote/RecorderInterface.h"
+#include "remote/RemotePlaybackManager.h"
+#include "remote/RemoteSession.h"
+#include "services/CUserPrivilegeProxy.h"
+#include "services/UserAccess.h"
+
+namespace corvanta {
+namespace {
+
+using namespace test;
+
+recorder::RecorderConfig Config() {
+    recorder::RecorderConfig config;
+    config.port = 0;
+    // One per kept-alive connection: the privilege proxy, the manager and a stream.
+    config.threads = 4;
+    config.anchorDate = recorder::CivilDate{2026, 12, 5};
+    config.log = [](const std::string&) {};
+    return config;
+}
+
+void Mouse(QWidget* widget, QEvent::Type type) {
+    const QPointF at(2, widget->height() / 2);
+    const Qt::MouseButtons held = type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton;
+    QMouseEvent event(type, at, widget->mapToGlobal(at), Qt::LeftButton, held, Qt::NoModifier);
+    QApplication::sendEvent(widget, &event);
+}
+
+// Not the closed view's white: some pixel of the middle row has colour.
+bool ShowsAFrame(CVideoView* view) {
+    const QImage shown = view->grab().toImage();
+    for (int x = 0; x < shown.width(); x += 7)
+        if ((shown.pixel(x, shown.height() / 2) & 0xFFFFFF) != 0xFFFFFF) return true;
+    return false;
+}
+
+class PlaybackEndToEnd : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::string error;
+        ASSERT_TRUE(server.start(&error)) << error;
+        SetFilterServerURL(server.baseUrl());
+        ASSERT_EQ(1, privilege.Startup());
+        ASSERT_EQ(1, LogIn("demo", "demo").loggedIn);
+        playback.Init(CRemotePlaybackManager::MakeDescriptor());
+        playback.PublishInfo();
+        view = std::make_unique<CArchiveViewDlg>();
+        view->resize(1000, 860);
+        view->show();
+    }
+    void TearDown() override {
+        view.reset();  // while the manager and its proxies are up
+        playback.Close();
+        privilege.Close();
+        SetSessionId("");
+        SetFilterServerURL("");
+    }
+
+    const recorder::Recording& LargeRecording() {
+        for (const auto& source : server.archive().sources())
+            if (source.width == 1600 && source.height == 1200) return server.archive().recordings(source.index).front();
+        throw std::runtime_error("no 1600x1200 recording");
+    }
+
+    PlayerWorld world;
+    recorder::RecorderServer server{Config()};
+    CUserPrivilegeProxy privilege;
+    CRemotePlaybackManager playback;
+    Owner owner;
+    std::unique_ptr<CArchiveViewDlg> view;
+};
+
+TEST_F(PlaybackEndToEnd, PlaysStepsSeeksJogsAndReachesTheNextFile) {
+    CPlayerDlg* player = view->Player();
+    CPlayerControlDlg* panel = player->Panel();
+    const PlaybackState& state = player->State();
+    platform::SendMessage(view->Window(), platform::RegisterWindowMessage(kShowPlayerMessage), 0, 1);
+    ASSERT_TRUE(player->isVisible());
+
+    const recorder::Recording& rec = LargeRecording();
+    CFilterIcpClient manager;
+    ASSERT_EQ(1, manager.Open(kPlaybackManagerFilterName));
+    ASSERT_NE(0, manager.SendCommandText(kPlaybackOpenFile, 0, rec.fileName.c_str()));
+    FileDescription description;
+    ASSERT_GE(manager.Answer()->dataLength, sizeof description);
+    std::memcpy(&description, manager.Answer()->data, sizeof description);
+    const PlayerOpenBlock block = MakePlayerOpenBlock(description, 0, rec.fileName.c_str());
+    ASSERT_EQ(1, SendToPlayer(kStandalonePlayerName, kPlayerOpen, owner.Handle(), 42, &block));
+    ASSERT_EQ((std::vector<uint32_t>{0}), owner.frames);
+    EXPECT_EQ(1600u, player->Snapshot().Width());
+    EXPECT_EQ(1u, state.paused);
+    EXPECT_TRUE(ShowsAFrame(player->View()));
+
+    // Speed 5 shows every frame, speed 9 every eighth.
+    owner.frames.clear();
+    panel->Play();
+    ASSERT_TRUE(PumpUntil([&] { return owner.frames.size() >= 6; }, 20000));
+    for (size_t i = 1; i < owner.frames.size(); ++i) EXPECT_EQ(owner.frames[i - 1] + 1, owner.frames[i]);
+    panel->SpeedSlider()->setValue(9);
+    panel->SpeedReleased();
+    owner.frames.clear();
+    ASSERT_TRUE(PumpUntil([&] { return owner.frames.size() >= 4; }, 20000));
+    for (size_t i = 1; i < owner.frames.size(); ++i) EXPECT_EQ(owner.frames[i - 1] + 8, owner.frames[i]);
+    panel->Pause();
+    QCoreApplication::processEvents();
+
+    // Steps both ways.
+    const uint32_t here = state.currentFrame;
+    owner.frames.clear();
+    panel->StepForward();
+    panel->StepBack();
+    panel->StepBack();
+    EXPECT_EQ((std::vector<uint32_t>{here + 1, here, here - 1}), owner.frames);
+
+    // Seek: the slider let go at a frame shows that frame.
+    CPositionSlider* slider = player->PositionSlider();
+    Mouse(slider, QEvent::MouseButtonPress);
+    slider->setSliderPosition(1000);
+    Mouse(slider, QEvent::MouseButtonRelease);
+    EXPECT_EQ(1000u, state.currentFrame);
+    EXPECT_EQ(1000u, owner.frames.back());
+
+    // Jog forward while held off its middle.
+    panel->JogSlider()->setValue(19);
+    ASSERT_TRUE(PumpUntil([&] { return state.currentFrame >= 1003; }, 20000));
+    Mouse(panel->JogSlider(), QEvent::MouseButtonRelease);
+    EXPECT_EQ(kJogMiddle, panel->JogPosition());
+
+    // From near the end at speed 9 into the next file.
+    Mouse(slider, QEvent::MouseButtonPress);
+    slider->setSliderPosition(int(rec.frameCount) - 20);
+    Mouse(slider, QEvent::MouseButtonRelease);
+    panel->Play();
+    ASSERT_TRUE(PumpUntil([&] { return !owner.ends.empty(); }, 20000));
+    EXPECT_EQ(42u, owner.ends.front());
+    EXPECT_EQ(rec.frameCount - 1, state.currentFrame);
+    EXPECT_EQ(0u, state.playing);
+    EXPECT_TRUE(ShowsAFrame(player->View()));
+    EXPECT_TRUE(view->grab().save(SCREENSHOT_DIR "/player_1600x1200.png"));
+
+    SendToPlayer(kStandalonePlayerName, kPlayerClose);
+    manager.SendCommandText(kPlaybackCloseFile, 0, rec.fileName.c_str());
+    EXPECT_EQ(0u, playback.StreamCount());
+}
+
+}  // namespace
+}  // namespace corvanta

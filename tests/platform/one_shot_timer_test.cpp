@@ -1,0 +1,41 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+
+#include "platform/OneShotTimer.h"
+#include "platform/Tick.h"
+#include "support/WaitFor.h"
+
+namespace corvanta::platform {
+namespace {
+
+TEST(OneShotTimer, WritesTheWordOnceByItsDeadline) {
+    OneShotTimer timer;
+    std::atomic<uint32_t> word{1};
+    const uint32_t start = TickCount();
+    timer.Start(30, word, 0);
+    EXPECT_TRUE(test::WaitFor([&] { return word.load() == 0; }, 5000));
+    // Written within the millisecond before the deadline, never sooner.
+    EXPECT_GE(TickCount() - start, 29u);
+    word.store(5);
+    SleepMs(60);
+    EXPECT_EQ(5u, word.load());
+}
+
+TEST(OneShotTimer, CancelAndRestartReplaceThePendingTimer) {
+    std::atomic<uint32_t> first{1}, second{1};
+    {
+        OneShotTimer timer;
+        timer.Start(20, first, 0);
+        timer.Cancel();
+        timer.Start(10000, first, 0);
+        timer.Start(5, second, 7);  // an earlier deadline replaces a later one
+        EXPECT_TRUE(test::WaitFor([&] { return second.load() == 7; }, 5000));
+        timer.Start(10000, first, 0);
+    }  // destroyed while armed: never fires
+    SleepMs(40);
+    EXPECT_EQ(1u, first.load());
+}
+
+}  // namespace
+}  // namespace corvanta::platform

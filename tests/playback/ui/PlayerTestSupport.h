@@ -1,0 +1,119 @@
+#pragma once
+// What the player tests share: an instance with its queue manager and the
+// GUI thread's queue run by Qt, an owner window that keeps the players'
+// messages, and commands sent to a player the way its owner sends them.
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QMouseEvent>
+
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "framework/CFilterIcpClient.h"
+#include "framework/CMessageQueueManager.h"
+#include "playback/PlayerRecords.h"
+#include "platform/Tick.h"
+#include "platform/WindowSystem.h"
+#include "platform/qt/QtQueueDriver.h"
+#include "services/ui/CMessageWindowHandle.h"
+#include "support/Instance.h"
+#include "support/QtTestApp.h"
+
+namespace corvanta::test {
+
+// Processes Qt's events (and with them the GUI thread's queue) until `done`
+// holds; false after `timeoutMs`.
+template <typename Fn>
+bool PumpUntil(Fn done, uint32_t timeoutMs) {
+    const uint64_t end = platform::MonotonicMs() + timeoutMs;
+    while (!done()) {
+        if (platform::MonotonicMs() >= end) return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        platform::SleepMs(1);
+    }
+    return true;
+}
+
+// A fresh registry folder, an instance of its own, its manager and the
+// GUI thread's queue in Qt's loop.
+class PlayerWorld {
+public:
+    PlayerWorld() {
+        QtTestApp();
+        char folder[] = "/tmp/corvanta-player-test-XXXXXX";
+        if (mkdtemp(folder)) m_dir = folder;
+        if (const char* old = getenv("XDG_CONFIG_HOME")) m_oldConfig = old;
+        setenv("XDG_CONFIG_HOME", m_dir.c_str(), 1);
+        UseOwnInstance();
+        m_manager.Start();
+        m_driver = std::make_unique<platform::QtQueueDriver>();
+    }
+    ~PlayerWorld() {
+        m_driver.reset();
+        m_manager.Close();
+        m_oldConfig.empty() ? unsetenv("XDG_CONFIG_HOME") : setenv("XDG_CONFIG_HOME", m_oldConfig.c_str(), 1);
+        std::error_code ec;
+        std::filesystem::remove_all(m_dir, ec);
+    }
+    std::string Dir() const { return m_dir; }
+
+private:
+    std::string m_dir;
+    std::string m_oldConfig;
+    CMessageQueueManager m_manager;
+    std::unique_ptr<platform::QtQueueDriver> m_driver;
+};
+
+// The owner window a player reports to.
+class Owner {
+public:
+    Owner() {
+        const uint32_t nextAvi = platform::RegisterWindowMessage(kStepNextAviMessage);
+        const uint32_t nextFrame = platform::RegisterWindowMessage(kStepNextFrameMessage);
+        m_window.Create("player test owner", [=, this](uint32_t msg, platform::WParam w, platform::LParam l,
+                                                       platform::LResult&) {
+            if (msg == nextAvi) ends.push_back(uint32_t(w));
+            if (msg == nextFrame) frames.push_back(uint32_t(l));
+            return msg == nextAvi || msg == nextFrame;
+        });
+    }
+    platform::Hwnd Handle() const { return m_window.Handle(); }
+
+    std::vector<uint32_t> ends;    // FileKey of each "Step Next AVI"
+    std::vector<uint32_t> frames;  // frame of each "Step Next Frame"
+
+private:
+    ui::CMessageWindowHandle m_window;
+};
+
+inline PlayerOpenBlock OpenBlock(const char* fileName, uint32_t width, uint32_t height, uint32_t frames,
+                                 uint32_t first = 0, uint32_t scale = 1, uint32_t rate = 25) {
+    FileDescription d{};
+    d.info.width = width;
+    d.info.height = height;
+    d.info.scale = scale;
+    d.info.rate = rate;
+    d.frameCount = frames;
+    return MakePlayerOpenBlock(d, first, fileName);
+}
+
+inline int SendToPlayer(const char* player, uint32_t code, uint32_t param1 = 0, uint32_t param2 = 0,
+                        const PlayerOpenBlock* block = nullptr) {
+    CFilterIcpClient client;
+    if (!client.Open(player)) return -1;
+    client.SendCommand(code, param1, param2, block, block ? sizeof *block : 0);
+    return 1;
+}
+
+inline void DoubleClick(QWidget* widget, QPoint at, Qt::MouseButton button) {
+    QMouseEvent event(QEvent::MouseButtonDblClick, QPointF(at), widget->mapToGlobal(QPointF(at)), button, button,
+                      Qt::NoModifier);
+    QApplication::sendEvent(widget, &event);
+}
+
+}  // namespace corvanta::test

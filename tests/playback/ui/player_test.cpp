@@ -1,0 +1,278 @@
+// A real player against a local frame source: the clock driven by its
+// ticks, the panel's buttons, the layout, double clicks and snapshots.
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QImage>
+#include <QPushButton>
+#include <QTimer>
+
+#include <cstring>
+#include <mutex>
+
+#include "framework/CFilter.h"
+#include "playback/ui/CJogSlider.h"
+#include "playback/ui/CPlayerControlDlg.h"
+#include "playback/ui/CPlayerDlg.h"
+#include "playback/ui/CPositionSlider.h"
+#include "playback/ui/CVideoView.h"
+#include "remote/RecorderInterface.h"
+#include "PlayerTestSupport.h"
+
+namespace corvanta {
+namespace {
+
+using namespace test;
+
+constexpr char kFile[] = "D:\\Test\\clip.avi";
+
+// Stands in for the stream proxy of kFile: frames of `width` x `height`
+// whose left half is red and right half blue, with a white top band, and
+// the hold time `hold`; frames from `frames` on are refused.
+class FrameSource : public CFilter {
+public:
+    FrameSource(uint32_t width, uint32_t height, uint32_t frames, uint32_t hold = 0)
+        : m_width(width), m_height(height), m_frames(frames), m_hold(hold) {
+        Init(CFilterDescriptor(FrameSourceName(kFile), 8, 24, 0, 0, 1, "1.0.0", 64000, width * height * 3));
+    }
+    ~FrameSource() override { Close(); }
+
+    int OnIcp(IcpRecord* q, IcpRecord* a) override {
+        if (q->kind != kIcpCommand || q->code != kFrameSourceGetFrame) return 0;
+        {
+            std::lock_guard lock(m_mutex);
+            m_requested.push_back(q->param1);
+        }
+        if (q->param1 >= m_frames) return 0;
+        for (uint32_t row = 0; row < m_height; ++row) {
+            const bool top = row >= m_height - m_height / 5;  // rows are bottom-up
+            for (uint32_t x = 0; x < m_width; ++x) {
+                uint8_t* p = a->data + (size_t(row) * m_width + x) * 3;
+                const bool left = x < m_width / 2;
+                p[0] = top ? 255 : left ? 0 : 255;
+                p[1] = top ? 255 : 0;
+                p[2] = top ? 255 : left ? 255 : 0;
+            }
+        }
+        a->kind = kIcpCommandAnswer;
+        a->encoding = kIcpEncodingPicture;
+        a->dataLength = m_width * m_height * 3;
+        a->param3 = m_hold;
+        a->status = kIcpStatusDone;
+        return 1;
+    }
+    std::vector<uint32_t> Requested() {
+        std::lock_guard lock(m_mutex);
+        return m_requested;
+    }
+
+private:
+    uint32_t m_width, m_height, m_frames, m_hold;
+    std::mutex m_mutex;
+    std::vector<uint32_t> m_requested;
+};
+
+class PlayerTest : public ::testing::Test {
+protected:
+    PlayerTest() {
+        player.resize(640, 600);
+        player.show();  // a hidden widget gets its resize events only when shown
+        EXPECT_EQ(1, player.Create());
+    }
+    ~PlayerTest() override { player.Shutdown(); }
+
+    // Opens kFile as its owner does; `afterEnd` plays the end of another file first.
+    void Open(uint32_t width, uint32_t height, uint32_t frames, uint32_t first = 0, uint32_t rate = 25) {
+        const PlayerOpenBlock block = OpenBlock(kFile, width, height, frames, first, 1, rate);
+        ASSERT_EQ(1, SendToPlayer(kStandalonePlayerName, kPlayerOpen, owner.Handle(), 7, &block));
+    }
+    const PlaybackState& State() { return player.State(); }
+
+    PlayerWorld world;
+    Owner owner;
+    CPlayerDlg player{kStandalonePlayerName};
+};
+
+TEST_F(PlayerTest, OpenedByTheUserStartsPausedAndTheClockPlaysTickByTick) {
+    FrameSource source(64, 48, 20);
+    Open(64, 48, 20, 3);
+    EXPECT_EQ(40u, player.Clock().Interval());
+    EXPECT_EQ(40u, player.ClockPeriod());
+    EXPECT_EQ(1u, State().paused);
+    EXPECT_EQ((std::vector<uint32_t>{3}), source.Requested());
+    EXPECT_EQ((std::vector<uint32_t>{3}), owner.frames);
+    player.CB_Timer(kClockTimer);  // paused: nothing
+    EXPECT_EQ(1u, source.Requested().size());
+
+    player.Panel()->Play();
+    player.Panel()->SpeedSlider()->setValue(9);
+    player.Panel()->SpeedReleased();
+    EXPECT_EQ(8u, State().step);
+    player.CB_Timer(kClockTimer);
+    player.CB_Timer(kClockTimer);
+    EXPECT_EQ((std::vector<uint32_t>{3, 3, 11}), source.Requested());
+    EXPECT_EQ(19u, State().currentFrame);
+    EXPECT_EQ(11, player.PositionSlider()->value());
+    player.Panel()->SpeedSlider()->setValue(1);
+    player.Panel()->SpeedReleased();
+    EXPECT_EQ(200u, player.ClockPeriod());
+    EXPECT_EQ(1u, State().step);
+}
+
+TEST_F(PlayerTest, StepButtonsAndPauseFollowTheirRules) {
+    FrameSource source(64, 48, 5);
+    Open(64, 48, 5, 0);
+    auto* panel = player.Panel();
+    static_cast<QPushButton*>(panel->Control(CPlayerControlDlg::kIdStepBack))->click();  // on frame 0: nothing
+    EXPECT_EQ(1u, source.Requested().size());
+    panel->Pause();  // paused after open: plays
+    EXPECT_EQ(1u, State().playing);
+    panel->Pause();
+    EXPECT_EQ(1u, State().paused);
+    SendToPlayer(kStandalonePlayerName, kPlayerClose);
+    EXPECT_EQ(0u, State().playing + State().paused);
+    panel->Pause();  // neither playing nor paused: nothing
+    EXPECT_EQ(0u, State().playing + State().paused);
+
+    Open(64, 48, 5, 4);
+    static_cast<QPushButton*>(panel->Control(CPlayerControlDlg::kIdStepForward))->click();  // on the last frame
+    EXPECT_EQ(5u, source.Requested().back());  // the frame past the end is asked for
+    EXPECT_EQ(4u, State().currentFrame);
+    EXPECT_EQ(0u, State().playing);
+    EXPECT_EQ((std::vector<uint32_t>{7}), owner.ends);
+    panel->StepBack();
+    EXPECT_EQ(3u, source.Requested().back());
+
+    Open(64, 48, 5, 0);  // opened because the last one ended: plays at once
+    EXPECT_EQ(1u, State().playing);
+    EXPECT_EQ(0u, State().paused);
+}
+
+TEST_F(PlayerTest, JogHeldAtTheEndStopsAtTheLastFrameWithoutEndingTheFile) {
+    FrameSource source(64, 48, 6);
+    Open(64, 48, 6, 2);
+    player.Panel()->JogSlider()->setValue(19);
+    for (int i = 0; i < 6; ++i) player.CB_Timer(kJogTimer);
+    EXPECT_EQ(50u, player.JogPeriod());
+    EXPECT_EQ(5u, State().currentFrame);
+    EXPECT_EQ(5u, source.Requested().back());
+    EXPECT_TRUE(owner.ends.empty());
+    player.Panel()->Play();
+    player.CB_Timer(kClockTimer);  // jogging: the clock waits
+    EXPECT_EQ(7u, source.Requested().size());
+    // Let go, the slider springs back to its middle.
+    QMouseEvent release(QEvent::MouseButtonRelease, QPointF(2, 2), QPointF(2, 2), Qt::LeftButton, Qt::NoButton,
+                        Qt::NoModifier);
+    QApplication::sendEvent(player.Panel()->JogSlider(), &release);
+    player.CB_Timer(kJogTimer);
+    EXPECT_EQ(10, player.Panel()->JogPosition());
+    EXPECT_EQ(0u, State().jogging);
+    EXPECT_EQ(100u, player.JogPeriod());
+}
+
+TEST_F(PlayerTest, HeldFramesSkipTicksUntilTheHoldEnds) {
+    FrameSource source(64, 48, 100, 300);
+    Open(64, 48, 100);
+    player.Panel()->Play();
+    player.CB_Timer(kClockTimer);
+    EXPECT_TRUE(player.Clock().Held());
+    player.CB_Timer(kClockTimer);
+    EXPECT_EQ(2u, source.Requested().size());  // the open's frame and one tick
+    ASSERT_TRUE(PumpUntil([&] { return !player.Clock().Held(); }, 5000));
+    player.CB_Timer(kClockTimer);
+    EXPECT_EQ(3u, source.Requested().size());
+}
+
+TEST_F(PlayerTest, RateZeroAndAChangedFrameSizeNeitherCrashNorFreeze) {
+    FrameSource source(32, 24, 3);
+    Open(64, 48, 3, 0, 0);  // the source sends another size than announced
+    EXPECT_EQ(1000u, player.ClockPeriod());
+    player.Panel()->Play();
+    for (int i = 0; i < 5; ++i) player.CB_Timer(kClockTimer);
+    EXPECT_TRUE(owner.frames.empty());  // nothing of the wrong size is shown
+    EXPECT_EQ((std::vector<uint32_t>{7}), owner.ends);
+    EXPECT_EQ(2u, State().currentFrame);
+}
+
+TEST_F(PlayerTest, LayoutExamplesAndTheFitToggle) {
+    FrameSource source(320, 240, 3);
+    player.PositionSlider()->resize(100, 30);
+    player.Panel()->setFixedSize(400, 60);
+    Open(320, 240, 3);
+    EXPECT_EQ(QRect(160, 135, 320, 240), player.View()->geometry());
+    EXPECT_EQ(QRect(160, 375, 320, 30), player.PositionSlider()->geometry());
+    EXPECT_EQ(405, player.Panel()->y());
+
+    // Double clicks on the slider or the panel change nothing.
+    for (QPoint outside : {QPoint(200, 380), QPoint(300, 420), QPoint(5, 5)})
+        DoubleClick(&player, outside, Qt::LeftButton);
+    EXPECT_FALSE(player.Fit());
+
+    FrameSource large(640, 480, 3);
+    SendToPlayer(kStandalonePlayerName, kPlayerClose);
+    source.Close();
+    const PlayerOpenBlock block = OpenBlock(kFile, 640, 480, 3);
+    SendToPlayer(kStandalonePlayerName, kPlayerOpen, owner.Handle(), 1, &block);
+    player.resize(800, 500);  // 410 left for the video: shrunk to 546 x 410
+    EXPECT_EQ(QSize(546, 410), player.View()->size());
+    DoubleClick(&player, player.View()->geometry().center(), Qt::LeftButton);
+    EXPECT_TRUE(player.Fit());
+    EXPECT_EQ(QSize(546, 410), player.View()->size());
+    player.resize(1000, 700);  // room for the natural size, but fitting fills
+    EXPECT_EQ(QSize(813, 610), player.View()->size());
+    DoubleClick(&player, player.View()->geometry().center(), Qt::LeftButton);
+    EXPECT_EQ(QSize(640, 480), player.View()->size());
+}
+
+// Answers the save dialog with `path` once it shows; counts the dialogs seen.
+struct SaveDialogAnswer {
+    explicit SaveDialogAnswer(QString answer) : path(std::move(answer)) {
+        timer.setInterval(10);
+        QObject::connect(&timer, &QTimer::timeout, [this] {
+            auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            if (!dialog) return;
+            ++shown;
+            defaultName = dialog->selectedFiles().value(0);
+            dialog->selectFile(path);
+            static_cast<QDialog*>(dialog)->accept();
+        });
+        timer.start();
+    }
+    QString path;
+    QString defaultName;
+    int shown = 0;
+    QTimer timer;
+};
+
+TEST_F(PlayerTest, RightDoubleClickSavesTheFrameShownWithoutSkew) {
+    const QString path = QString::fromStdString(world.Dir()) + "/shot.jpg";
+    SaveDialogAnswer answer(path);
+    DoubleClick(&player, player.View()->geometry().center(), Qt::RightButton);  // nothing open
+    QCoreApplication::processEvents();
+    EXPECT_EQ(0, answer.shown);
+
+    FrameSource source(350, 100, 3);
+    Open(350, 100, 3);
+    DoubleClick(&player, QPoint(2, player.height() - 2), Qt::RightButton);  // outside the video
+    EXPECT_EQ(0, answer.shown);
+    DoubleClick(&player, player.View()->geometry().center(), Qt::RightButton);
+    EXPECT_EQ(1, answer.shown);
+    EXPECT_TRUE(answer.defaultName.endsWith(".jpg"));
+
+    QImage saved(path);
+    ASSERT_EQ(QSize(350, 100), saved.size());
+    auto near = [](QRgb c, int r, int g, int b) {
+        return std::abs(qRed(c) - r) < 24 && std::abs(qGreen(c) - g) < 24 && std::abs(qBlue(c) - b) < 24;
+    };
+    // A skew would move the red and blue halves further apart row by row.
+    for (int y : {25, 60, 99}) {
+        EXPECT_TRUE(near(saved.pixel(170, y), 255, 0, 0)) << y;
+        EXPECT_TRUE(near(saved.pixel(180, y), 0, 0, 255)) << y;
+    }
+    EXPECT_TRUE(near(saved.pixel(10, 5), 255, 255, 255));  // upright
+}
+
+}  // namespace
+}  // namespace corvanta

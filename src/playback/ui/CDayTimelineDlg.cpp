@@ -67,6 +67,8 @@ CDayTimelineDlg::CDayTimelineDlg(QWidget* parent)
         if (auto* edit = ControlAs<QLineEdit>(id)) {
             edit->setAlignment(Qt::AlignCenter);
             edit->setReadOnly(true);
+            // Texts to read, not to type into: the focus stays with the slider.
+            edit->setFocusPolicy(Qt::NoFocus);
         }
     }
 

@@ -1,23 +1,19 @@
-// A day of the recorder stand-in in the motion history view: its sessions
-// and activity asked from "AVIArchive Query" as the archive tree asks them,
-// handed over by handle, a click on the timeline, and the second player
-// showing the frame of that second, through the real proxies and HTTP.
+// Days of the recorder stand-in in the motion history view: sessions and
+// activity asked from "AVIArchive Query" as the archive tree asks them, the
+// day handed over by handle, clicks on the timeline, and the second player
+// showing the clicked second, through the real proxies and HTTP.
 
 #include <gtest/gtest.h>
 
-#include <QSlider>
-
-#include <cstdlib>
 #include <cstring>
 
-#include "archive/ArchiveNodes.h"
-#include "playback/DayTimelinePlayback.h"
 #include "playback/TimelineColumns.h"
 #include "playback/ui/CArchiveViewDlg.h"
 #include "playback/ui/CDayTimelineDlg.h"
 #include "playback/ui/CMotionHistoryDlg.h"
 #include "playback/ui/CPlayerControlDlg.h"
 #include "playback/ui/CPlayerDlg.h"
+#include "playback/ui/CPositionSlider.h"
 #include "playback/ui/CRangeSlider.h"
 #include "playback/ui/CTimelineBar.h"
 #include "playback/ui/PlayerTestSupport.h"
@@ -33,51 +29,33 @@ namespace corvanta {
 namespace {
 
 using namespace test;
+using recorder::CivilDate;
 
-constexpr recorder::CivilDate kDay{2026, 12, 4};  // CAM01's night files reach into it and out of it
-
-recorder::RecorderConfig Config() {
-    recorder::RecorderConfig config;
-    config.port = 0;
-    config.threads = 4;
-    config.anchorDate = recorder::CivilDate{2026, 12, 5};
-    config.log = [](const std::string&) {};
-    return config;
-}
-
-// Pixels of a player's picture (bottom-up BGR) that are far from those of a
-// rendered frame (top-down RGB): the burned-in time and frame number differ
-// in many, compression noise in few.
-size_t DifferingPixels(const CFrameImage& shown, const recorder::RgbImage& rendered) {
-    if (shown.Width() != rendered.width || shown.Height() != rendered.height) return SIZE_MAX;
+// Pixels of a player's picture (bottom-up BGR) far from a rendered frame's
+// (top-down RGB): the burned-in texts of another second differ in hundreds.
+size_t DifferingPixels(const CFrameImage& shown, const recorder::RgbImage& frame) {
     size_t n = 0;
-    for (uint32_t y = 0; y < rendered.height; ++y) {
-        const uint8_t* row = shown.Bits() + size_t(shown.Height() - 1 - y) * shown.Width() * 3;
-        for (uint32_t x = 0; x < rendered.width; ++x) {
-            const uint8_t* want = &rendered.pixels[(size_t(y) * rendered.width + x) * 3];
-            int most = 0;
-            for (int c = 0; c < 3; ++c) most = std::max(most, std::abs(int(row[x * 3 + 2 - c]) - int(want[c])));
-            n += most > 100;
+    for (uint32_t y = 0; y < frame.height; ++y)
+        for (uint32_t x = 0; x < frame.width; ++x) {
+            const uint8_t* got = shown.Bits() + (size_t(shown.Height() - 1 - y) * shown.Width() + x) * 3;
+            const uint8_t* want = &frame.pixels[(size_t(y) * frame.width + x) * 3];
+            n += std::abs(got[2] - want[0]) > 100 || std::abs(got[1] - want[1]) > 100 || std::abs(got[0] - want[2]) > 100;
         }
-    }
     return n;
 }
 
 class MotionHistoryEndToEnd : public ::testing::Test {
 protected:
     void SetUp() override {
-        std::string error;
-        ASSERT_TRUE(server.start(&error)) << error;
+        ASSERT_TRUE(server.start());
         SetFilterServerURL(server.baseUrl());
         ASSERT_EQ(1, privilege.Startup());
         ASSERT_EQ(1, LogIn("demo", "demo").loggedIn);
-        for (CRemoteFilter* proxy : std::initializer_list<CRemoteFilter*>{&playback, &archive}) {
-            proxy->Init(proxy == &playback ? CRemotePlaybackManager::MakeDescriptor() : CRemoteArchiveQuery::MakeDescriptor());
-            proxy->PublishInfo();
-        }
-        view = std::make_unique<CArchiveViewDlg>();
+        playback.Init(CRemotePlaybackManager::MakeDescriptor());
+        archive.Init(CRemoteArchiveQuery::MakeDescriptor());
         view->resize(1000, 760);
         view->show();
+        platform::SendMessage(view->Window(), platform::RegisterWindowMessage(kShowPlayerMessage), 1, 1);
     }
     void TearDown() override {
         view.reset();
@@ -88,120 +66,133 @@ protected:
         SetFilterServerURL("");
     }
 
-    // The day's sessions (command 3) and activity (command 7) as the tree keeps them.
-    void LoadDay(const char* sourceId) {
-        day.year = uint16_t(kDay.year);
-        day.month = uint16_t(kDay.month);
-        day.day = uint16_t(kDay.day);
-        day.sourceId = sourceId;
+    // A day of CAM01 as the tree keeps it: sessions (command 3) and activity (command 7).
+    std::unique_ptr<DayPayload> LoadDay(uint16_t date) {
+        auto day = std::make_unique<DayPayload>();
+        day->year = 2026, day->month = 12, day->day = date;
         CFilterIcpClient query;
-        ASSERT_EQ(1, query.Open(kArchiveQueryFilterName));
-        ASSERT_NE(0, query.SendCommandText(kArchiveListSessions, uint32_t(kDay.year) << 16 | kDay.month, sourceId, kDay.day));
+        query.Open(kArchiveQueryFilterName);
+        query.SendCommandText(kArchiveListSessions, 2026 << 16 | 12, "CAM01", date);
         const IcpRecord* a = query.Answer();
-        ASSERT_GE(a->dataLength, a->param1 * sizeof(SessionEntry));
-        for (uint32_t i = 0; i < a->param1; ++i) {
+        for (uint32_t i = 0; a && (i + 1) * sizeof(SessionEntry) <= a->dataLength; ++i) {
             SessionEntry e;
             std::memcpy(&e, a->data + i * sizeof e, sizeof e);
             auto node = std::make_unique<ArchiveNode>(NodeKind::Session);
-            node->session->index = i;
-            node->session->fileName = e.fileName;
-            node->session->sourceId = sourceId;
-            node->session->start = e.start;
-            node->session->stop = e.stop;
-            day.sessions.Add(std::move(node));
+            *node->session = SessionPayload{.index = i, .sourceId = "CAM01", .fileName = e.fileName};
+            node->session->start = e.start, node->session->stop = e.stop;
+            day->sessions.Add(std::move(node));
         }
-        TimeQuery q{};
-        q.from = {day.year, day.month, 0, day.day, 0, 0, 0, 0};
-        q.to = {day.year, day.month, 0, day.day, 23, 59, 59, 0};
-        std::strcpy(q.sourceId, sourceId);
-        ASSERT_NE(0, query.SendCommand(kArchiveDayActivity, 0, 0, &q, sizeof q));
-        ASSERT_GE(query.Answer()->dataLength, sizeof(DayWindowHeader));
-        day.activityDataLength = query.Answer()->dataLength;
-        day.activity.assign(query.Answer()->data + sizeof(DayWindowHeader), query.Answer()->data + day.activityDataLength);
+        TimeQuery q{{2026, 12, 0, date, 0, 0, 0, 0}, {2026, 12, 0, date, 23, 59, 59, 0}, "CAM01"};
+        if (query.SendCommand(kArchiveDayActivity, 0, 0, &q, sizeof q) && (a = query.Answer())->dataLength > 36)
+            day->activity.assign(a->data + 36, a->data + a->dataLength);
+        return day;
+    }
+    static int Show(uint32_t dayHandle) {
+        return SendIcpCommand(kMotionHistoryFilterName, kMotionHistoryShowDay, dayHandle, 0, static_cast<const void*>(nullptr), 0);
+    }
+    // Shows the hour around `second` on the upper bar, clicks it there and
+    // lets the update timer act on the click; the second hit.
+    int32_t Click(int32_t second) {
+        timeline->RangeSlider()->SetRange(second - 1800, second + 1800, CDayTimelineDlg::kMinimumGap);
+        platform::SendMessage(timeline->Window(), RangeChangedMessage(), kRangeWhole, CDayTimelineDlg::kIdRange);
+        double left = 0, right = 0;  // pulled inside the day near its ends
+        timeline->RangeSlider()->GetRange(left, right);
+        const TimelineScale scale{int32_t(left), int32_t(right), timeline->UpperBar()->width()};
+        const QPointF at(scale.X(second), 5);
+        QMouseEvent press(QEvent::MouseButtonPress, at, at, Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(timeline->UpperBar(), &press);
+        EXPECT_TRUE(PumpUntil([&] { return !timeline->UpperBar()->LeftClicked(); }, 5000));
+        return scale.SecondAt(scale.X(second));
+    }
+    // The position slider let go three frames before the end, then Play.
+    void PlayFromNearTheEnd() {
+        CPositionSlider* slider = player->PositionSlider();
+        for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
+            if (type == QEvent::MouseButtonRelease) slider->setSliderPosition(int(state.frameCount) - 3);
+            QMouseEvent event(type, QPointF(2, 2), QPointF(2, 2), Qt::LeftButton,
+                              type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton, Qt::NoModifier);
+            QApplication::sendEvent(slider, &event);
+        }
+        player->Panel()->Play();
     }
 
     PlayerWorld world;
-    recorder::RecorderServer server{Config()};
+    recorder::RecorderServer server{[] {
+        recorder::RecorderConfig config;
+        config.port = 0;
+        config.threads = 4;
+        config.anchorDate = CivilDate{2026, 12, 5};
+        config.log = [](const std::string&) {};
+        return config;
+    }()};
     CUserPrivilegeProxy privilege;
     CRemotePlaybackManager playback;
     CRemoteArchiveQuery archive;
-    DayPayload day;
-    std::unique_ptr<CArchiveViewDlg> view;
+    std::unique_ptr<CArchiveViewDlg> view = std::make_unique<CArchiveViewDlg>();
+    CDayTimelineDlg* timeline = view->MotionHistory()->Timeline();
+    CPlayerDlg* player = view->MotionHistory()->Player();
+    const PlaybackState& state = player->State();
 };
 
-TEST_F(MotionHistoryEndToEnd, AClickedSecondShowsItsFrameAndTheFileHandsOverToTheNext) {
+TEST_F(MotionHistoryEndToEnd, ClickedSecondsPlayTheirFramesAndFilesFollowEachOther) {
     const recorder::DemoArchive& demo = server.archive();
-    const recorder::DemoSource& source = *demo.findSource("CAM01");
-    LoadDay(source.id.c_str());
-    const recorder::Seconds midnight = recorder::startOfDay(kDay);
-    const auto recordings = demo.overlapping(source.index, midnight, midnight + recorder::kSecondsPerDay);
-    ASSERT_GE(recordings.size(), 3u);
-    ASSERT_EQ(recordings.size(), day.sessions.Size());
-    ASSERT_LT(recordings.front()->start, midnight);  // began the day before
-
-    platform::SendMessage(view->Window(), platform::RegisterWindowMessage(kShowPlayerMessage), 1, 1);
-    CMotionHistoryDlg* history = view->MotionHistory();
-    ASSERT_TRUE(history->isVisible());
-    EXPECT_EQ(0, SendIcpCommand(kMotionHistoryFilterName, kMotionHistoryShowDay, day.Handle() + 1000, 0,
-                                static_cast<const void*>(nullptr), 0));
-    ASSERT_EQ(1, SendIcpCommand(kMotionHistoryFilterName, kMotionHistoryShowDay, day.Handle(), 0,
-                                static_cast<const void*>(nullptr), 0));
-    CDayTimelineDlg* timeline = history->Timeline();
-    EXPECT_EQ(QDate(2026, 12, 4), timeline->Day());
-    // What the recorder says is what the timeline draws; it keeps 86399 seconds.
+    const recorder::Seconds midnight = recorder::startOfDay(CivilDate{2026, 12, 4});
+    const auto recs = demo.overlapping(0, midnight, midnight + 86400);
+    auto day = LoadDay(4);
+    ASSERT_EQ(recs.size(), day->sessions.Size());
+    ASSERT_LT(recs.front()->start, midnight);  // the night file of the day before
+    const uint32_t gone = std::make_unique<DayPayload>()->Handle();
+    ASSERT_EQ(0, Show(gone));
+    ASSERT_EQ(1, Show(day->Handle()));
     for (int32_t s = 0; s < kDayTimelineSeconds; s += 97)
-        ASSERT_EQ(demo.activityAt(source.index, midnight + s), timeline->Activity()[size_t(s)]) << s;
+        ASSERT_EQ(demo.activityAt(0, midnight + s), timeline->Activity()[size_t(s)]) << s;
 
-    // The second session magnified on the upper bar, and a click in its middle.
-    const recorder::Recording& rec = *recordings[1];
-    const int32_t start = int32_t(rec.start - midnight), stop = int32_t(rec.stop - midnight);
-    timeline->RangeSlider()->SetRange(start - 600, stop + 600, CDayTimelineDlg::kMinimumGap);
-    platform::SendMessage(timeline->Window(), RangeChangedMessage(), kRangeWhole, CDayTimelineDlg::kIdRange);
-    CTimelineBar* upper = timeline->UpperBar();
-    int x = upper->width() / 2;
-    const int32_t second = TimelineScale{start - 600, stop + 600, upper->width()}.SecondAt(x);
-    ASSERT_TRUE(second > start && second < stop);
-    QMouseEvent press(QEvent::MouseButtonPress, QPointF(x, 5), upper->mapToGlobal(QPointF(x, 5)), Qt::LeftButton,
-                      Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(upper, &press);
+    // The night file, its frame table asked from 00:00:00; then the second
+    // file. The picture is the clicked second's, not the next second's.
+    for (size_t i : {0, 1}) {
+        const int32_t second = Click(int32_t((std::max(recs[i]->start, midnight) + recs[i]->stop) / 2 - midnight));
+        const uint32_t frame = demo.frameInSecond(*recs[i], midnight + second).value();
+        ASSERT_EQ(frame, state.currentFrame) << i;
+        EXPECT_EQ(recs[i]->fileName, timeline->Playback().CurrentFile());
+        recorder::RgbImage right, later;
+        recorder::FrameRenderer(demo).render(*recs[i], frame, right);
+        recorder::FrameRenderer(demo).render(*recs[i], frame + 25, later);
+        EXPECT_EQ(0u, DifferingPixels(player->Snapshot(), right));
+        EXPECT_LT(200u, DifferingPixels(player->Snapshot(), later));
+    }
+    EXPECT_TRUE(view->MotionHistory()->grab().save(SCREENSHOT_DIR "/motion_history.png"));
 
-    CPlayerDlg* player = history->Player();
-    const PlaybackState& state = player->State();
-    ASSERT_TRUE(PumpUntil([&] { return player->FramesShown() > 0; }, 20000));
-    const auto expected = demo.frameInSecond(rec, midnight + second);
-    ASSERT_TRUE(expected.has_value());
-    EXPECT_EQ(*expected, state.currentFrame);
-    EXPECT_EQ(rec.frameCount, state.frameCount);
-    EXPECT_EQ(rec.fileName, timeline->Playback().CurrentFile());
-    const SessionPayload& played = *day.sessions.At(1)->session;
-    EXPECT_EQ(demo.frameTable(source.index, rec.start, uint32_t(rec.stop - rec.start + 1)), played.secondTable);
-    // The picture is the frame of that second, not the one a second later.
-    recorder::FrameRenderer renderer(demo);
-    recorder::RgbImage right, later;
-    renderer.render(rec, *expected, right);
-    renderer.render(rec, *expected + source.rate / source.scale, later);
-    const size_t near = DifferingPixels(player->Snapshot(), right), far = DifferingPixels(player->Snapshot(), later);
-    EXPECT_LT(near * 10, far) << near << " " << far;
-    EXPECT_TRUE(history->grab().save(SCREENSHOT_DIR "/motion_history.png"));
-
-    // A click near its end, played at full speed to the end: the next session follows, playing.
-    const TimelineScale scale{start - 600, stop + 600, upper->width()};
-    x = scale.X(stop - 1);
-    const int32_t nearEnd = scale.SecondAt(x);
-    ASSERT_TRUE(nearEnd >= stop - 10 && nearEnd < stop) << nearEnd;
-    QMouseEvent again(QEvent::MouseButtonPress, QPointF(x, 5), upper->mapToGlobal(QPointF(x, 5)), Qt::LeftButton,
-                      Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(upper, &again);
-    const uint32_t nearEndFrame = demo.frameInSecond(rec, midnight + nearEnd).value_or(0);
-    ASSERT_TRUE(PumpUntil([&] { return state.currentFrame == nearEndFrame && state.paused; }, 20000));
-    player->Panel()->SpeedSlider()->setValue(kSpeedMax);
-    player->Panel()->SpeedReleased();
-    player->Panel()->Play();
-    ASSERT_TRUE(PumpUntil([&] { return timeline->Playback().CurrentFile() == recordings[2]->fileName; }, 20000));
-    EXPECT_EQ(1u, state.playing);
-    EXPECT_EQ(recordings[2]->frameCount, state.frameCount);
-    // Only the file that plays is open on the recorder.
+    // At its end the third file follows, playing; only it stays open.
+    PlayFromNearTheEnd();
+    ASSERT_TRUE(PumpUntil([&] { return timeline->Playback().CurrentFile() == recs[2]->fileName; }, 20000));
+    EXPECT_TRUE(state.playing && state.frameCount == recs[2]->frameCount);
     EXPECT_EQ(1u, playback.StreamCount());
+
+    // Between files nothing plays.
+    Click(int32_t((recs[2]->stop + recs[3]->start) / 2 - midnight));
+    EXPECT_EQ(1u, state.frameCount);
+    EXPECT_EQ("", timeline->Playback().CurrentFile());
+
+    // Without the archive service the fourth file starts at frame 0; with it
+    // back, its table is asked again.
+    archive.Close();
+    const int32_t target = int32_t(recs[3]->start - midnight) + 600, second = Click(target);
+    EXPECT_EQ(0u, state.currentFrame);
+    archive.Init(CRemoteArchiveQuery::MakeDescriptor());
+    ASSERT_EQ(second, Click(target));
+    EXPECT_EQ(demo.frameInSecond(*recs[3], midnight + second).value(), state.currentFrame);
+
+    // The next day replaces this one, which may go; its last file ends the day.
+    auto next = LoadDay(5);
+    ASSERT_EQ(1, Show(next->Handle()));
+    EXPECT_EQ(0u, playback.StreamCount());
+    day.reset();
+    const auto last = demo.overlapping(0, midnight + 86400, midnight + 2 * 86400).back();
+    Click(int32_t(last->start - midnight - 86400) + 60);
+    ASSERT_EQ(last->fileName, timeline->Playback().CurrentFile());
+    PlayFromNearTheEnd();
+    ASSERT_TRUE(PumpUntil([&] { return !state.playing && state.currentFrame == last->frameCount - 1; }, 20000));
+    EXPECT_FALSE(player->Clock().EndReported());  // the view answered the end with command 8
 }
 
 }  // namespace

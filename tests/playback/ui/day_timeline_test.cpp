@@ -1,6 +1,5 @@
-// The day timeline rendered offscreen: a day's columns on both bars, hover
-// and click markers, the time texts, and clicks that play through stand-in
-// filters.
+// The day timeline rendered offscreen: a day's columns on both bars, the
+// range, hover markers and the time texts. Clicks that play are end to end.
 
 #include <gtest/gtest.h>
 
@@ -9,7 +8,8 @@
 #include <QLocale>
 #include <QTest>
 
-#include "playback/DayTimelineFakes.h"
+#include <array>
+
 #include "playback/ui/CDayTimelineDlg.h"
 #include "playback/ui/CRangeSlider.h"
 #include "playback/ui/CTimelineBar.h"
@@ -23,6 +23,22 @@ using test::At;
 using test::Mouse;
 constexpr QRgb kGrey = 0x969696, kRed = 0xFA6464, kBlue = 0x6464FA, kGreen = 0x64FA64, kHover = 0xDC141E;
 
+// A day of December 2026 whose sessions are {start day, second, stop day, second}.
+std::unique_ptr<DayPayload> MakeDay(uint16_t date, std::vector<std::array<int, 4>> sessions, std::vector<uint8_t> activity) {
+    auto day = std::make_unique<DayPayload>();
+    day->year = 2026, day->month = 12, day->day = date;
+    const auto at = [](int d, int s) {
+        return SystemTime{2026, 12, 0, uint16_t(d), uint16_t(s / 3600), uint16_t(s / 60 % 60), uint16_t(s % 60), 0};
+    };
+    for (auto [d0, s0, d1, s1] : sessions) {
+        auto node = std::make_unique<ArchiveNode>(NodeKind::Session);
+        node->session->start = at(d0, s0), node->session->stop = at(d1, s1);
+        day->sessions.Add(std::move(node));
+    }
+    day->activity = std::move(activity);
+    return day;
+}
+
 class DayTimelineTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -33,17 +49,18 @@ protected:
     }
     void TearDown() override { QLocale::setDefault(saved); }
 
-    // Shows day 5: C from the day before up to 00:30, A 08:00 to 09:00; the
-    // activity is 0 except 00:10 to 00:20 (200) and 08:30 to 09:00 (100).
-    void ShowDay(std::vector<uint8_t> activity = {}) {
-        if (activity.empty()) {
-            activity.assign(kSecondsPerDay, 0);
-            std::fill(activity.begin() + 600, activity.begin() + 1200, 200);
-            std::fill(activity.begin() + 30600, activity.begin() + 32400, 100);
-        }
-        day = test::MakeDay(5, {{"C", 4, 82800, 5, 1800}, {"A", 5, 28800, 5, 32400}}, activity);
-        timeline.SetSessions(day->Handle());
-        timeline.SetDay(2026, 12, 5, day->activity);
+    // Day 5: one file from the day before up to 00:30, one 08:00 to 09:00;
+    // the activity is 0 except 00:10 to 00:20 (200) and 08:30 to 09:00 (100).
+    void ShowDay() {
+        std::vector<uint8_t> activity(kSecondsPerDay, 0);
+        std::fill(activity.begin() + 600, activity.begin() + 1200, 200);
+        std::fill(activity.begin() + 30600, activity.begin() + 32400, 100);
+        Show(MakeDay(5, {{4, 82800, 5, 1800}, {5, 28800, 5, 32400}}, activity));
+    }
+    void Show(std::unique_ptr<DayPayload> shown) {
+        timeline.SetSessions(shown->Handle());
+        timeline.SetDay(shown->year, shown->month, shown->day, shown->activity);
+        day = std::move(shown);  // the old day goes
     }
     // The colour of column x and the height of its bar.
     std::pair<QRgb, int> Column(CTimelineBar* bar, int x) {
@@ -66,7 +83,7 @@ protected:
     CDayTimelineDlg timeline;
 };
 
-TEST_F(DayTimelineTest, ADayShowsRecordingAndActivityOnBothBars) {
+TEST_F(DayTimelineTest, DaysShowRecordingAndActivityOnBothBars) {
     ShowDay();
     CTimelineBar* lower = timeline.LowerBar();
     ASSERT_EQ(480, lower->width());
@@ -90,6 +107,12 @@ TEST_F(DayTimelineTest, ADayShowsRecordingAndActivityOnBothBars) {
     EXPECT_EQ(std::pair(kGreen, full), Column(timeline.UpperBar(), 300));
     EXPECT_EQ(QStringLiteral("05.12.26 08:00:00"), Text(CDayTimelineDlg::kIdLeftText));
     EXPECT_TRUE(timeline.grab().save(SCREENSHOT_DIR "/day_timeline.png"));
+
+    // Day 6 recorded 14:00 to 15:00, but the recorder's bytes end at 14:30.
+    Show(MakeDay(6, {{6, 50400, 6, 54000}}, std::vector<uint8_t>(52200, 0)));
+    for (const Case& c : {Case{170, {kRed, 2}}, {285, {kBlue, 3}}, {295, {kRed, 2}}})
+        EXPECT_EQ(c.column, Column(lower, c.x)) << c.x;
+    EXPECT_EQ(QStringLiteral("06.12.26 11:30:00"), Text(CDayTimelineDlg::kIdLeftText));
 }
 
 TEST_F(DayTimelineTest, HoverMarksBothBarsAndLeavingClearsIt) {
@@ -110,55 +133,6 @@ TEST_F(DayTimelineTest, HoverMarksBothBarsAndLeavingClearsIt) {
     EXPECT_EQ(-1, timeline.UpperBar()->HoverMarker());
     EXPECT_EQ(QString(), Text(CDayTimelineDlg::kIdMiddleText));
     EXPECT_NE(kHover, At(timeline.UpperBar()->grab().toImage(), 240, middle));
-}
-
-TEST_F(DayTimelineTest, AClickPlaysTheCoveringFileFromThatSecond) {
-    test::FakeManager manager({"A"});
-    test::FakeArchive archive;
-    test::FakeFilter player(kHistoryPlayerName);
-    std::vector<uint32_t> table(3601, kNoFrameInSecond);
-    table[901] = 22525;
-    archive.SetTable(28800, table);
-    ShowDay();
-    ChooseRange(28800, 32400);
-    Mouse(*timeline.UpperBar(), QEvent::MouseButtonPress, 120);  // 08:15:00, without a frame; 08:15:01 has one
-    std::vector<test::Received> played;
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !(played = player.Take()).empty(); }, 5000));
-    EXPECT_EQ(uint32_t(kPlayerOpen), played.back().code);
-    EXPECT_EQ(timeline.Window(), played.back().param1);
-    EXPECT_EQ(22525u, played.back().As<PlayerOpenBlock>().firstFrame);
-    EXPECT_EQ(29700, timeline.LowerBar()->PositionMarker());
-    EXPECT_EQ(29700, timeline.UpperBar()->PositionMarker());
-    EXPECT_EQ(QStringLiteral("05.12.26 08:15:00"), Text(CDayTimelineDlg::kIdMiddleText));
-
-    // Noon has no file: A is closed and nothing else opened.
-    Mouse(*timeline.LowerBar(), QEvent::MouseButtonPress, 240);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !(played = player.Take()).empty(); }, 5000));
-    QTest::qWait(30);
-    EXPECT_EQ(1u, played.size() + player.Take().size());
-    EXPECT_EQ(uint32_t(kPlayerClose), played.front().code);
-    EXPECT_EQ("", timeline.Playback().CurrentFile());
-}
-
-TEST_F(DayTimelineTest, ANewDayLetsTheOldOneGoAndShortActivityIsNotRecorded) {
-    test::FakeManager manager({"A", "B"});
-    test::FakeFilter player(kHistoryPlayerName);
-    ShowDay();
-    // Day 6 recorded 14:00 to 15:00, but the recorder's bytes end at 14:30.
-    auto second = test::MakeDay(6, {{"B", 6, 50400, 6, 54000}}, std::vector<uint8_t>(52200, 0));
-    timeline.SetSessions(second->Handle());
-    timeline.SetDay(2026, 12, 6, second->activity);
-    day.reset();
-    EXPECT_EQ(std::pair(kRed, 2), Column(timeline.LowerBar(), 170));   // 08:30
-    EXPECT_EQ(std::pair(kBlue, 3), Column(timeline.LowerBar(), 285));  // 14:15
-    EXPECT_EQ(std::pair(kRed, 2), Column(timeline.LowerBar(), 295));  // 14:45
-    EXPECT_EQ(QStringLiteral("06.12.26 11:30:00"), Text(CDayTimelineDlg::kIdLeftText));
-
-    Mouse(*timeline.LowerBar(), QEvent::MouseButtonPress, 170);  // A's time, on day 6
-    QTest::qWait(50);
-    EXPECT_TRUE(player.Take().empty());
-    Mouse(*timeline.LowerBar(), QEvent::MouseButtonPress, 290);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return timeline.Playback().CurrentFile() == "B"; }, 5000));
 }
 
 }  // namespace

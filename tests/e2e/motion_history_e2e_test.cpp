@@ -13,7 +13,6 @@
 #include "playback/ui/CMotionHistoryDlg.h"
 #include "playback/ui/CPlayerControlDlg.h"
 #include "playback/ui/CPlayerDlg.h"
-#include "playback/ui/CPositionSlider.h"
 #include "playback/ui/CRangeSlider.h"
 #include "playback/ui/CTimelineBar.h"
 #include "playback/ui/PlayerTestSupport.h"
@@ -90,10 +89,10 @@ protected:
     static int Show(uint32_t dayHandle) {
         return SendIcpCommand(kMotionHistoryFilterName, kMotionHistoryShowDay, dayHandle, 0, static_cast<const void*>(nullptr), 0);
     }
-    // Shows the hour around `second` on the upper bar, clicks it there and
-    // lets the update timer act on the click; the second hit.
+    // Shows the ten minutes around `second` on the upper bar, clicks it there
+    // and lets the update timer act on the click; the second hit.
     int32_t Click(int32_t second) {
-        timeline->RangeSlider()->SetRange(second - 1800, second + 1800, CDayTimelineDlg::kMinimumGap);
+        timeline->RangeSlider()->SetRange(second - 300, second + 300, CDayTimelineDlg::kMinimumGap);
         platform::SendMessage(timeline->Window(), RangeChangedMessage(), kRangeWhole, CDayTimelineDlg::kIdRange);
         double left = 0, right = 0;  // pulled inside the day near its ends
         timeline->RangeSlider()->GetRange(left, right);
@@ -104,18 +103,6 @@ protected:
         EXPECT_TRUE(PumpUntil([&] { return !timeline->UpperBar()->LeftClicked(); }, 5000));
         return scale.SecondAt(scale.X(second));
     }
-    // The position slider let go three frames before the end, then Play.
-    void PlayFromNearTheEnd() {
-        CPositionSlider* slider = player->PositionSlider();
-        for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
-            if (type == QEvent::MouseButtonRelease) slider->setSliderPosition(int(state.frameCount) - 3);
-            QMouseEvent event(type, QPointF(2, 2), QPointF(2, 2), Qt::LeftButton,
-                              type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton, Qt::NoModifier);
-            QApplication::sendEvent(slider, &event);
-        }
-        player->Panel()->Play();
-    }
-
     PlayerWorld world;
     recorder::RecorderServer server{[] {
         recorder::RecorderConfig config;
@@ -162,8 +149,9 @@ TEST_F(MotionHistoryEndToEnd, ClickedSecondsPlayTheirFramesAndFilesFollowEachOth
     }
     EXPECT_TRUE(view->MotionHistory()->grab().save(SCREENSHOT_DIR "/motion_history.png"));
 
-    // At its end the third file follows, playing; only it stays open.
-    PlayFromNearTheEnd();
+    // Played from its last second, the third file follows, playing; only it stays open.
+    Click(int32_t(recs[1]->stop - midnight) - 1);
+    player->Panel()->Play();
     ASSERT_TRUE(PumpUntil([&] { return timeline->Playback().CurrentFile() == recs[2]->fileName; }, 20000));
     EXPECT_TRUE(state.playing && state.frameCount == recs[2]->frameCount);
     EXPECT_EQ(1u, playback.StreamCount());
@@ -188,9 +176,9 @@ TEST_F(MotionHistoryEndToEnd, ClickedSecondsPlayTheirFramesAndFilesFollowEachOth
     EXPECT_EQ(0u, playback.StreamCount());
     day.reset();
     const auto last = demo.overlapping(0, midnight + 86400, midnight + 2 * 86400).back();
-    Click(int32_t(last->start - midnight - 86400) + 60);
+    Click(int32_t(last->stop - midnight - 86400) - 1);
     ASSERT_EQ(last->fileName, timeline->Playback().CurrentFile());
-    PlayFromNearTheEnd();
+    player->Panel()->Play();
     ASSERT_TRUE(PumpUntil([&] { return !state.playing && state.currentFrame == last->frameCount - 1; }, 20000));
     EXPECT_FALSE(player->Clock().EndReported());  // the view answered the end with command 8
 }

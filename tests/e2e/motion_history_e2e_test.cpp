@@ -77,8 +77,8 @@ protected:
             SessionEntry e;
             std::memcpy(&e, a->data + i * sizeof e, sizeof e);
             auto node = std::make_unique<ArchiveNode>(NodeKind::Session);
-            *node->session = SessionPayload{.index = i, .sourceId = "CAM01", .fileName = e.fileName};
-            node->session->start = e.start, node->session->stop = e.stop;
+            SessionPayload& s = *node->session;
+            s.index = i, s.sourceId = "CAM01", s.fileName = e.fileName, s.start = e.start, s.stop = e.stop;
             day->sessions.Add(std::move(node));
         }
         TimeQuery q{{2026, 12, 0, date, 0, 0, 0, 0}, {2026, 12, 0, date, 23, 59, 59, 0}, "CAM01"};

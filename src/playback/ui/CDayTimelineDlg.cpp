@@ -172,18 +172,20 @@ void CDayTimelineDlg::UpdateTick() {
 }
 
 void CDayTimelineDlg::UpdateTimeTexts() {
-    double left = 0, right = 0;
-    m_slider->GetRange(left, right);
-    SetEditText(kIdLeftText, TimeText(left));
-    SetEditText(kIdRightText, TimeText(right));
-    int32_t shown = -1;
+    TextInputs in{m_day};
+    m_slider->GetRange(in.left, in.right);
     for (int32_t s : {m_lower->HoverSecond(), m_upper->HoverSecond(), m_lower->PositionMarker()}) {
         if (s != -1) {
-            shown = s;
+            in.shown = s;
             break;
         }
     }
-    SetEditText(kIdMiddleText, shown == -1 ? QString() : TimeText(shown));
+    // Formatting for the locale is the dearest part of a tick: only when something moved.
+    if (in == m_textInputs) return;
+    m_textInputs = in;
+    SetEditText(kIdLeftText, TimeText(in.left));
+    SetEditText(kIdRightText, TimeText(in.right));
+    SetEditText(kIdMiddleText, in.shown == -1 ? QString() : TimeText(in.shown));
 }
 
 QString CDayTimelineDlg::TimeText(double second) const {

@@ -78,6 +78,14 @@ private:
     QString TimeText(double second) const;
     void SetEditText(int id, const QString& text);
 
+    // What the three texts show, so a tick that changes none formats none.
+    struct TextInputs {
+        QDate day;
+        double left = 0, right = 0;
+        int32_t shown = -1;
+        bool operator==(const TextInputs&) const = default;
+    };
+
     ui::CMessageWindowHandle m_window;
     uint32_t m_rangeChanged = 0;
     uint32_t m_stepNextAvi = 0;
@@ -88,6 +96,7 @@ private:
     QDate m_day;
     uint32_t m_dayHandle = 0;
     DayTimelinePlayback m_playback;
+    TextInputs m_textInputs{QDate(), -1, -1, -1};  // matches nothing
     QTimer m_update;
 };
 

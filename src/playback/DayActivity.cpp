@@ -1,7 +1,6 @@
 #include "playback/DayActivity.h"
 
 #include <algorithm>
-#include <utility>
 
 #include "playback/TimelineColumns.h"
 
@@ -14,25 +13,19 @@ std::vector<uint8_t> CopyDayActivity(std::span<const uint8_t> activity) {
     return copy;
 }
 
-namespace {
-
-// The covered seconds of a session, clipped to `length`.
-std::pair<size_t, size_t> Covered(const DaySession& session, int32_t viewedDay, size_t length) {
-    const int64_t start = session.startDay != viewedDay ? 0 : session.startSecond;
+CoveredSeconds Covered(const DaySession& session, int32_t viewedDay) {
+    const int32_t start = session.startDay != viewedDay ? 0 : session.startSecond;
     const bool endsLater = session.stopDay != viewedDay || session.stopSecond >= kSecondsPerDay;
-    const int64_t stop = endsLater ? kDayTimelineSeconds : session.stopSecond;
-    const auto clip = [length](int64_t s) { return size_t(std::clamp<int64_t>(s, 0, int64_t(length))); };
-    return {clip(start), clip(stop)};
+    return {start, endsLater ? kDayTimelineSeconds : session.stopSecond};
 }
-
-}  // namespace
 
 void MarkGaps(std::span<uint8_t> activity, const std::vector<DaySession>* sessions, int32_t viewedDay) {
     if (!sessions) return;
     std::vector<bool> covered(activity.size(), false);
     for (const DaySession& session : *sessions) {
-        const auto [start, stop] = Covered(session, viewedDay, activity.size());
-        for (size_t s = start; s < stop; ++s) covered[s] = true;
+        const CoveredSeconds c = Covered(session, viewedDay);
+        const auto clip = [&](int32_t s) { return size_t(std::clamp<int64_t>(s, 0, int64_t(activity.size()))); };
+        for (size_t s = clip(c.start); s < clip(c.stop); ++s) covered[s] = true;
     }
     for (size_t s = 0; s < activity.size(); ++s) {
         if (!covered[s]) activity[s] = kNoRecording;

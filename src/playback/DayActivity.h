@@ -23,6 +23,16 @@ struct DaySession {
     int32_t stopSecond = 0;
 };
 
+// The seconds [start, stop) of the viewed day that a session covers: from 0
+// when it began on another day, up to 86399 when it ends on another day or
+// at 86400 or later.
+struct CoveredSeconds {
+    int32_t start = 0;
+    int32_t stop = 0;
+    bool Contains(int32_t second) const { return second >= start && second < stop; }
+};
+CoveredSeconds Covered(const DaySession& session, int32_t viewedDay);
+
 // Sets every second of `activity` that no session covers to no recording.
 // A session covers [start, stop), from 0 when it began on another day and
 // up to 86399 when it ends on another day. Without a session list (null)

@@ -34,8 +34,7 @@ enum PlayerCommand : uint32_t {
     kPlayerEndHandled = 8,   // the owner has no next file
 };
 
-// Command of "AVIPlayback MotionHistory": param1 = address of the day's
-// payload (low half), param2 = its high half.
+// Command of "AVIPlayback MotionHistory": param1 = the day payload's handle (DayPayload::Handle()).
 inline constexpr uint32_t kMotionHistoryShowDay = 1;
 
 inline constexpr uint32_t kPlayerFileNameSize = 1024;

@@ -1,9 +1,9 @@
 #include "playback/ui/CMotionHistoryDlg.h"
 
-#include <QFrame>
-
+#include "archive/ArchiveNodes.h"
 #include "framework/CFilterIcpClient.h"
 #include "playback/PlayerRecords.h"
+#include "playback/ui/CDayTimelineDlg.h"
 #include "playback/ui/CPlayerDlg.h"
 
 namespace corvanta {
@@ -13,9 +13,6 @@ using namespace ui;
 namespace {
 
 const DialogTemplate kTemplate{CMotionHistoryDlg::kTemplateId, "", 341, 269, "MS Sans Serif", 8, {}};
-// The day timeline's template: its bars, range slider and time texts end
-// at 330 x 114 dialog units.
-const QSize kTimelineSize(337, 118);
 
 }  // namespace
 
@@ -23,10 +20,7 @@ CMotionHistoryDlg::CMotionHistoryDlg(QWidget* parent) : CTemplateDialog(kTemplat
     setWindowFlags(Qt::Widget);
     setMinimumSize(0, 0);
     setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
-    auto* timeline = new QFrame(this);
-    timeline->setObjectName(QStringLiteral("dayTimeline"));
-    timeline->resize(DialogUnitsToPixels(kTimelineSize, BaseUnits()));
-    m_timeline = timeline;
+    m_timeline = new CDayTimelineDlg(this);
     m_player = new CPlayerDlg(kHistoryPlayerName, this);
 }
 
@@ -68,11 +62,13 @@ void CMotionHistoryDlg::Shutdown() {
 int CMotionHistoryDlg::OnIcp(IcpRecord* query, IcpRecord* answer) {
     answer->kind = kIcpCommandAnswer;
     answer->dataLength = 0;
-    if (query->kind != kIcpCommand || query->code != kMotionHistoryShowDay) return 0;
-    // The day timeline takes the payload over once it exists. An address
-    // wider than 32 bits brings its high half in param2.
-    const uint64_t address = uint64_t(query->param2) << 32 | query->param1;
-    m_day = reinterpret_cast<const void*>(uintptr_t(address));
+    if (query->kind != kIcpCommand || query->code != kMotionHistoryShowDay || !m_timeline) return 0;
+    // The tree may have let the day go since it sent the handle.
+    const DayPayload* day = FindDayPayload(query->param1);
+    if (!day) return 0;
+    m_dayHandle = query->param1;
+    m_timeline->SetSessions(m_dayHandle);
+    m_timeline->SetDay(day->year, day->month, day->day, day->activity);
     return 1;
 }
 

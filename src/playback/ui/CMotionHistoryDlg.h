@@ -6,14 +6,13 @@
 
 namespace corvanta {
 
+class CDayTimelineDlg;
 class CPlayerDlg;
 
 // The motion history view: the day timeline below and the second player
 // ("AVIPlayback Single2") above, and the filter "AVIPlayback MotionHistory"
-// that the archive tree hands a day to (command 1, param1 = the address of
-// the day's payload, param2 its high half where addresses are wider than 32
-// bits; both live in one process). Until the day timeline
-// exists its place is held by an empty area of the timeline's size.
+// that the archive tree hands a day to (command 1, param1 = the handle of
+// the day's payload, resolved with FindDayPayload).
 //
 // Life: construct, Create, use, Shutdown, destroy.
 class CMotionHistoryDlg : public ui::CTemplateDialog, public CFilter {
@@ -34,9 +33,9 @@ public:
     int OnIcp(IcpRecord* query, IcpRecord* answer) override;
 
     CPlayerDlg* Player() const { return m_player; }
-    QWidget* Timeline() const { return m_timeline; }
-    // The payload of the day last shown (not owned), or null.
-    const void* Day() const { return m_day; }
+    CDayTimelineDlg* Timeline() const { return m_timeline; }
+    // The handle of the day last shown, 0 before the first.
+    uint32_t DayHandle() const { return m_dayHandle; }
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -47,9 +46,9 @@ protected:
 private:
     void Layout();
 
-    QWidget* m_timeline = nullptr;
+    CDayTimelineDlg* m_timeline = nullptr;
     CPlayerDlg* m_player = nullptr;
-    const void* m_day = nullptr;
+    uint32_t m_dayHandle = 0;
     bool m_created = false;
 };
 

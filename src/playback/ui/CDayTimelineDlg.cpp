@@ -1,0 +1,218 @@
+#include "playback/ui/CDayTimelineDlg.h"
+
+#include <QLineEdit>
+#include <QLocale>
+#include <QTime>
+
+#include <algorithm>
+#include <cmath>
+
+#include "playback/DayActivity.h"
+#include "playback/PlayerRecords.h"
+#include "playback/ui/CRangeSlider.h"
+#include "playback/ui/CTimelineBar.h"
+#include "platform/WindowSystem.h"
+#include "services/ui/ControlIdentity.h"
+
+namespace corvanta {
+
+using namespace ui;
+
+namespace {
+
+// The bars and the range slider are made by the dialog itself: 1029 at 7,2
+// and 1028 at 7,42 (323 x 36 each), 1027 at 7,82 (323 x 16).
+const ControlTemplate kControls[] = {
+    {CDayTimelineDlg::kIdLeftText, ControlKind::Edit, "", 7, 102, 91, 12},
+    {CDayTimelineDlg::kIdMiddleText, ControlKind::Edit, "", 128, 102, 91, 12},
+    {CDayTimelineDlg::kIdRightText, ControlKind::Edit, "", 237, 102, 91, 12},
+    {CDayTimelineDlg::kIdHoverNumber, ControlKind::Edit, "", 99, 99, 40, 14, kStyleHidden},
+};
+const DialogTemplate kTemplate{CDayTimelineDlg::kTemplateId, "", 337, 118, "MS Sans Serif", 8, kControls};
+
+constexpr int kTimeTexts[] = {CDayTimelineDlg::kIdLeftText, CDayTimelineDlg::kIdMiddleText,
+                              CDayTimelineDlg::kIdRightText};
+
+// The locale's short date and its time with seconds (a timeline is read to
+// the second), without the time zone, which a recorder's clock does not have.
+QString TimeFormat(const QLocale& locale) {
+    const QString full = locale.timeFormat(QLocale::LongFormat);
+    QString format;
+    bool quoted = false;
+    for (QChar c : full) {
+        if (c == u'\'') quoted = !quoted;
+        if (quoted || c != u't') format += c;
+    }
+    return format.simplified();
+}
+
+}  // namespace
+
+CDayTimelineDlg::CDayTimelineDlg(QWidget* parent)
+    : CTemplateDialog(kTemplate, parent), m_playback(kHistoryPlayerName) {
+    setWindowFlags(Qt::Widget);
+    setMinimumSize(0, 0);
+    setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+
+    m_upper = new CTimelineBar(this);
+    SetControlIdentity(m_upper, kIdUpperBar, QStringLiteral("STATIC"));
+    m_upper->setGeometry(DialogUnitsToPixels(QRect(7, 2, 323, 36), BaseUnits()));
+    m_lower = new CTimelineBar(this);
+    SetControlIdentity(m_lower, kIdLowerBar, QStringLiteral("STATIC"));
+    m_lower->setGeometry(DialogUnitsToPixels(QRect(7, 42, 323, 36), BaseUnits()));
+    m_slider = new CRangeSlider(this);
+    SetControlIdentity(m_slider, kIdRange, QStringLiteral("MFCRangeSlider"));
+    m_slider->setGeometry(DialogUnitsToPixels(QRect(7, 82, 323, 16), BaseUnits()));
+    for (int id : kTimeTexts) {
+        if (auto* edit = ControlAs<QLineEdit>(id)) {
+            edit->setAlignment(Qt::AlignCenter);
+            edit->setReadOnly(true);
+            // Texts to read, not to type into: the focus stays with the slider.
+            edit->setFocusPolicy(Qt::NoFocus);
+        }
+    }
+
+    m_rangeChanged = RangeChangedMessage();
+    m_stepNextAvi = platform::RegisterWindowMessage(kStepNextAviMessage);
+    m_window.Create("ArchiveViewer Day Timeline", [this](uint32_t msg, platform::WParam w, platform::LParam,
+                                                         platform::LResult& result) {
+        if (msg == m_rangeChanged && m_rangeChanged) {
+            OnRangeChanged();
+            result = 0;
+            return true;
+        }
+        if (msg == m_stepNextAvi && m_stepNextAvi) {
+            m_playback.OnStepNextAvi(uint32_t(w));
+            result = 0;
+            return true;
+        }
+        return false;
+    });
+    m_slider->SetNotifyTarget(m_window.Handle(), kIdRange);
+    m_playback.SetOwner(m_window.Handle());
+
+    m_update.setInterval(kUpdatePeriodMs);
+    connect(&m_update, &QTimer::timeout, this, [this] { UpdateTick(); });
+    m_update.start();
+}
+
+CDayTimelineDlg::~CDayTimelineDlg() {
+    m_update.stop();
+    m_playback.CloseCurrent();
+    m_window.Destroy();
+}
+
+void CDayTimelineDlg::SetSessions(uint32_t dayHandle) { m_dayHandle = dayHandle; }
+
+void CDayTimelineDlg::SetDay(int year, int month, int day, std::span<const uint8_t> activity) {
+    m_day = QDate(year, month, day);
+    m_playback.SetDay(m_dayHandle, ViewedDay{uint16_t(year), uint16_t(month), uint16_t(day)});
+
+    // The bars must not show the old copy while it is replaced.
+    m_upper->SetData({});
+    m_lower->SetData({});
+    m_activity = CopyDayActivity(activity);
+    DayPayload* payload = m_dayHandle ? FindDayPayload(m_dayHandle) : nullptr;
+    const std::vector<DaySession> sessions = payload ? DaySessions(*payload) : std::vector<DaySession>{};
+    MarkGaps(m_activity, payload ? &sessions : nullptr, day);
+    m_upper->SetData(m_activity);
+    m_lower->SetData(m_activity);
+
+    // The previous day's markers mean nothing on this one.
+    for (CTimelineBar* bar : {m_upper, m_lower}) {
+        bar->SetPositionMarker(-1);
+        bar->SetHoverMarker(-1);
+        bar->ClearLeftClick();
+    }
+    m_upper->SetTickIntervals(3600, 1800);
+    m_lower->SetTickIntervals(3600, -1);
+    const double span = kDayTimelineSeconds;
+    m_slider->SetMinMax(0, span);
+    m_slider->SetRange(span / 2 - 1800, span / 2 + 1800, kMinimumGap);
+    OnRangeChanged();
+}
+
+void CDayTimelineDlg::OnRangeChanged() {
+    UpdateTimeTexts();
+    double min = 0, max = 0, left = 0, right = 0;
+    m_slider->GetMinMax(min, max);
+    m_slider->GetRange(left, right);
+    m_lower->SetShownRange(int32_t(min), int32_t(max));
+    m_lower->SetSelectionFrame(true, int32_t(left), int32_t(right));
+    m_upper->SetShownRange(int32_t(left), int32_t(right));
+    m_lower->Refresh(true);
+    m_upper->Refresh(true);
+}
+
+void CDayTimelineDlg::UpdateTick() {
+    int32_t hover = m_lower->HoverSecond();
+    if (hover == -1) hover = m_upper->HoverSecond();
+    SetEditText(kIdHoverNumber, QString::number(hover));
+
+    bool repaint = false, play = false;
+    if (hover != m_lower->HoverMarker() || hover != m_upper->HoverMarker()) {
+        m_lower->SetHoverMarker(hover);
+        m_upper->SetHoverMarker(hover);
+        repaint = true;
+    }
+    // The upper bar comes second, so it wins when both were clicked.
+    for (CTimelineBar* bar : {m_lower, m_upper}) {
+        if (!bar->LeftClicked()) continue;
+        bar->ClearLeftClick();
+        m_lower->SetPositionMarker(bar->LeftClickSecond());
+        m_upper->SetPositionMarker(bar->LeftClickSecond());
+        repaint = play = true;
+    }
+    UpdateTimeTexts();
+    if (repaint) {
+        m_lower->Refresh(false);
+        m_upper->Refresh(false);
+    }
+    if (play) m_playback.PlayAtSecond(m_lower->PositionMarker());
+}
+
+void CDayTimelineDlg::UpdateTimeTexts() {
+    TextInputs in{m_day};
+    m_slider->GetRange(in.left, in.right);
+    for (int32_t s : {m_lower->HoverSecond(), m_upper->HoverSecond(), m_lower->PositionMarker()}) {
+        if (s != -1) {
+            in.shown = s;
+            break;
+        }
+    }
+    // Formatting for the locale is the dearest part of a tick: only when something moved.
+    if (in == m_textInputs) return;
+    m_textInputs = in;
+    SetEditText(kIdLeftText, TimeText(in.left));
+    SetEditText(kIdRightText, TimeText(in.right));
+    SetEditText(kIdMiddleText, in.shown == -1 ? QString() : TimeText(in.shown));
+}
+
+QString CDayTimelineDlg::TimeText(double second) const {
+    if (!m_day.isValid()) return QString();
+    const QLocale locale;
+    const QTime time = QTime(0, 0).addSecs(int(std::lround(std::clamp(second, 0.0, 86399.0))));
+    return locale.toString(m_day, QLocale::ShortFormat) + u' ' + locale.toString(time, TimeFormat(locale));
+}
+
+// Only a changed text is set, so the edits do not repaint every 5 ms.
+void CDayTimelineDlg::SetEditText(int id, const QString& text) {
+    auto* edit = ControlAs<QLineEdit>(id);
+    if (edit && edit->text() != text) edit->setText(text);
+}
+
+void CDayTimelineDlg::resizeEvent(QResizeEvent* event) {
+    CTemplateDialog::resizeEvent(event);
+    const int cw = width();
+    m_slider->setGeometry(0, m_slider->y(), cw, m_slider->height());
+    for (CTimelineBar* bar : {m_upper, m_lower})
+        bar->setGeometry(kBarMargin, bar->y(), std::max(cw - 2 * kBarMargin, 0), bar->height());
+    auto place = [this](int id, int x) {
+        if (QWidget* edit = Control(id)) edit->move(x, edit->y());
+    };
+    if (QWidget* right = Control(kIdRightText)) place(kIdRightText, cw - right->width());
+    if (QWidget* middle = Control(kIdMiddleText)) place(kIdMiddleText, cw / 2 - middle->width() / 2);
+    place(kIdLeftText, 0);
+}
+
+}  // namespace corvanta

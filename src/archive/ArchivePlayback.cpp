@@ -42,9 +42,10 @@ bool OpenInPlayer(const SessionPayload& file, uint32_t key, const PlaybackTarget
     CFilterIcpClient player;
     if (!player.Open(target.playerName.c_str())) return false;
     ShowPlayer(target, 0, 1);
-    const bool ok = player.SendCommand(kPlayerOpen, target.dialog, key, &block, sizeof block) != 0;
+    // A player answers its commands with 0; that it was told is what counts.
+    player.SendCommand(kPlayerOpen, target.dialog, key, &block, sizeof block);
     player.Close();
-    return ok;
+    return true;
 }
 
 }  // namespace
@@ -102,8 +103,8 @@ void OpenNodeFirstTime(ArchiveNode& node) {
 bool PlayNode(ArchiveNode& node, const PlaybackTarget& target) {
     SessionPayload* file = node.Playable();
     if (!file) return false;
-    if (node.kind == NodeKind::Session) return OpenFile(file->fileName, file->fileDescription) &&
-                                               OpenInPlayer(*file, node.key, target);
+    if (node.kind == NodeKind::Session)
+        return OpenFile(file->fileName, file->fileDescription) && OpenInPlayer(*file, node.key, target);
     const std::string live = node.source->sourceId + kLiveBufferSuffix;
     std::array<uint32_t, kFileDescriptionWords> description{};
     // A live buffer counts only with a frame size and a frame count.

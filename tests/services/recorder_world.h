@@ -17,22 +17,33 @@ namespace corvanta::test {
 class RecorderWorld {
 public:
     RecorderWorld() {
-        recorder::RecorderConfig config;
-        config.port = 0;
-        config.threads = 2;
-        config.seed = 7;
-        config.anchorDate = recorder::CivilDate{2024, 3, 2};
-        config.verbosity = 1;
-        config.log = [this](const std::string& line) {
+        m_config.port = 0;
+        // One connection for each proxy a viewer keeps open at once, and more:
+        // an idle kept-alive connection holds its server thread for seconds.
+        m_config.threads = 8;
+        m_config.seed = 7;
+        m_config.anchorDate = recorder::CivilDate{2024, 3, 2};
+        m_config.verbosity = 1;
+        m_config.log = [this](const std::string& line) {
             std::lock_guard<std::mutex> lock(m_mutex);
             m_lines.push_back(line);
         };
-        m_server = std::make_unique<recorder::RecorderServer>(config);
+        m_server = std::make_unique<recorder::RecorderServer>(m_config);
         std::string error;
         m_started = m_server->start(&error);
         EXPECT_TRUE(m_started) << error;
         SetFilterServerURL(m_started ? m_server->baseUrl() : "");
         SetSessionId("");
+    }
+    // A recorder stopped and started again on the same port: the same
+    // archive, but none of the sessions it had.
+    bool Restart() {
+        const int port = m_server->port();
+        m_server->stop();
+        m_server.reset();
+        m_config.port = port;
+        m_server = std::make_unique<recorder::RecorderServer>(m_config);
+        return m_server->start();
     }
     ~RecorderWorld() {
         m_server->stop();
@@ -61,6 +72,7 @@ public:
     recorder::RecorderServer& Server() { return *m_server; }
 
 private:
+    recorder::RecorderConfig m_config;
     std::unique_ptr<recorder::RecorderServer> m_server;
     bool m_started = false;
     std::mutex m_mutex;

@@ -8,6 +8,7 @@
 #include <QUrl>
 
 #include "framework/EventReport.h"
+#include "framework/MessageBoxSink.h"
 #include "platform/WindowSystem.h"
 #include "playback/PlayerRecords.h"
 #include "services/ui/ControlIdentity.h"
@@ -111,6 +112,11 @@ void CArchiveTreeBase::Select(ArchiveNode& node) {
             const std::string& file = node.Playable()->fileName;
             ReportEventNote(played ? kEventCodePlay : kEventCodePlayFailed, nullptr,
                             (file.empty() ? node.Playable()->label : file).c_str(), played ? "play" : "not played");
+            // A source without a live buffer is no fault; a recording that
+            // does not open is, and the user may have to log in again.
+            if (!played && node.kind == NodeKind::Session)
+                ShowMessageBox("The recorder did not open " + file +
+                               ". Check that it is running; if it was restarted, log in again.");
             break;
         }
         case NodeKind::Day:

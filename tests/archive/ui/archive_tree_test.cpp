@@ -5,6 +5,7 @@
 #include <QTreeWidget>
 
 #include "archive/ArchiveRecords.h"
+#include "framework/MessageBoxSink.h"
 #include "archive/ui/CArchiveTreeDlg.h"
 #include "archive/ui/CTimeTreeDlg.h"
 #include "maindlg/ui/CArchiveMainDlg.h"
@@ -37,10 +38,14 @@ protected:
         QTest::mouseClick(dialog->Toolbar()->widgetForAction(dialog->Command(CArchiveMainDlg::kCmdLogin)),
                           Qt::LeftButton);
         ASSERT_NE(dialog->FullPane(), nullptr);
+        SetMessageBoxSink(&messages);
         full = dialog->FullPane();
         player = dialog->ViewPane()->Player();
     }
-    void TearDown() override { dialog.reset(); }
+    void TearDown() override {
+        dialog.reset();
+        SetMessageBoxSink(nullptr);
+    }
 
     const recorder::DemoArchive& Archive() { return recorder.Server().archive(); }
     size_t Count(uint32_t code) { return recorder.CommandLines(kArchiveQueryFilterName, code).size(); }
@@ -87,6 +92,10 @@ protected:
     std::unique_ptr<CArchiveMainDlg> dialog;
     CArchiveTreeDlg* full = nullptr;
     CPlayerDlg* player = nullptr;
+    struct : CMessageBoxSink {
+        void Show(const std::string& text) override { texts.push_back(text); }
+        std::vector<std::string> texts;
+    } messages;
 };
 
 TEST_F(ArchiveTrees, FullTreeMatchesTheRecordersArchiveLevelByLevel) {
@@ -158,6 +167,8 @@ TEST_F(ArchiveTrees, AFileTheManagerDoesNotKnowLeavesThePlayerClosedAndADayShows
     full->Tree()->setCurrentItem(day->child(0));
     EXPECT_FALSE(player->View()->IsOpen());
     EXPECT_FALSE(player->isVisible());
+    ASSERT_EQ(messages.texts.size(), 1u);
+    EXPECT_NE(messages.texts[0].find("did not open D:\\Archive\\nowhere.avi"), std::string::npos) << messages.texts[0];
 
     full->Tree()->setCurrentItem(day);
     CMotionHistoryDlg* history = dialog->ViewPane()->MotionHistory();

@@ -3,10 +3,13 @@
 
 #include <gtest/gtest.h>
 
+#include "archive/ArchiveNodes.h"
+
 #include <QtTest/QTest>
 
 #include "framework/CMessageQueueManager.h"
 #include "playback/ui/CArchiveViewDlg.h"
+#include "playback/ui/CDayTimelineDlg.h"
 #include "playback/ui/CMotionHistoryDlg.h"
 #include "playback/ui/CPlayerControlDlg.h"
 #include "playback/ui/CPlayerDlg.h"
@@ -44,11 +47,10 @@ TEST_F(ArchiveViewTest, ShowPlayerShowsTheNamedChildAndHidingTheHistoryClosesIts
     EXPECT_EQ(QRect(40, 700 - timeline, 820, timeline), history->Timeline()->geometry());
     EXPECT_EQ(QRect(40, 0, 820, 700 - timeline), history->Player()->geometry());
 
-    int day = 0;
-    const uint64_t address = uintptr_t(&day);
-    EXPECT_EQ(1, SendIcpCommand(kMotionHistoryFilterName, kMotionHistoryShowDay, uint32_t(address),
-                                uint32_t(address >> 32), static_cast<const void*>(nullptr), 0));
-    EXPECT_EQ(&day, history->Day());
+    DayPayload day;
+    EXPECT_EQ(1, SendIcpCommand(kMotionHistoryFilterName, kMotionHistoryShowDay, day.Handle(), 0,
+                                static_cast<const void*>(nullptr), 0));
+    EXPECT_EQ(day.Handle(), history->DayHandle());
 
     ASSERT_EQ(1, SendToPlayer(kHistoryPlayerName, kPlayerOpen, 0, 0, &block));
     view->hide();  // another tab: the file stays

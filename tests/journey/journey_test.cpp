@@ -1,0 +1,302 @@
+// The whole journey of a user, as the README walks through it: log in,
+// browse, play, change speed, step, seek, jog, the next file, a day's motion
+// history, a snapshot, a search, log off and on, refresh. A screenshot of
+// each stage lands in the build folder; an event log attached to the
+// instance sees the journey.
+
+#include <signal.h>
+
+#include <QImage>
+#include <QSlider>
+#include <QStyle>
+#include <QStyleOptionSlider>
+
+#include "archive/ui/CArchiveTreeDlg.h"
+#include "archive/ui/CTimeTreeDlg.h"
+#include "framework/CMessageQueueManager.h"
+#include "framework/EventReport.h"
+#include "framework/InstanceNames.h"
+#include "framework/MessageBoxSink.h"
+#include "journey/JourneyWorld.h"
+#include "playback/TimelineColumns.h"
+#include "playback/ui/CArchiveViewDlg.h"
+#include "playback/ui/CDayTimelineDlg.h"
+#include "playback/ui/CJogSlider.h"
+#include "playback/ui/CMotionHistoryDlg.h"
+#include "playback/ui/CPositionSlider.h"
+#include "playback/ui/CRangeSlider.h"
+#include "playback/ui/CTimelineBar.h"
+#include "playback/ui/CVideoView.h"
+#include "recorder/Calendar.h"
+#include "support/PeerProcess.h"
+
+namespace corvanta {
+namespace {
+
+using namespace test;
+using recorder::CivilDate;
+using recorder::kSecondsPerDay;
+
+// The x of a slider's handle at `value`.
+int HandleX(QSlider* slider, int value) {
+    QStyleOptionSlider option;
+    option.initFrom(slider);
+    option.orientation = slider->orientation();
+    option.minimum = slider->minimum();
+    option.maximum = slider->maximum();
+    const QRect groove = slider->style()->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderGroove, slider);
+    const QRect handle = slider->style()->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderHandle, slider);
+    const int span = groove.width() - handle.width();
+    return groove.x() + handle.width() / 2 +
+           QStyle::sliderPositionFromValue(slider->minimum(), slider->maximum(), value, span);
+}
+
+class Journey : public ::testing::Test {
+protected:
+    void SetUp() override {
+        QtTestApp();
+        dialog = std::make_unique<CArchiveMainDlg>(nullptr, OwnSeconds());
+        dialog->resize(1280, 800);
+        dialog->show();
+        dialog->activateWindow();
+        SetMessageBoxSink(&messages);  // kept instead of shown
+    }
+    void TearDown() override {
+        dialog.reset();
+        SetMessageBoxSink(nullptr);
+    }
+
+    void Shot(const char* name) {
+        Pump(30);
+        dialog->grab().save(QStringLiteral(SCREENSHOT_DIR "/journey_") + name + ".png", "PNG");
+    }
+    void LogIn() {
+        AnswerLogin("demo");
+        ClickToolbar(*dialog, CArchiveMainDlg::kCmdLogin);
+    }
+    const recorder::DemoArchive& Archive() { return recorder.Server().archive(); }
+    // A day of source 0 with at least three files that start and end on it.
+    CivilDate BusyDay() {
+        std::map<int64_t, int> perDay;
+        for (const auto& r : Archive().recordings(0))
+            if (recorder::dateOf(r.start) == recorder::dateOf(r.stop - 1)) ++perDay[r.start / kSecondsPerDay];
+        for (auto [day, n] : perDay)
+            if (n >= 3) return recorder::dateOf(day * kSecondsPerDay);
+        return {};
+    }
+    QTreeWidgetItem* OpenDay(CivilDate date) {
+        QTreeWidget* tree = dialog->FullPane()->Tree();
+        QTreeWidgetItem* source = tree->topLevelItem(0);
+        OpenItem(tree, source);
+        QTreeWidgetItem* month = ChildWithText(source, QString::asprintf("%d/%02u", date.year, date.month));
+        if (!month) return nullptr;
+        OpenItem(tree, month);
+        QTreeWidgetItem* day = ChildWithText(month, QString::asprintf("%d/%02u/%02u", date.year, date.month, date.day));
+        if (day) OpenItem(tree, day);
+        return day;
+    }
+
+    TempHome home;
+    RecorderWorld recorder;
+    std::unique_ptr<CArchiveMainDlg> dialog;
+    struct : CMessageBoxSink {
+        void Show(const std::string& text) override { texts.push_back(text); }
+        std::vector<std::string> texts;
+    } messages;
+};
+
+TEST_F(Journey, FromLoginToRefreshThroughTheRealWidgets) {
+    PeerProcess eventLog(EVENTLOG_PROGRAM, {std::to_string(InstanceNames::InstanceNumber())});
+    ASSERT_NE(eventLog.ReadLine(), "");
+    ASSERT_TRUE(PumpUntil([] { return CMessageQueueManager::FindQueue(kEventLoggerName) != 0; }, 5000));
+
+    // Log in as the demo user.
+    Shot("01_start");
+    LogIn();
+    ASSERT_NE(dialog->FullPane(), nullptr);
+    QTreeWidget* tree = dialog->FullPane()->Tree();
+    CPlayerDlg* player = dialog->ViewPane()->Player();
+    CPlayerControlDlg* panel = player->Panel();
+    const PlaybackState& state = player->State();
+
+    // A source, a month and a day in "Full".
+    const CivilDate date = BusyDay();
+    QTreeWidgetItem* day = OpenDay(date);
+    ASSERT_NE(day, nullptr);
+    const recorder::Seconds midnight = recorder::startOfDay(date);
+    const auto recs = Archive().overlapping(0, midnight, midnight + kSecondsPerDay);
+    ASSERT_EQ(day->childCount(), int(recs.size()));
+    Shot("02_day_opened");
+
+    // Play a file: it opens paused; Play starts it.
+    const int first = day->childCount() - 2;
+    ClickItem(tree, day->child(first));
+    ASSERT_TRUE(player->View()->IsOpen());
+    ClickControl(panel, CPlayerControlDlg::kIdPlay);
+    const uint32_t shown = player->FramesShown();
+    ASSERT_TRUE(PumpUntil([&] { return player->FramesShown() > shown + 5; }, 10000));
+    Shot("03_playing");
+
+    // Faster on the speed slider, then back with the keyboard.
+    const uint32_t period = player->ClockPeriod();
+    QSlider* speed = panel->SpeedSlider();
+    DragSlider(speed, HandleX(speed, speed->value()), HandleX(speed, speed->maximum()) - HandleX(speed, speed->value()), 0);
+    EXPECT_EQ(panel->SpeedPosition(), 9);
+    EXPECT_GT(state.step, 1u) << "the fastest speed skips frames";
+    player->setFocus();
+    for (int i = 0; i < 4; ++i) QTest::keyClick(player, Qt::Key_Down);
+    EXPECT_EQ(player->ClockPeriod(), period);
+
+    // Pause, step forward and back.
+    ClickControl(panel, CPlayerControlDlg::kIdPause);
+    EXPECT_EQ(state.paused, 1u);
+    const uint32_t at = state.currentFrame;
+    ClickControl(panel, CPlayerControlDlg::kIdStepForward);
+    EXPECT_EQ(state.currentFrame, at + 1);
+    ClickControl(panel, CPlayerControlDlg::kIdStepBack);
+    EXPECT_EQ(state.currentFrame, at);
+
+    // Seek to three quarters with the position slider.
+    CPositionSlider* position = player->PositionSlider();
+    const int target = position->maximum() * 3 / 4;
+    DragSlider(position, HandleX(position, position->value()), HandleX(position, target) - HandleX(position, position->value()), 0);
+    EXPECT_NEAR(double(state.currentFrame), double(target), position->maximum() / 20.0);
+
+    // Jog forward: held off its middle, the jog moves the picture on.
+    const uint32_t beforeJog = state.currentFrame;
+    CJogSlider* jog = panel->JogSlider();
+    DragSlider(jog, HandleX(jog, jog->value()), HandleX(jog, jog->maximum()) - HandleX(jog, jog->value()), 400);
+    EXPECT_GT(state.currentFrame, beforeJog);
+    EXPECT_TRUE(PumpUntil([&] { return state.jogging == 0; }, 2000)) << "let go, the jog springs back";
+    Shot("04_stepped");
+
+    // The end of the file hands over to the next file of the day.
+    DragSlider(position, HandleX(position, position->value()), HandleX(position, position->maximum()) - HandleX(position, position->value()), 0);
+    ClickControl(panel, CPlayerControlDlg::kIdStepForward);
+    ASSERT_TRUE(PumpUntil([&] { return tree->currentItem() == day->child(first + 1); }, 10000));
+    EXPECT_TRUE(player->View()->IsOpen());
+    Shot("05_next_file");
+
+    // The day's motion history; a click on a second plays the file there.
+    ClickItem(tree, day);
+    CMotionHistoryDlg* history = dialog->ViewPane()->MotionHistory();
+    ASSERT_TRUE(PumpUntil([&] { return history->isVisible(); }, 5000));
+    CDayTimelineDlg* timeline = history->Timeline();
+    double left = 0, right = 0;
+    timeline->RangeSlider()->GetRange(left, right);
+    const TimelineScale scale{int32_t(left), int32_t(right), timeline->UpperBar()->width()};
+    const int32_t second = int32_t((recs[1]->start + recs[1]->stop) / 2 - midnight);
+    QTest::mouseClick(timeline->UpperBar(), Qt::LeftButton, {}, QPoint(scale.X(second), 5));
+    ASSERT_TRUE(PumpUntil([&] { return timeline->Playback().CurrentFile() == recs[1]->fileName; }, 10000));
+    CPlayerDlg* historyPlayer = history->Player();
+    EXPECT_TRUE(historyPlayer->View()->IsOpen());
+    Shot("06_motion_history");
+
+    // A snapshot of the frame on screen: a right double click on the video.
+    const QString snapshot = QString::fromStdString(home.Dir()) + "/snapshot.jpg";
+    AnswerSaveDialog(snapshot);
+    QTest::mouseDClick(historyPlayer->View(), Qt::RightButton, {}, historyPlayer->View()->rect().center());
+    const QImage saved(snapshot);
+    ASSERT_FALSE(saved.isNull()) << "the snapshot was written and reads back";
+    EXPECT_EQ(saved.width(), int(Archive().sources()[0].width));
+    EXPECT_EQ(saved.height(), int(Archive().sources()[0].height));
+
+    // Search by time in "By time" and play a result.
+    ClickTab(dialog->LeftTab(), 1);
+    CTimeTreeDlg* byTime = dialog->ByTimePane();
+    ASSERT_TRUE(byTime->isVisible());
+    const QDate qdate(date.year, int(date.month), int(date.day));
+    byTime->SetInterval(QDateTime(qdate, QTime(0, 0)), QDateTime(qdate, QTime(23, 59, 59)));
+    QTest::mouseClick(byTime->Panel()->findChild<QAbstractButton*>(), Qt::LeftButton);
+    ASSERT_EQ(byTime->Tree()->topLevelItemCount(), int(recs.size()));
+    ClickItem(byTime->Tree(), byTime->Tree()->topLevelItem(0));
+    EXPECT_TRUE(player->View()->IsOpen());
+    Shot("07_search");
+
+    // Log off, log in again, refresh.
+    AnswerLogin(nullptr, nullptr, true);
+    ClickToolbar(*dialog, CArchiveMainDlg::kCmdLogin);
+    EXPECT_EQ(dialog->LeftTab()->Count(), 0);
+    Shot("08_logged_off");
+    LogIn();
+    EXPECT_EQ(dialog->LeftTab()->Count(), 2);
+    ClickTab(dialog->LeftTab(), 0);
+    ClickToolbar(*dialog, CArchiveMainDlg::kCmdRefresh);
+    EXPECT_EQ(tree->topLevelItemCount(), int(Archive().sources().size()));
+    Shot("09_logged_in_again");
+
+    // The event log saw the journey.
+    std::string seen;
+    for (std::string line; !(line = eventLog.ReadLine(2000)).empty();) seen += line + "\n";
+    for (const char* note : {"note logged in", "note play", "note motion history", "found", "note logged off"})
+        EXPECT_NE(seen.find(note), std::string::npos) << note << " in\n" << seen;
+}
+
+// The same journey while the recorder misbehaves: each fault in turn, then
+// clean answers again. Nothing crashes or hangs, the user is told what to
+// do where it is theirs to act, and the journey goes on.
+TEST_F(Journey, SurvivesAMisbehavingRecorderAndGoesOnWhenItAnswersAgain) {
+    recorder::RecorderServer* server = &recorder.Server();
+
+    // Slow and half of the answers empty: logging in may take a few tries,
+    // each failed one says so.
+    server->setFaults({.delayMs = 150, .emptyShare = 0.5, .seed = 3});
+    int tries = 0;
+    while (!dialog->FullPane() && tries < 12) {
+        ++tries;
+        LogIn();
+    }
+    ASSERT_NE(dialog->FullPane(), nullptr);
+    EXPECT_EQ(messages.texts.size(), size_t(tries - 1));
+    QTreeWidget* tree = dialog->FullPane()->Tree();
+    CPlayerDlg* player = dialog->ViewPane()->Player();
+
+    // Garbage instead of the archive: an empty tree, until the next refresh.
+    server->setFaults({.garbageShare = 1});
+    ClickToolbar(*dialog, CArchiveMainDlg::kCmdRefresh);
+    EXPECT_EQ(tree->topLevelItemCount(), 0);
+    server->setFaults({});
+    ClickToolbar(*dialog, CArchiveMainDlg::kCmdRefresh);
+    ASSERT_EQ(tree->topLevelItemCount(), int(Archive().sources().size()));
+
+    // Cut-off pictures and dropped connections while playing: frames are
+    // missed, playback goes on.
+    QTreeWidgetItem* day = OpenDay(BusyDay());
+    ASSERT_NE(day, nullptr);
+    ClickItem(tree, day->child(0));
+    ASSERT_TRUE(player->View()->IsOpen());
+    ClickControl(player->Panel(), CPlayerControlDlg::kIdPlay);
+    server->setFaults({.truncatedJpegShare = 0.5, .dropShare = 0.2, .seed = 5});
+    Pump(1500);
+    server->setFaults({});
+    uint32_t shown = player->FramesShown();
+    EXPECT_TRUE(PumpUntil([&] { return player->FramesShown() > shown + 5; }, 10000));
+    Shot("faults_after_bad_frames");
+
+    // A stall: after the first long wait frames give up within a second,
+    // so Pause gets through.
+    server->stallFor(60000);
+    Pump(300);
+    ClickControl(player->Panel(), CPlayerControlDlg::kIdPause);
+    EXPECT_EQ(player->State().paused, 1u);
+    server->setFaults({});  // the stall ends
+
+    // Stopped and started again on the same port: it forgot the session.
+    ASSERT_TRUE(recorder.Restart());
+    server = &recorder.Server();
+    messages.texts.clear();
+    ClickItem(tree, day->child(1));
+    EXPECT_FALSE(player->View()->IsOpen());
+    ASSERT_EQ(messages.texts.size(), 1u);
+    EXPECT_NE(messages.texts[0].find("log in again"), std::string::npos) << messages.texts[0];
+    LogIn();
+    ClickToolbar(*dialog, CArchiveMainDlg::kCmdRefresh);
+    day = OpenDay(BusyDay());
+    ASSERT_NE(day, nullptr);
+    ClickItem(tree, day->child(1));
+    EXPECT_TRUE(player->View()->IsOpen()) << "the journey goes on";
+    Shot("faults_recovered");
+}
+
+}  // namespace
+}  // namespace corvanta

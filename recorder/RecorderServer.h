@@ -23,7 +23,7 @@ struct RecorderConfig {
     int port = 8080;       // 0 picks a free port; port() tells which
     unsigned threads = 8;  // connections served at the same time
     uint64_t seed = 1;     // the demo archive's seed
-    std::vector<SourceRate> rates;  // sources recorded at another rate than the demo's
+    std::vector<SourceRate> rates = {};  // sources recorded at another rate than the demo's
     std::optional<CivilDate> anchorDate;  // the archive's last day; default today
     std::vector<UserAccount> users = defaultUsers();
     FrameStoreOptions frames;

@@ -35,6 +35,7 @@ recorder::RecorderConfig Config() {
     // One per kept-alive connection: the privilege proxy, the manager and a stream.
     config.threads = 4;
     config.anchorDate = recorder::CivilDate{2026, 12, 5};
+    config.frames.readAhead = 0;  // only what the player asks for: every eighth frame at speed 9
     config.log = [](const std::string&) {};
     return config;
 }
@@ -110,12 +111,12 @@ TEST_F(PlaybackEndToEnd, PlaysStepsSeeksJogsAndReachesTheNextFile) {
     // Speed 5 shows every frame, speed 9 every eighth.
     owner.frames.clear();
     panel->Play();
-    ASSERT_TRUE(PumpUntil([&] { return owner.frames.size() >= 6; }, 20000));
+    ASSERT_TRUE(PumpUntil([&] { return owner.frames.size() >= 3; }, 120000));
     for (size_t i = 1; i < owner.frames.size(); ++i) EXPECT_EQ(owner.frames[i - 1] + 1, owner.frames[i]);
     panel->SpeedSlider()->setValue(9);
     panel->SpeedReleased();
     owner.frames.clear();
-    ASSERT_TRUE(PumpUntil([&] { return owner.frames.size() >= 4; }, 20000));
+    ASSERT_TRUE(PumpUntil([&] { return owner.frames.size() >= 3; }, 120000));
     for (size_t i = 1; i < owner.frames.size(); ++i) EXPECT_EQ(owner.frames[i - 1] + 8, owner.frames[i]);
     panel->Pause();
     QCoreApplication::processEvents();
@@ -138,16 +139,16 @@ TEST_F(PlaybackEndToEnd, PlaysStepsSeeksJogsAndReachesTheNextFile) {
 
     // Jog forward while held off its middle.
     panel->JogSlider()->setValue(19);
-    ASSERT_TRUE(PumpUntil([&] { return state.currentFrame >= 1003; }, 20000));
+    ASSERT_TRUE(PumpUntil([&] { return state.currentFrame >= 1002; }, 120000));
     Mouse(panel->JogSlider(), QEvent::MouseButtonRelease);
     EXPECT_EQ(kJogMiddle, panel->JogPosition());
 
     // From near the end at speed 9 into the next file.
     Mouse(slider, QEvent::MouseButtonPress);
-    slider->setSliderPosition(int(rec.frameCount) - 20);
+    slider->setSliderPosition(int(rec.frameCount) - 12);
     Mouse(slider, QEvent::MouseButtonRelease);
     panel->Play();
-    ASSERT_TRUE(PumpUntil([&] { return !owner.ends.empty(); }, 20000));
+    ASSERT_TRUE(PumpUntil([&] { return !owner.ends.empty(); }, 120000));
     EXPECT_EQ(42u, owner.ends.front());
     EXPECT_EQ(rec.frameCount - 1, state.currentFrame);
     EXPECT_EQ(0u, state.playing);

@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QTimer>
 #include <atomic>
+#include <functional>
 #include <thread>
 
 #include "platform/WindowSystem.h"
@@ -12,13 +13,31 @@
 
 using namespace corvanta::platform;
 
-TEST(QtQueueDriver, QtLoopPumpsSendsAndTimersOfItsThread) {
-    int argc = 1;
-    char name[] = "test";
-    char* argv[] = {name, nullptr};
-    QCoreApplication app(argc, argv);
-    QtQueueDriver driver;
+namespace {
 
+class QtQueueDriverTest : public ::testing::Test {
+protected:
+    // Runs Qt's loop until `done` holds, or for about five seconds if it never does.
+    void RunUntil(const std::function<bool()>& done) {
+        QTimer stop;
+        int checks = 0;
+        QObject::connect(&stop, &QTimer::timeout, &app, [&] {
+            if (done() || ++checks > 500) app.quit();
+        });
+        stop.start(10);
+        app.exec();
+    }
+
+    int argc = 1;
+    char name[5] = "test";
+    char* argv[2] = {name, nullptr};
+    QCoreApplication app{argc, argv};
+    QtQueueDriver driver;
+};
+
+}  // namespace
+
+TEST_F(QtQueueDriverTest, QtLoopPumpsSendsAndTimersOfItsThread) {
     uint32_t ask = RegisterWindowMessage("qt driven ask");
     int timerTicks = 0;
     std::thread::id handledOn;
@@ -40,14 +59,7 @@ TEST(QtQueueDriver, QtLoopPumpsSendsAndTimersOfItsThread) {
     std::atomic<LResult> answer{0};
     std::thread sender([&] { answer = SendMessage(h, ask, 14, 0); });
 
-    // Quits once both happened, or after about five seconds if they never do.
-    QTimer stop;
-    int checks = 0;
-    QObject::connect(&stop, &QTimer::timeout, &app, [&] {
-        if ((answer != 0 && timerTicks >= 4) || ++checks > 500) app.quit();
-    });
-    stop.start(10);
-    app.exec();
+    RunUntil([&] { return answer != 0 && timerTicks >= 4; });
     sender.join();
 
     EXPECT_EQ(answer.load(), 42);
@@ -58,13 +70,7 @@ TEST(QtQueueDriver, QtLoopPumpsSendsAndTimersOfItsThread) {
 
 // A timer set from one of Qt's own events, and one that expires while such
 // an event waits on a send, still reach the window under Qt's loop.
-TEST(QtQueueDriver, TimersSetOrExpiredOutsideAPumpStillFire) {
-    int argc = 1;
-    char name[] = "test";
-    char* argv[] = {name, nullptr};
-    QCoreApplication app(argc, argv);
-    QtQueueDriver driver;
-
+TEST_F(QtQueueDriverTest, TimersSetOrExpiredOutsideAPumpStillFire) {
     const uint32_t slow = RegisterWindowMessage("qt driven slow answer");
     std::atomic<Hwnd> peer{0};
     std::atomic<uint32_t> peerThread{0};
@@ -90,13 +96,7 @@ TEST(QtQueueDriver, TimersSetOrExpiredOutsideAPumpStillFire) {
         SendMessage(peer, slow, 0, 0);  // timer 0 expires meanwhile
         SetTimer(h, 1, 20);
     });
-    QTimer stop;
-    int checks = 0;
-    QObject::connect(&stop, &QTimer::timeout, &app, [&] {
-        if ((ticks[0] >= 2 && ticks[1] >= 2) || ++checks > 500) app.quit();
-    });
-    stop.start(10);
-    app.exec();
+    RunUntil([&] { return ticks[0] >= 2 && ticks[1] >= 2; });
     PostThreadMessage(peerThread, WM_QUIT, 0, 0);
     worker.join();
 

@@ -1,6 +1,7 @@
 // The proxies against the recorder stand-in, running in this process on a
-// free port: the archive walked, files opened and their frames fetched
-// through the stream proxies, and the stand-in's faults.
+// free port: files opened and their frames fetched through the stream
+// proxies, and the stand-in's faults. Walking the archive through the query
+// proxy is the archive tree tests' part.
 
 #include <gtest/gtest.h>
 
@@ -20,29 +21,14 @@
 namespace corvanta {
 namespace {
 
-using test::Registered;
-
 bool Gone(const std::string& name) {
     return test::WaitFor([&] { return CMessageQueueManager::FindQueue(name) == 0; }, 3000);
 }
 
-// The `param1` fixed-size entries of an answer; a failure when its data does not hold them.
-template <typename T>
-std::vector<T> Entries(const IcpRecord* answer) {
-    if (uint64_t{answer->param1} * sizeof(T) > answer->dataLength) {
-        ADD_FAILURE() << answer->param1 << " entries of " << sizeof(T) << " bytes in " << answer->dataLength;
-        return {};
-    }
-    std::vector<T> entries(answer->param1);
-    if (!entries.empty()) std::memcpy(entries.data(), answer->data, entries.size() * sizeof(T));
-    return entries;
-}
-
-class RecorderChannelTest : public ::testing::Test {
+class RecorderChannelTest : public test::InstanceTest {
 protected:
     void SetUp() override {
-        test::UseOwnInstance();
-        ASSERT_EQ(1, manager.Start());
+        InstanceTest::SetUp();
         SetConsecutiveFailures(0);
         recorder::RecorderConfig config;
         config.port = 0;
@@ -64,11 +50,7 @@ protected:
         SetSessionId(std::string(id, strnlen(id, client.Answer()->dataLength)));
         ASSERT_FALSE(SessionId().empty());
     }
-    void TearDown() override {
-        SetFilterServerURL("");
-        SetSessionId("");
-        SetConsecutiveFailures(0);
-    }
+    void TearDown() override { test::ForgetRecorder(); }
 
     const recorder::DemoArchive& Archive() const { return server->archive(); }
     const recorder::Recording& RecordingOfSize(uint32_t width, uint32_t height) const {
@@ -95,52 +77,12 @@ protected:
         ASSERT_EQ(1, stream.Open(FrameSourceName(fileName).c_str()));
     }
 
-    CMessageQueueManager manager;
     std::unique_ptr<recorder::RecorderServer> server;
     CRemoteArchiveQuery archive;
     CFilterIcpClient archiveClient;
     std::unique_ptr<CRemotePlaybackManager> playback = std::make_unique<CRemotePlaybackManager>();
     CFilterIcpClient managerClient;
 };
-
-TEST_F(RecorderChannelTest, ArchiveIsWalkedThroughTheArchiveQueryProxy) {
-    ASSERT_NO_FATAL_FAILURE(Start(archive, CRemoteArchiveQuery::MakeDescriptor(), archiveClient));
-    CFilterIcpClient& client = archiveClient;
-    ASSERT_EQ(1, client.SendCommand(kArchiveListSources, 0, 0, nullptr, 0));
-    const std::vector<SourceEntry> sources = Entries<SourceEntry>(client.Answer());
-    ASSERT_EQ(Archive().sources().size(), sources.size());
-    size_t sessionsSeen = 0;
-    for (size_t i = 0; i < sources.size(); ++i) {
-        const recorder::DemoSource& source = Archive().sources()[i];
-        const char* id = source.id.c_str();
-        EXPECT_EQ(source.id, sources[i].sourceId);
-        EXPECT_EQ(source.displayName, sources[i].displayName);
-        ASSERT_EQ(1, client.SendCommandText(kArchiveListMonths, 0, id));
-        std::vector<uint32_t> months;
-        for (const MonthEntry& entry : Entries<MonthEntry>(client.Answer())) months.push_back(entry.year * 100u + entry.month);
-        ASSERT_EQ(Archive().months(source.index), months) << id;
-        for (const uint32_t yearMonth : months) {
-            const uint32_t year = yearMonth / 100, month = yearMonth % 100;
-            ASSERT_EQ(1, client.SendCommandText(kArchiveListDays, year, id, month));
-            const std::vector<uint8_t> days = Entries<uint8_t>(client.Answer());
-            EXPECT_EQ(Archive().days(source.index, year, month), days) << id;
-            if (days.empty()) continue;
-            // Every file listed for the month's last recorded day is one of this source's.
-            ASSERT_EQ(1, client.SendCommandText(kArchiveListSessions, year << 16 | month, id, days.back()));
-            const std::vector<SessionEntry> sessions = Entries<SessionEntry>(client.Answer());
-            EXPECT_FALSE(sessions.empty()) << id;
-            for (const SessionEntry& session : sessions) {
-                const recorder::Recording* rec =
-                    Archive().findFile(std::string(session.fileName, strnlen(session.fileName, sizeof session.fileName)));
-                ASSERT_NE(nullptr, rec) << session.fileName;
-                EXPECT_EQ(source.index, rec->source);
-                EXPECT_EQ(rec->fileNumber, session.fileNumber);
-            }
-            sessionsSeen += sessions.size();
-        }
-    }
-    EXPECT_GT(sessionsSeen, 0u);
-}
 
 TEST_F(RecorderChannelTest, OpenedFileGetsAStreamProxyWhoseFramesArriveDecoded) {
     ASSERT_NO_FATAL_FAILURE(StartManager());

@@ -15,15 +15,18 @@
 #include <thread>
 #include <vector>
 
-#include "framework/CMessageQueueManager.h"
 #include "framework/IcpRecord.h"
-#include "support/Instance.h"
-#include "support/WaitFor.h"
+#include "remote/HttpRequest.h"
+#include "remote/RemoteSession.h"
+#include "support/InstanceTest.h"
 
 namespace corvanta::test {
 
-inline bool Registered(const std::string& name) {
-    return WaitFor([&] { return CMessageQueueManager::FindQueue(name) != 0; }, 3000);
+// No recorder, no session and no failures left for the next test.
+inline void ForgetRecorder() {
+    SetFilterServerURL("");
+    SetSessionId("");
+    SetConsecutiveFailures(0);
 }
 
 // Every field set, so that one lost or moved on the way shows.

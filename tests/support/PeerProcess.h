@@ -1,7 +1,8 @@
 #pragma once
-// A second process of ours, started by a test: its standard output is a pipe
-// the test reads lines from, and it can be killed and reaped. A killed peer
-// cannot close its regions, so the end of the test removes what nobody holds.
+// A second process of ours, started by a test: its standard output (and on
+// request its standard error) is a pipe the test reads, and it can be killed
+// and reaped. A killed peer cannot close its regions, so the end of the test
+// removes what nobody holds.
 
 #include <poll.h>
 #include <signal.h>
@@ -11,6 +12,7 @@
 
 #include <chrono>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/SharedRegion.h"
@@ -21,25 +23,32 @@ namespace corvanta::test {
 
 class PeerProcess {
 public:
-    PeerProcess(const std::string& path, const std::vector<std::string>& args) {
-        int fds[2];
-        if (pipe(fds) != 0) return;
+    // With `withErrors` its standard error is a pipe too, read by ReadAll(2).
+    PeerProcess(const std::string& path, const std::vector<std::string>& args, bool withErrors = false) {
+        int out[2], err[2] = {-1, -1};
+        if (pipe(out) != 0 || (withErrors && pipe(err) != 0)) return;
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, fds[1], 1);
-        posix_spawn_file_actions_addclose(&actions, fds[0]);
+        for (int* fds : {out, err}) {
+            if (fds[1] < 0) continue;
+            posix_spawn_file_actions_adddup2(&actions, fds[1], fds == out ? 1 : 2);
+            posix_spawn_file_actions_addclose(&actions, fds[0]);
+        }
         std::vector<char*> argv;
         argv.push_back(const_cast<char*>(path.c_str()));
         for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
         argv.push_back(nullptr);
         if (posix_spawn(&m_pid, path.c_str(), &actions, nullptr, argv.data(), environ) != 0) m_pid = -1;
         posix_spawn_file_actions_destroy(&actions);
-        close(fds[1]);
-        m_out = fds[0];
+        for (int* fds : {out, err})
+            if (fds[1] >= 0) close(fds[1]);
+        m_out = out[0];
+        m_err = err[0];
     }
     ~PeerProcess() {
         Kill();
-        if (m_out >= 0) close(m_out);
+        for (int fd : {m_out, m_err})
+            if (fd >= 0) close(fd);
         if (m_killed) platform::SharedRegion::RemoveUnused();
     }
     PeerProcess(const PeerProcess&) = delete;
@@ -71,6 +80,14 @@ public:
         }
     }
 
+    // The rest of its standard output (1) or error (2), up to the end.
+    std::string ReadAll(int stream = 1) {
+        std::string text = stream == 1 ? std::exchange(m_buffer, {}) : std::string();
+        char buf[4096];
+        for (ssize_t n; (n = read(stream == 1 ? m_out : m_err, buf, sizeof buf)) > 0;) text.append(buf, size_t(n));
+        return text;
+    }
+
     // Kills the peer and reaps it, so it is gone from the process table.
     void Kill() {
         if (m_pid <= 0) return;
@@ -93,6 +110,7 @@ private:
     pid_t m_pid = -1;
     int m_out = -1;
     bool m_killed = false;
+    int m_err = -1;
     std::string m_buffer;
 };
 

@@ -23,6 +23,13 @@ using namespace corvanta;
 // frees them; the leak checker of a sanitizer build would fail every run.
 extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\n"; }
 #endif
+#if defined(__SANITIZE_THREAD__)
+// Qt is not built with the thread sanitizer, so hand-overs between its own
+// threads look like races to it.
+extern "C" const char* __tsan_default_suppressions() {
+    return "race:libQt6Core.so\nrace:libQt6Gui.so\nrace:libQt6Widgets.so\nrace:libglib-2.0.so\n";
+}
+#endif
 
 namespace {
 

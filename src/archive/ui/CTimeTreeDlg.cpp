@@ -78,7 +78,11 @@ void CTimeTreeDlg::BuildPanel() {
         date->setDisplayFormat(kDateFormat);
         date->setCalendarPopup(true);
     }
-    for (QTimeEdit* time : {m_fromTime, m_toTime}) time->setDisplayFormat("HH:mm:ss");
+    // Without spin buttons the whole time fits beside its date in the pane's width.
+    for (QTimeEdit* time : {m_fromTime, m_toTime}) {
+        time->setDisplayFormat("HH:mm:ss");
+        time->setButtonSymbols(QAbstractSpinBox::NoButtons);
+    }
     m_list = Make<QPushButton>(m_panel, kIdList, "BUTTON");
     m_list->setText("List");
     m_list->setGeometry(140, 102 - 4, 64, 22);

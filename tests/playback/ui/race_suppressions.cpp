@@ -1,8 +1,0 @@
-// Qt is not built with the thread sanitizer: the worker threads it starts
-// itself (the file dialog's file information gatherer, the pool that scales
-// large images) synchronise in code the sanitizer cannot see, so it reports
-// their hand-overs as races. Races with a frame of ours on both sides are
-// still reported.
-extern "C" const char* __tsan_default_suppressions() {
-    return "race:libQt6Core.so\nrace:libQt6Gui.so\nrace:libQt6Widgets.so\nrace:libglib-2.0.so\n";
-}

@@ -181,6 +181,8 @@ TEST_F(MotionHistoryEndToEnd, ClickedSecondsPlayTheirFramesAndFilesFollowEachOth
     player->Panel()->Play();
     ASSERT_TRUE(PumpUntil([&] { return !state.playing && state.currentFrame == last->frameCount - 1; }, 20000));
     EXPECT_FALSE(player->Clock().EndReported());  // the view answered the end with command 8
+    platform::SendMessage(view->Window(), platform::RegisterWindowMessage(kShowPlayerMessage), 1, 0);
+    EXPECT_EQ(0u, playback.StreamCount());  // hidden, the view keeps nothing open
 }
 
 }  // namespace

@@ -88,7 +88,8 @@ void CMotionHistoryDlg::resizeEvent(QResizeEvent* event) {
 
 void CMotionHistoryDlg::hideEvent(QHideEvent* event) {
     CTemplateDialog::hideEvent(event);
-    // Nothing plays behind a hidden view.
+    // Nothing plays behind a hidden view, nor stays open on the recorder.
+    if (m_timeline) m_timeline->CloseCurrent();
     if (m_created) SendIcpCommand(kHistoryPlayerName, kPlayerClose, 0, 0, static_cast<const void*>(nullptr), 0);
 }
 

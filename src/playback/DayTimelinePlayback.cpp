@@ -94,69 +94,85 @@ void DayTimelinePlayback::SetDay(uint32_t dayHandle, ViewedDay viewed) {
 
 void DayTimelinePlayback::PlayAtSecond(int32_t second) {
     CloseCurrent();
-    DayPayload* day = m_dayHandle ? FindDayPayload(m_dayHandle) : nullptr;
+    DayPayload* day = Day();
     if (!day) return;
-    ListLock lock(day->sessions);
-    for (size_t i = 0; i < day->sessions.Size(); ++i) {
-        const SessionPayload* session = SessionAt(*day, i);
-        if (!session) continue;
-        const CoveredSeconds covered = Covered(SessionSeconds(*session), m_viewed.day);
-        // A second belongs to one file; overlapping files would leave all but
-        // the last open in the manager.
-        if (covered.Contains(second)) {
-            PlayFile(*day, i, second - covered.start);
-            return;
+    std::optional<std::pair<size_t, int32_t>> found;  // the session and the second's offset in it
+    {
+        ListLock lock(day->sessions);
+        for (size_t i = 0; i < day->sessions.Size() && !found; ++i) {
+            const SessionPayload* session = SessionAt(*day, i);
+            const CoveredSeconds covered = session ? Covered(SessionSeconds(*session), m_viewed.day) : CoveredSeconds{};
+            // A second belongs to one file; overlapping files would leave all
+            // but the last open in the manager.
+            if (covered.Contains(second)) found = {i, second - covered.start};
         }
     }
+    if (found) PlayFile(found->first, found->second);
 }
 
-bool DayTimelinePlayback::PlayFile(DayPayload& day, size_t index, int32_t offset) {
-    SessionPayload* session = SessionAt(day, index);
-    if (!session) return false;
-    const char* name = session->fileName.c_str();
+DayPayload* DayTimelinePlayback::Day() const { return m_dayHandle ? FindDayPayload(m_dayHandle) : nullptr; }
+
+// The list is locked only to read the session and to store what came back,
+// never across an exchange, and the day is looked up again afterwards: the
+// tree may let it go while a request is out.
+bool DayTimelinePlayback::PlayFile(size_t index, int32_t offset) {
+    std::string name;
+    TimeQuery query{};
+    std::vector<uint32_t> table;
+    {
+        DayPayload* day = Day();
+        if (!day) return false;
+        ListLock lock(day->sessions);
+        const SessionPayload* session = SessionAt(*day, index);
+        if (!session) return false;
+        name = session->fileName;
+        query = SecondIndexQuery(*session, m_viewed);
+        table = session->secondTable;
+    }
     FileDescription description{};
     {
         CFilterIcpClient manager;
-        if (!manager.Open(kPlaybackManagerFilterName) || !manager.SendCommandText(kPlaybackOpenFile, 0, name))
+        if (!manager.Open(kPlaybackManagerFilterName) || !manager.SendCommandText(kPlaybackOpenFile, 0, name.c_str()))
             return false;
         const IcpRecord* answer = manager.Answer();
         const uint32_t length = std::min({answer->dataLength, manager.AnswerCapacity(), uint32_t(sizeof description)});
         std::memcpy(&description, answer->data, length);
     }
-    static_assert(sizeof description == sizeof session->fileDescription);
-    std::memcpy(session->fileDescription.data(), &description, sizeof description);
-    m_currentFile = session->fileName;
-
-    if (session->secondTable.empty()) FetchSecondIndex(*session);
-    const PlayerOpenBlock block = MakePlayerOpenBlock(description, FirstFrameAt(session->secondTable, offset), name);
+    m_currentFile = name;
+    // A failed or empty answer leaves the table empty, so the next play asks again.
+    if (table.empty()) {
+        CFilterIcpClient archive;
+        if (archive.Open(kArchiveQueryFilterName) && archive.SendCommand(kArchiveSecondIndex, 0, 0, &query, sizeof query))
+            table = ReadSecondIndex(*archive.Answer(), archive.AnswerCapacity()).value_or(std::vector<uint32_t>{});
+    }
+    if (DayPayload* day = Day()) {
+        ListLock lock(day->sessions);
+        if (SessionPayload* session = SessionAt(*day, index); session && session->fileName == name) {
+            static_assert(sizeof description == sizeof session->fileDescription);
+            std::memcpy(session->fileDescription.data(), &description, sizeof description);
+            if (session->secondTable.empty()) session->secondTable = table;
+        }
+    }
+    const PlayerOpenBlock block = MakePlayerOpenBlock(description, FirstFrameAt(table, offset), name.c_str());
     CFilterIcpClient player;
     if (player.Open(m_playerName.c_str()))
         player.SendCommand(kPlayerOpen, uint32_t(m_owner), uint32_t(index), &block, sizeof block);
     return true;
 }
 
-// A failed or empty answer leaves the table empty, so the next play asks again.
-void DayTimelinePlayback::FetchSecondIndex(SessionPayload& session) {
-    CFilterIcpClient archive;
-    const TimeQuery query = SecondIndexQuery(session, m_viewed);
-    if (!archive.Open(kArchiveQueryFilterName) ||
-        !archive.SendCommand(kArchiveSecondIndex, 0, 0, &query, sizeof query))
-        return;
-    if (auto table = ReadSecondIndex(*archive.Answer(), archive.AnswerCapacity())) session.secondTable = std::move(*table);
-}
-
 void DayTimelinePlayback::OnStepNextAvi(uint32_t fileKey) {
-    DayPayload* day = m_dayHandle ? FindDayPayload(m_dayHandle) : nullptr;
-    if (day) {
+    const std::string finished = m_currentFile;
+    size_t count = 0;
+    if (DayPayload* day = Day()) {
         ListLock lock(day->sessions);
-        const std::string finished = m_currentFile;
-        if (size_t(fileKey) + 1 < day->sessions.Size() && PlayFile(*day, size_t(fileKey) + 1, 0)) {
-            // The player holds the next file now; the finished one would
-            // otherwise stay open in the manager until the day is left.
-            if (!finished.empty() && finished != m_currentFile)
-                SendIcpCommand(kPlaybackManagerFilterName, kPlaybackCloseFile, 0, 0, finished.c_str());
-            return;
-        }
+        count = day->sessions.Size();
+    }
+    if (size_t(fileKey) + 1 < count && PlayFile(size_t(fileKey) + 1, 0)) {
+        // The player holds the next file now; the finished one would
+        // otherwise stay open in the manager until the day is left.
+        if (!finished.empty() && finished != m_currentFile)
+            SendIcpCommand(kPlaybackManagerFilterName, kPlaybackCloseFile, 0, 0, finished.c_str());
+        return;
     }
     SendIcpCommand(m_playerName.c_str(), kPlayerEndHandled, 0, 0, static_cast<const void*>(nullptr), 0);
 }

@@ -82,10 +82,10 @@ public:
     const std::string& CurrentFile() const { return m_currentFile; }
 
 private:
-    // Opens the session at `index` of the locked list and hands it to the
-    // player; false when the manager does not open it.
-    bool PlayFile(DayPayload& day, size_t index, int32_t offset);
-    void FetchSecondIndex(SessionPayload& session);
+    DayPayload* Day() const;
+    // Opens the session at `index` of the day and hands it to the player;
+    // false when the manager does not open it.
+    bool PlayFile(size_t index, int32_t offset);
 
     std::string m_playerName;
     platform::Hwnd m_owner = 0;

@@ -82,7 +82,11 @@ CDayTimelineDlg::CDayTimelineDlg(QWidget* parent)
             return true;
         }
         if (msg == m_stepNextAvi && m_stepNextAvi) {
-            m_playback.OnStepNextAvi(uint32_t(w));
+            // The player reports the end from inside its own frame step and
+            // holds its request regions meanwhile: the next file is handed to
+            // it once that step has returned, not from within it.
+            const uint32_t fileKey = uint32_t(w);
+            QMetaObject::invokeMethod(this, [this, fileKey] { m_playback.OnStepNextAvi(fileKey); }, Qt::QueuedConnection);
             result = 0;
             return true;
         }

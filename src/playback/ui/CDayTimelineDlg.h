@@ -54,6 +54,9 @@ public:
     // second no session covers marked as not recorded.
     void SetDay(int year, int month, int day, std::span<const uint8_t> activity);
 
+    // Closes the file a click opened, in the manager and in the player.
+    void CloseCurrent() { m_playback.CloseCurrent(); }
+
     // One pass of the update timer: hover and position markers, the middle
     // text, and playback after a click.
     void UpdateTick();

@@ -88,9 +88,12 @@ void CMotionHistoryDlg::resizeEvent(QResizeEvent* event) {
 
 void CMotionHistoryDlg::hideEvent(QHideEvent* event) {
     CTemplateDialog::hideEvent(event);
-    // Nothing plays behind a hidden view. Hidden with its parent (another
-    // tab chosen) it keeps its file.
-    if (m_created && isHidden()) SendIcpCommand(kHistoryPlayerName, kPlayerClose, 0, 0, static_cast<const void*>(nullptr), 0);
+    // Nothing plays behind a hidden view, nor stays open on the recorder.
+    // Hidden with its parent (another tab chosen) it keeps its file.
+    if (m_created && isHidden()) {
+        if (m_timeline) m_timeline->CloseCurrent();
+        SendIcpCommand(kHistoryPlayerName, kPlayerClose, 0, 0, static_cast<const void*>(nullptr), 0);
+    }
 }
 
 }  // namespace corvanta

@@ -1,5 +1,6 @@
 #include "archive/ArchivePlayback.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "archive/ArchiveQueries.h"

@@ -47,7 +47,10 @@ CArchiveTreeBase::CArchiveTreeBase(const ui::DialogTemplate& dialogTemplate, QWi
     m_target.dialog = m_window.Create("Archive Tree", [this, stepNextAvi](uint32_t msg, platform::WParam w,
                                                                           platform::LParam, platform::LResult&) {
         if (msg != stepNextAvi) return false;
-        StepNext(uint32_t(w));
+        // The player reports the end from inside its own frame step, holding
+        // its request regions; the next file is opened once that returned.
+        const uint32_t key = uint32_t(w);
+        QMetaObject::invokeMethod(this, [this, key] { StepNext(key); }, Qt::QueuedConnection);
         return false;  // passed on to the default procedure as well
     });
 }

@@ -6,6 +6,8 @@
 
 #include <signal.h>
 
+#include <optional>
+
 #include <QImage>
 #include <QSlider>
 #include <QStyle>
@@ -29,6 +31,7 @@
 #include "playback/ui/CVideoView.h"
 #include "recorder/Calendar.h"
 #include "support/PeerProcess.h"
+#include "support/TestFilters.h"
 
 namespace corvanta {
 namespace {
@@ -59,11 +62,11 @@ protected:
         dialog->resize(1280, 800);
         dialog->show();
         dialog->activateWindow();
-        SetMessageBoxSink(&messages);  // kept instead of shown
+        messages.emplace();  // kept instead of shown; after the dialog installed its own
     }
     void TearDown() override {
+        messages.reset();
         dialog.reset();
-        SetMessageBoxSink(nullptr);
     }
 
     void Shot(const char* name) {
@@ -99,10 +102,7 @@ protected:
     TempHome home;
     RecorderWorld recorder;
     std::unique_ptr<CArchiveMainDlg> dialog;
-    struct : CMessageBoxSink {
-        void Show(const std::string& text) override { texts.push_back(text); }
-        std::vector<std::string> texts;
-    } messages;
+    std::optional<RecordingMessageBoxes> messages;
 };
 
 TEST_F(Journey, FromLoginToRefreshThroughTheRealWidgets) {
@@ -247,7 +247,7 @@ TEST_F(Journey, SurvivesAMisbehavingRecorderAndGoesOnWhenItAnswersAgain) {
         LogIn();
     }
     ASSERT_NE(dialog->FullPane(), nullptr);
-    EXPECT_EQ(messages.texts.size(), size_t(tries - 1));
+    EXPECT_EQ(messages->Texts().size(), size_t(tries - 1));
     QTreeWidget* tree = dialog->FullPane()->Tree();
     CPlayerDlg* player = dialog->ViewPane()->Player();
 
@@ -284,11 +284,11 @@ TEST_F(Journey, SurvivesAMisbehavingRecorderAndGoesOnWhenItAnswersAgain) {
     // Stopped and started again on the same port: it forgot the session.
     ASSERT_TRUE(recorder.Restart());
     server = &recorder.Server();
-    messages.texts.clear();
+    const size_t said = messages->Texts().size();
     ClickItem(tree, day->child(1));
     EXPECT_FALSE(player->View()->IsOpen());
-    ASSERT_EQ(messages.texts.size(), 1u);
-    EXPECT_NE(messages.texts[0].find("log in again"), std::string::npos) << messages.texts[0];
+    ASSERT_EQ(messages->Texts().size(), said + 1);
+    EXPECT_NE(messages->Texts().back().find("log in again"), std::string::npos) << messages->Texts().back();
     LogIn();
     ClickToolbar(*dialog, CArchiveMainDlg::kCmdRefresh);
     day = OpenDay(BusyDay());

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include <QComboBox>
 #include <QToolBar>
 #include <QTreeWidget>
@@ -20,6 +22,7 @@
 #include "playback/ui/CPositionSlider.h"
 #include "playback/ui/CVideoView.h"
 #include "recorder/Calendar.h"
+#include "support/TestFilters.h"
 #include "support/WaitFor.h"
 
 namespace corvanta {
@@ -38,13 +41,13 @@ protected:
         QTest::mouseClick(dialog->Toolbar()->widgetForAction(dialog->Command(CArchiveMainDlg::kCmdLogin)),
                           Qt::LeftButton);
         ASSERT_NE(dialog->FullPane(), nullptr);
-        SetMessageBoxSink(&messages);
+        messages.emplace();  // after the dialog installed its own
         full = dialog->FullPane();
         player = dialog->ViewPane()->Player();
     }
     void TearDown() override {
+        messages.reset();
         dialog.reset();
-        SetMessageBoxSink(nullptr);
     }
 
     const recorder::DemoArchive& Archive() { return recorder.Server().archive(); }
@@ -92,10 +95,7 @@ protected:
     std::unique_ptr<CArchiveMainDlg> dialog;
     CArchiveTreeDlg* full = nullptr;
     CPlayerDlg* player = nullptr;
-    struct : CMessageBoxSink {
-        void Show(const std::string& text) override { texts.push_back(text); }
-        std::vector<std::string> texts;
-    } messages;
+    std::optional<test::RecordingMessageBoxes> messages;
 };
 
 TEST_F(ArchiveTrees, FullTreeMatchesTheRecordersArchiveLevelByLevel) {
@@ -167,8 +167,8 @@ TEST_F(ArchiveTrees, AFileTheManagerDoesNotKnowLeavesThePlayerClosedAndADayShows
     full->Tree()->setCurrentItem(day->child(0));
     EXPECT_FALSE(player->View()->IsOpen());
     EXPECT_FALSE(player->isVisible());
-    ASSERT_EQ(messages.texts.size(), 1u);
-    EXPECT_NE(messages.texts[0].find("did not open D:\\Archive\\nowhere.avi"), std::string::npos) << messages.texts[0];
+    ASSERT_EQ(messages->Texts().size(), 1u);
+    EXPECT_NE(messages->Texts()[0].find("did not open D:\\Archive\\nowhere.avi"), std::string::npos) << messages->Texts()[0];
 
     full->Tree()->setCurrentItem(day);
     CMotionHistoryDlg* history = dialog->ViewPane()->MotionHistory();

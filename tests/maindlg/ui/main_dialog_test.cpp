@@ -22,6 +22,7 @@
 #include "playback/ui/CArchiveViewDlg.h"
 #include "remote/RemoteSession.h"
 #include "services/UserAccessRecords.h"
+#include "support/TestFilters.h"
 #include "support/WaitFor.h"
 
 namespace corvanta {
@@ -29,12 +30,6 @@ namespace {
 
 const char* const kFilters[] = {kLanguageTranslatorName, kUserPrivilegeFilterName, kArchiveQueryFilterName,
                                 kPlaybackManagerFilterName, kMainDialogFilterName};
-
-class RecordingSink : public CMessageBoxSink {
-public:
-    void Show(const std::string& text) override { texts.push_back(text); }
-    std::vector<std::string> texts;
-};
 
 int CountEntries(const char* dir, const std::string& containing = {}) {
     int n = 0;
@@ -94,9 +89,8 @@ TEST_F(MainDialog, StartsEveryFilterAndClosesWithNothingLeftBehind) {
 }
 
 TEST_F(MainDialog, LoginMakesThePanesOnceAndLogOffFilesThemAway) {
-    RecordingSink sink;
     auto dialog = Open();
-    SetMessageBoxSink(&sink);
+    test::RecordingMessageBoxes sink;  // after the dialog installed its own
     EXPECT_EQ(dialog->LeftTab()->Count(), 0);
     EXPECT_EQ(dialog->RightTab()->Count(), 0);
     EXPECT_FALSE(dialog->Command(CArchiveMainDlg::kCmdRefresh)->isEnabled());
@@ -110,8 +104,8 @@ TEST_F(MainDialog, LoginMakesThePanesOnceAndLogOffFilesThemAway) {
     EXPECT_EQ(dialog->LeftTab()->Count(), 0);
     EXPECT_FALSE(dialog->Command(CArchiveMainDlg::kCmdRefresh)->isEnabled());
     EXPECT_EQ(dialog->FullPane(), nullptr);
-    ASSERT_EQ(sink.texts.size(), 1u) << "only the refused login says something";
-    EXPECT_NE(sink.texts[0].find("refused the login"), std::string::npos) << sink.texts[0];
+    ASSERT_EQ(sink.Texts().size(), 1u) << "only the refused login says something";
+    EXPECT_NE(sink.Texts()[0].find("refused the login"), std::string::npos) << sink.Texts()[0];
 
     test::AnswerLogin("demo");
     Click(*dialog, CArchiveMainDlg::kCmdLogin);
@@ -166,13 +160,11 @@ TEST_F(MainDialog, LoginMakesThePanesOnceAndLogOffFilesThemAway) {
     test::AnswerLogin("demo");
     Click(*dialog, CArchiveMainDlg::kCmdLogin);
     EXPECT_EQ(dialog->LeftTab()->Count(), 2);
-    SetMessageBoxSink(nullptr);
 }
 
 TEST_F(MainDialog, LayoutKeepsTheLeftTabAtItsWidthAndANoAnswerLoginSaysSo) {
-    RecordingSink sink;
     auto dialog = Open();
-    SetMessageBoxSink(&sink);
+    test::RecordingMessageBoxes sink;  // after the dialog installed its own
     test::AnswerLogin("demo");
     Click(*dialog, CArchiveMainDlg::kCmdLogin);
     for (QSize size : {QSize(1000, 650), QSize(1400, 900), QSize(400, 300)}) {
@@ -188,10 +180,9 @@ TEST_F(MainDialog, LayoutKeepsTheLeftTabAtItsWidthAndANoAnswerLoginSaysSo) {
     SetFilterServerURL("http://127.0.0.1:1");
     test::AnswerLogin("demo");
     Click(*dialog, CArchiveMainDlg::kCmdLogin);
-    ASSERT_EQ(sink.texts.size(), 1u);
-    EXPECT_NE(sink.texts[0].find("No recorder answered at http://127.0.0.1:1"), std::string::npos) << sink.texts[0];
+    ASSERT_EQ(sink.Texts().size(), 1u);
+    EXPECT_NE(sink.Texts()[0].find("No recorder answered at http://127.0.0.1:1"), std::string::npos) << sink.Texts()[0];
     EXPECT_EQ(dialog->LeftTab()->Count(), 2) << "a failed login changes nothing";
-    SetMessageBoxSink(nullptr);
 }
 
 }  // namespace

@@ -97,6 +97,16 @@ int CFilterIcpClient::Open(const char* filterName) {
 
 int CFilterIcpClient::Send(uint32_t kind, uint32_t code, uint32_t param1, uint32_t param2, const void* data,
                            uint32_t length, uint32_t param3, uint32_t param4, bool useTimeout) {
+    return Exchange(kind, code, param1, param2, data, length, param3, param4, useTimeout, nullptr);
+}
+
+int CFilterIcpClient::SendCommandReading(uint32_t code, uint32_t param1, uint32_t param2, const AnswerReader& read) {
+    return Exchange(kIcpCommand, code, param1, param2, nullptr, 0, 0, 0, false, &read);
+}
+
+int CFilterIcpClient::Exchange(uint32_t kind, uint32_t code, uint32_t param1, uint32_t param2, const void* data,
+                               uint32_t length, uint32_t param3, uint32_t param4, bool useTimeout,
+                               const AnswerReader* read) {
     if (!IsOpen()) return 0;
     if (!IsWindow(m_target)) {
         reinterpret_cast<IcpRecord*>(m_answerBuffer.data())->status = 0;
@@ -119,7 +129,12 @@ int CFilterIcpClient::Send(uint32_t kind, uint32_t code, uint32_t param1, uint32
         result = int(SendMessage(m_target, m_icpMessage, 0, 0));
     }
     const IcpRecord* a = Record(m_answer);
-    std::memcpy(m_answerBuffer.data(), a, WholeRecordSize(a, m_answerCapacity));
+    if (read) {
+        std::memcpy(m_answerBuffer.data(), a, kIcpOverhead);
+        (*read)(*a, m_answerCapacity);
+    } else {
+        std::memcpy(m_answerBuffer.data(), a, WholeRecordSize(a, m_answerCapacity));
+    }
     m_answer.Unlock();
     m_query.Unlock();
     return result;

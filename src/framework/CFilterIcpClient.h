@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -31,6 +32,13 @@ public:
     virtual int Send(uint32_t kind, uint32_t code, uint32_t param1, uint32_t param2, const void* data,
                      uint32_t length, uint32_t param3 = 0, uint32_t param4 = 0, bool useTimeout = false);
     virtual int Open(const char* filterName);
+    // One command whose answer is handed to `read` while its region is still
+    // locked instead of being copied out whole, so that a large answer (a
+    // frame) is copied once, into where the caller keeps it. `read` may use
+    // at most `dataCapacity` data bytes, whatever dataLength says; Answer()
+    // then holds the header alone.
+    using AnswerReader = std::function<void(const IcpRecord& answer, uint32_t dataCapacity)>;
+    int SendCommandReading(uint32_t code, uint32_t param1, uint32_t param2, const AnswerReader& read);
 
     virtual int SetInt(const char* name, int32_t value);
     virtual int SetInt(const char* name, uint32_t value);
@@ -60,6 +68,8 @@ public:
     platform::Hwnd Target() const { return m_target; }
 
 private:
+    int Exchange(uint32_t kind, uint32_t code, uint32_t param1, uint32_t param2, const void* data, uint32_t length,
+                 uint32_t param3, uint32_t param4, bool useTimeout, const AnswerReader* read);
     int LockBoth();
     void UnlockBoth();
     template <typename T>

@@ -52,7 +52,7 @@ public:
     CPlayerControlDlg* Panel() const { return m_panel; }
     const PlaybackState& State() const;
     const CPlaybackClock& Clock() const { return *m_clock; }
-    const CFrameImage& Snapshot() const { return m_snapshot; }
+    const CFrameImage& Snapshot() const;
     bool Fit() const { return m_fit; }
     uint32_t ClockPeriod() const { return m_clockPeriod; }
     uint32_t JogPeriod() const { return m_jogPeriod; }
@@ -92,7 +92,6 @@ private:
     CPlayerControlDlg* m_panel = nullptr;
     std::unique_ptr<CPlaybackClock> m_clock;
     CFilterIcpClient m_stream;
-    CFrameImage m_snapshot;
     platform::Hwnd m_owner = 0;
     uint32_t m_fileKey = 0;
     int32_t m_layoutWidth = 320;

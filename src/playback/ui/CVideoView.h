@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "playback/CFrameImage.h"
+#include "playback/FrameScaler.h"
 #include "stores/CNamedMutex.h"
 
 namespace corvanta {
@@ -34,16 +35,18 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
+    // Makes the scaled picture the area's size; false for an empty area.
+    bool ScaledFitsArea();
+
     bool m_open = false;
     // Paint and frame copies take it, so a frame is never drawn half-copied.
     CNamedMutex m_mutex;
     CFrameImage m_picture;
-    // The picture upright in 32-bit pixels, made at the first paint after
-    // each frame: drawing 24-bit bottom-up rows scaled costs Qt a slow
-    // conversion path, about three times the making of this copy plus a
-    // scaled 32-bit draw.
-    QImage m_upright;
-    bool m_uprightStale = true;
+    // The picture as painted: scaled to the area, made at the first paint
+    // after a new frame or size.
+    FrameScaler m_scaler;
+    QImage m_scaled;
+    bool m_scaledStale = true;
     uint32_t m_frameWidth = 0;
     uint32_t m_frameHeight = 0;
 };

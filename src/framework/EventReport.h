@@ -33,6 +33,8 @@ enum ViewerEventCode : uint32_t {
     kEventCodeLoginRefused = 101,   // text: user and recorder
     kEventCodeNoRecorder = 102,     // text: the URL that did not answer
     kEventCodeLogOff = 103,         // text: the recorder
+    kEventCodeViewerOpened = 104,   // text: the recorder the viewer points at
+    kEventCodeViewerClosed = 105,   // text: the same
     kEventCodePlay = 110,           // text: the file, or a source's live buffer
     kEventCodePlayFailed = 111,     // text: the file the recorder did not open
     kEventCodeShowDay = 112,        // text: source and day

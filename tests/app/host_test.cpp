@@ -41,21 +41,27 @@ TEST(HostOptions, AcceptsWhatTheHelpSaysAndRefusesTheRest) {
     }
 }
 
-// Runs the host with `args`; its standard error goes to `errFile`.
-pid_t StartHost(const std::vector<std::string>& args, const std::string& errFile, const std::string& config) {
+// Runs `program` with `args`, its standard output and error into files.
+pid_t Start(const char* program, const std::vector<std::string>& args, const std::string& outFile,
+            const std::string& errFile, const std::string& config) {
     pid_t pid = fork();
     if (pid == 0) {
         freopen(errFile.c_str(), "w", stderr);
-        freopen("/dev/null", "w", stdout);
+        freopen(outFile.c_str(), "w", stdout);
+        setvbuf(stdout, nullptr, _IOLBF, 0);
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
         setenv("XDG_CONFIG_HOME", config.c_str(), 1);
-        std::vector<char*> argv{const_cast<char*>(HOST_PROGRAM)};
+        std::vector<char*> argv{const_cast<char*>(program)};
         for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
         argv.push_back(nullptr);
-        execv(HOST_PROGRAM, argv.data());
+        execv(program, argv.data());
         _exit(127);
     }
     return pid;
+}
+
+pid_t StartHost(const std::vector<std::string>& args, const std::string& errFile, const std::string& config) {
+    return Start(HOST_PROGRAM, args, "/dev/null", errFile, config);
 }
 
 std::string Read(const std::string& path) {
@@ -92,21 +98,36 @@ protected:
     std::string dir;
 };
 
-TEST_F(HostProgram, DemoComesUpWithItsOwnProfileAndQuitsCleanlyOnASignal) {
-    const std::string err = dir + "/err";
-    pid_t pid = StartHost({"--demo"}, err, dir);
-    bool up = false;
-    for (int i = 0; i < 3000 && !up; ++i) {
-        up = Read(err).find("corvanta-archive: instance ") != std::string::npos;
-        if (!up) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+// Until `text` appears in the file or 30 s pass.
+bool WaitForText(const std::string& path, const std::string& text) {
+    for (int i = 0; i < 3000; ++i) {
+        if (Read(path).find(text) != std::string::npos) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
-    ASSERT_TRUE(up) << Read(err);
-    EXPECT_EQ(Read(err).find("instance 0 "), std::string::npos) << "the control's window exists";
+    return false;
+}
+
+TEST_F(HostProgram, DemoComesUpWithItsOwnProfileReportsToAnEventLogAndQuitsCleanlyOnASignal) {
+    const std::string err = dir + "/err", log = dir + "/log", logErr = dir + "/log-err";
+    pid_t pid = StartHost({"--demo"}, err, dir);
+    ASSERT_TRUE(WaitForText(err, "corvanta-archive: instance ")) << Read(err);
+    const std::string said = Read(err);
+    const int instance = std::atoi(said.c_str() + said.find("instance ") + 9);
+    EXPECT_NE(instance, 0) << "the control's window exists: " << said;
     const std::string registry = Read(dir + "/corvanta-demo/corvanta/registry.reg");
     EXPECT_NE(registry.find("\"UserName\"=\"demo\""), std::string::npos) << registry;
     EXPECT_NE(registry.find("\"ServerURL\"=\"http://127.0.0.1:"), std::string::npos) << registry;
+
+    // The logger joins the instance the host named; the host's queue manager
+    // enters it in its directory within half a second.
+    pid_t logger = Start(EVENTLOG_PROGRAM, {std::to_string(instance)}, log, logErr, dir);
+    ASSERT_TRUE(WaitForText(log, "listening on instance " + std::to_string(instance))) << Read(logErr);
+    std::this_thread::sleep_for(std::chrono::seconds(2));
     kill(pid, SIGTERM);
     EXPECT_EQ(WaitExit(pid, 20), 0) << Read(err);
+    EXPECT_TRUE(WaitForText(log, "code 105 | note closed | http://127.0.0.1:")) << Read(log);
+    kill(logger, SIGTERM);
+    EXPECT_EQ(WaitExit(logger, 20), 0);
 }
 
 TEST_F(HostProgram, BadOptionsSayWhyOnOneLineAndExitWithTwo) {

@@ -66,6 +66,7 @@ CArchiveMainDlg::CArchiveMainDlg(QWidget* parent, long long startSeconds)
 }
 
 CArchiveMainDlg::~CArchiveMainDlg() {
+    if (m_queueDriver) ReportEventNote(kEventCodeViewerClosed, this, FilterServerURL().c_str(), "closed");
     // From here, while the panes are still whole; the base's destructor
     // could no longer reach them.
     ShutDown();
@@ -78,6 +79,7 @@ bool CArchiveMainDlg::OnInitDialog() {
     m_messageBoxes = std::make_unique<ui::CQtMessageBoxSink>();
     m_previousMessageBoxes = SetMessageBoxSink(m_messageBoxes.get());
     StartUp(m_startSeconds ? m_startSeconds : static_cast<long long>(std::time(nullptr)));
+    ReportEventNote(kEventCodeViewerOpened, this, FilterServerURL().c_str(), "opened");
     MakeToolbar();
     m_rightTab->SetEmptyText(Translated("Click Login to connect to a recorder.", kRightTabSection));
     Layout();

@@ -162,8 +162,6 @@ bool ThreadQueue::Deliver(const std::shared_ptr<SentMessage>& s) {
 }
 
 void ThreadQueue::Drain() {
-    // Clear the flag before looking, so a push after this point wakes us again.
-    m_signaled.store(false);
     if (!m_readyFresh) {
         epoll_event events[4];
         int n = epoll_wait(m_epoll, events, 4, 0);
@@ -174,6 +172,11 @@ void ThreadQueue::Drain() {
     // on the path of every exchange.
     uint64_t v;
     if (m_ready & kEventReady) [[maybe_unused]] ssize_t n = read(m_event, &v, sizeof v);
+    // Cleared after the read and before looking at the queues: a push from
+    // here on writes the eventfd again. Cleared before the read, a wake-up
+    // landing between the two would be read away with the flag left set,
+    // and every later wake-up skipped while the thread sleeps.
+    m_signaled.store(false);
     if (m_ready & kTimerReady) {
         [[maybe_unused]] ssize_t n = read(m_timerFd, &v, sizeof v);
         m_armedDue = kTimerUnknown;  // expired: the next wait sets it again

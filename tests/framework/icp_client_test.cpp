@@ -15,8 +15,8 @@
 #include "support/TestFilters.h"
 
 using namespace corvanta;
-using corvanta::test::SettingsFilter;
 using corvanta::test::PeerProcess;
+using corvanta::test::SettingsFilter;
 
 namespace {
 

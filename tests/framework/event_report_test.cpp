@@ -6,6 +6,7 @@
 #include <cstring>
 #include <stdexcept>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "framework/CFilter.h"
@@ -45,14 +46,11 @@ TEST(EventRecord, IsCutToItsFieldsAndFormattedWithinThem) {
     std::string text(150, 't');
     EventRecord r = MakeEventRecord(kEventNote, 1, nullptr, text.c_str(), uint32_t(text.size() + 1),
                                     std::string(80, 'n').c_str());
-    EXPECT_EQ(r.dataLength, 100u);
-    EXPECT_EQ(r.data[98], 't');
-    EXPECT_EQ(r.data[99], 0);
+    EXPECT_EQ(std::tuple(r.dataLength, r.data[98], r.data[99]), std::tuple(100u, 't', 0));
     EXPECT_EQ(std::string(r.note), std::string(51, 'n'));
     std::vector<uint8_t> bytes(120, 0xAB);
     r = MakeEventRecord(kEventPlain, 1, nullptr, bytes.data(), uint32_t(bytes.size()), nullptr);
-    EXPECT_EQ(r.dataLength, 100u);
-    EXPECT_EQ(r.data[99], 0xAB);
+    EXPECT_EQ(std::tuple(r.dataLength, r.data[99]), std::tuple(100u, 0xAB));
 
     r = MakeEventRecord(kEventError, 19, nullptr, "disk full\n", 11, nullptr);
     for (size_t i = 11; i < kEventDataSize; ++i) EXPECT_EQ(r.data[i], 0) << i;
@@ -68,10 +66,9 @@ TEST(EventRecord, IsCutToItsFieldsAndFormattedWithinThem) {
 
 TEST_F(EventReportTest, ReportsAndHandlerExceptionsReachALoggerInAnotherProcess) {
     // Without a logger only the error and plain forms say they were handled.
-    EXPECT_EQ(ReportEvent(kEventError, 19, nullptr, "x", 2, nullptr), 0);
-    EXPECT_EQ(ReportEventError(19, nullptr, "x", 2), 1);
-    EXPECT_EQ(ReportEventPlain(19, nullptr, "x", 2), 1);
-    EXPECT_EQ(ReportEventNote(19, nullptr, "x", "n"), 0);
+    EXPECT_EQ(std::tuple(ReportEvent(kEventError, 19, nullptr, "x", 2, nullptr), ReportEventError(19, nullptr, "x", 2),
+                         ReportEventPlain(19, nullptr, "x", 2), ReportEventNote(19, nullptr, "x", "n")),
+              std::tuple(0, 1, 1, 0));
 
     PeerProcess logger(FRAMEWORK_PEER, {std::to_string(instance), "logger"});
     ASSERT_EQ(logger.ReadLine(), "ready");
@@ -80,15 +77,17 @@ TEST_F(EventReportTest, ReportsAndHandlerExceptionsReachALoggerInAnotherProcess)
     ASSERT_TRUE(Registered("Thrower"));
     CFilterIcpClient client;
     ASSERT_EQ(client.Open("Thrower"), 1);
-    const std::string from = " Thrower|Thrower||";
-    EXPECT_EQ(client.SendCommand(14, 0, 0, nullptr, 0), 0);
-    EXPECT_EQ(logger.ReadLine(), "event 1 2 19 7 26 30" + from + "bad frame header - IPC 3 - 14");
-    EXPECT_EQ(client.SendCommand(15, 0, 0, nullptr, 0), 0);
-    EXPECT_EQ(logger.ReadLine(), "event 1 2 19 7 26 21" + from + "IPC 3 - 15 - Unknown");
-    EXPECT_EQ(client.SendCommand(16, 0, 0, nullptr, 0), 0);
-    EXPECT_EQ(logger.ReadLine(), "event 1 2 19 7 26 21" + from + "IPC 3 - 16 - Unknown");
+    const std::pair<uint32_t, const char*> thrown[] = {
+        {14, "30 Thrower|Thrower||bad frame header - IPC 3 - 14"},
+        {15, "21 Thrower|Thrower||IPC 3 - 15 - Unknown"},
+        {16, "21 Thrower|Thrower||IPC 3 - 16 - Unknown"},
+    };
+    for (const auto& [code, line] : thrown) {
+        EXPECT_EQ(client.SendCommand(code, 0, 0, nullptr, 0), 0);
+        EXPECT_EQ(logger.ReadLine(), std::string("event 1 2 19 7 26 ") + line);
+    }
     EXPECT_EQ(platform::SendMessage(filter.Window(), filter.Queue().Messages()[FILTER_START], 0, 0), 0);
-    EXPECT_EQ(logger.ReadLine(), "event 1 2 19 7 26 34" + from + "cannot start - FilterStartMessage");
+    EXPECT_EQ(logger.ReadLine(), "event 1 2 19 7 26 34 Thrower|Thrower||cannot start - FilterStartMessage");
     // The handlers' region locks were given back: the filter still answers.
     EXPECT_EQ(client.SendCommand(17, 0, 0, nullptr, 0), 1);
 

@@ -79,9 +79,8 @@ TEST_F(FilterLifecycleTest, InitTakesTheNextSequenceNumberAndRefusesASecondInit)
     EXPECT_EQ(a.Name(), "Sequence A");
     // A name too long for a window title gives no filter and no regions.
     CFilter tooLong;
-    std::string name(600, 'n');
-    EXPECT_EQ(tooLong.Init(CFilterDescriptor(name)), 0);
-    EXPECT_FALSE(platform::SharedRegion::InUse(InstanceNames::QueryRegion(name)));
+    EXPECT_EQ(tooLong.Init(CFilterDescriptor(std::string(600, 'n'))), 0);
+    EXPECT_FALSE(platform::SharedRegion::InUse(InstanceNames::QueryRegion(std::string(600, 'n'))));
     a.Close();
     b.Close();
 }
@@ -99,8 +98,7 @@ TEST_F(FilterLifecycleTest, StartAndStopWithAThreadOfItsOwnRunTheLoopOnlyWhileSt
     ASSERT_TRUE(WaitFor([&] { return filter.loops >= 3; }, 3000));
     EXPECT_EQ(filter.loopArgument, 31u);
     EXPECT_EQ(filter.Stop(true), 1);
-    EXPECT_TRUE(filter.IsStopped());
-    EXPECT_FALSE(filter.IsRunning());
+    EXPECT_TRUE(filter.IsStopped() && !filter.IsRunning());
     int after = filter.loops;
     EXPECT_EQ(filter.Stop(true), 0);
     EXPECT_EQ(filter.stops, 1);
@@ -108,7 +106,6 @@ TEST_F(FilterLifecycleTest, StartAndStopWithAThreadOfItsOwnRunTheLoopOnlyWhileSt
     EXPECT_EQ(filter.loops, after);
     EXPECT_EQ(filter.Start(true), 1);
     EXPECT_EQ(filter.starts, 2);
-    EXPECT_EQ(filter.Stop(true), 1);
 }
 
 TEST_F(FilterLifecycleTest, StartAndStopOnTheCallingThread) {
@@ -172,12 +169,11 @@ TEST_F(FilterLifecycleTest, ExceptionsInTheLoopAndTimersAreReportedAndTheFilterG
 TEST_F(FilterLifecycleTest, CloseLeavesNoThreadRegionOrWindowBehind) {
     size_t threadsBefore = ThreadCount();
     std::string name = "Closing Filter";
-    const std::string info = InstanceNames::FilterInfoRegion(name), query = InstanceNames::QueryRegion(name),
-                      answer = InstanceNames::AnswerRegion(name), record = InstanceNames::QueueRecordRegion(name);
-    std::vector<std::string> names = {info, query, answer, record, "mutex:" + info + " SMemoryMutex",
-                                      "mutex:" + record + " SMemoryMutex"};
-    for (const auto& r : {query, answer})
-        for (const char* m : {" YSMemoryMutex1", " YSMemoryMutex2"}) names.push_back("mutex:" + r + m);
+    std::vector<std::string> names;
+    for (const auto& r : {InstanceNames::FilterInfoRegion(name), InstanceNames::QueueRecordRegion(name)})
+        names.insert(names.end(), {r, "mutex:" + r + " SMemoryMutex"});
+    for (const auto& r : {InstanceNames::QueryRegion(name), InstanceNames::AnswerRegion(name)})
+        names.insert(names.end(), {r, "mutex:" + r + " YSMemoryMutex1", "mutex:" + r + " YSMemoryMutex2"});
     HookFilter filter;
     ASSERT_EQ(filter.Init(CFilterDescriptor(name, 0, 0, 0, 1)), 1);
     platform::Hwnd window = filter.Window();
@@ -187,8 +183,7 @@ TEST_F(FilterLifecycleTest, CloseLeavesNoThreadRegionOrWindowBehind) {
     for (const auto& n : names) EXPECT_TRUE(platform::SharedRegion::InUse(n)) << n;
     EXPECT_EQ(filter.Close(), 1);  // while running
     EXPECT_EQ(ThreadCount(), threadsBefore);
-    EXPECT_FALSE(platform::IsWindow(window));
-    EXPECT_EQ(filter.Window(), 0u);
+    EXPECT_FALSE(platform::IsWindow(window) || filter.Window());
     for (const auto& n : names) EXPECT_FALSE(platform::SharedRegion::InUse(n)) << n;
     std::string display;
     EXPECT_EQ(filter.Settings().GetText("FilterDisplayName", display), 0);

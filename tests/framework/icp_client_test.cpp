@@ -1,21 +1,21 @@
-// The caller side of ICP against a minimal target, in another thread and in
-// another process.
+// The caller side of ICP against a target in another thread and in another
+// process.
 
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <future>
 #include <memory>
 #include <string>
+#include <tuple>
 
 #include "framework/CFilterIcpClient.h"
-#include "support/IcpTestTarget.h"
 #include "support/InstanceTest.h"
 #include "support/PeerProcess.h"
+#include "support/TestFilters.h"
 
 using namespace corvanta;
-using corvanta::test::IcpTestTarget;
 using corvanta::test::PeerProcess;
+using corvanta::test::SettingsFilter;
 
 namespace {
 
@@ -28,16 +28,16 @@ protected:
         IcpTest::SetUp();
         if (GetParam()) {
             peer = std::make_unique<PeerProcess>(FRAMEWORK_PEER,
-                                                 std::vector<std::string>{std::to_string(instance), "target", "Echo"});
-            ASSERT_EQ(peer->ReadLine().rfind("ready", 0), 0u);
+                                                 std::vector<std::string>{std::to_string(instance), "filter", "Echo"});
+            ASSERT_EQ(peer->ReadLine(), "ready");
         } else {
-            local = std::make_unique<IcpTestTarget>("Echo", true);
+            local = std::make_unique<SettingsFilter>("Echo");
         }
         ASSERT_TRUE(Registered("Echo"));
         ASSERT_EQ(client.Open("Echo"), 1);
     }
     std::unique_ptr<PeerProcess> peer;
-    std::unique_ptr<IcpTestTarget> local;
+    std::unique_ptr<SettingsFilter> local;
     CFilterIcpClient client;
 };
 
@@ -48,36 +48,29 @@ TEST_P(IcpExchangeTest, AnswersComeBackIntactUntilTheTargetGoes) {
     payload[0] = 'A';
     ASSERT_EQ(client.SendCommandText(100, 41, payload.c_str()), 1);
     const IcpRecord* a = client.Answer();
-    EXPECT_EQ(a->status, kIcpStatusDone);
-    EXPECT_EQ(a->param1, 42u);
     ASSERT_EQ(a->dataLength, 10001u);
-    EXPECT_EQ(a->data[0], 0);
-    EXPECT_EQ(a->data[1], 'p');
-    EXPECT_EQ(a->data[10000], 'A');
+    EXPECT_EQ(std::tuple(a->status, a->param1, a->data[0], a->data[1], a->data[10000]),
+              std::tuple(kIcpStatusDone, 42u, 0, 'p', 'A'));
 
+    // The result of an exchange with the answer's status and length.
+    auto said = [a](int result) { return std::tuple(result, a->status, a->dataLength); };
     std::string v;
-    EXPECT_EQ(client.GetString("answer", &v), 1);
-    EXPECT_EQ(v, "42");
-    EXPECT_EQ(client.GetString("empty", &v), 0);
-    EXPECT_EQ(a->status, kIcpStatusEmpty);
-    EXPECT_EQ(a->dataLength, 0u);
-    EXPECT_EQ(client.GetString("nothing", &v), 0);
-    EXPECT_EQ(a->status, kIcpStatusFailed);
-    char small[2] = {'x', 'x'};
-    uint32_t size = 2;
-    EXPECT_EQ(client.GetBytes("answer", small, &size), 0);
+    EXPECT_EQ(client.GetString("Greeting", &v), 1);
+    EXPECT_EQ(v, "hello");
+    EXPECT_EQ(said(client.GetString("Empty", &v)), std::tuple(0, kIcpStatusEmpty, 0u));
+    EXPECT_EQ(said(client.GetString("nothing", &v)), std::tuple(0, kIcpStatusFailed, 0u));
+    char small[5] = {'x'}, any[8];
+    uint32_t size = sizeof small;
+    EXPECT_EQ(client.GetBytes("Greeting", small, &size), 0);
     EXPECT_EQ(small[0], 'x');
     size = 0;
-    char any[8];
-    EXPECT_EQ(client.GetBytes("answer", any, &size), 1);
-    EXPECT_EQ(size, 3u);
+    EXPECT_EQ(client.GetBytes("Greeting", any, &size), 1);
+    EXPECT_EQ(size, 6u);
     // With the time-out option the result only says that the target answered.
-    EXPECT_EQ(client.Send(kIcpGet, 0, 0, 0, "empty", 6, 0, 0, true), 1);
-    EXPECT_EQ(a->status, kIcpStatusEmpty);
+    EXPECT_EQ(said(client.Send(kIcpGet, 0, 0, 0, "Empty", 6, 0, 0, true)), std::tuple(1, kIcpStatusEmpty, 0u));
 
     // A full answer region comes back whole; a query larger than its region is refused.
-    ASSERT_EQ(client.SendCommand(101, 16000, 0, nullptr, 0), 1);
-    ASSERT_EQ(a->dataLength, 16000u);
+    ASSERT_EQ(said(client.SendCommand(101, 16000, 0, nullptr, 0)), std::tuple(1, kIcpStatusDone, 16000u));
     EXPECT_EQ(a->data[15999], 'z');
     EXPECT_EQ(client.SendCommandText(100, 0, std::string(17000, 'q').c_str()), 0);
 
@@ -93,7 +86,7 @@ TEST_P(IcpExchangeTest, AnswersComeBackIntactUntilTheTargetGoes) {
 INSTANTIATE_TEST_SUITE_P(OnAThreadOrInAnotherProcess, IcpExchangeTest, ::testing::Bool());
 
 TEST_F(IcpTest, TwoClientsInTwoThreadsEachGetTheirOwnAnswer) {
-    IcpTestTarget target("Shared Target", true);
+    SettingsFilter target("Shared Target");
     ASSERT_TRUE(Registered("Shared Target"));
     auto run = [](char letter) {
         CFilterIcpClient client;
@@ -129,7 +122,7 @@ TEST_F(IcpTest, OpenAndSendFailCleanlyWithoutATarget) {
 }
 
 TEST_F(IcpTest, SendIcpCommandCopiesTheAnswerOnlyWhenItFits) {
-    IcpTestTarget target("One Shot", true);
+    SettingsFilter target("One Shot");
     ASSERT_TRUE(Registered("One Shot"));
     char out[8] = {};
     EXPECT_EQ(SendIcpCommand("One Shot", 100, 0, 0, "xyz", out, sizeof out), 1);
@@ -138,7 +131,7 @@ TEST_F(IcpTest, SendIcpCommandCopiesTheAnswerOnlyWhenItFits) {
     EXPECT_EQ(SendIcpCommand("One Shot", 100, 0, 0, "xyz", tiny, sizeof tiny), 1);
     EXPECT_EQ(tiny[0], '-');
     EXPECT_EQ(SendIcpCommand("Nobody", 100, 0, 0, "xyz", out, sizeof out), 0);
-    EXPECT_EQ(target.Handled(), 2);
+    EXPECT_EQ(target.handled, 2);
 }
 
 TEST_F(IcpTest, RegionAndMutexSharedWithAKilledProcess) {

@@ -1,6 +1,5 @@
-// Output pins and input connections: the published pin table, connection
-// requests, notification with the retry, forced connections, the pin's
-// shared data, and disconnection.
+// Output pins and input connections: the pin table, connection requests,
+// the retry, forced connections, the pin's data and disconnection.
 
 #include <gtest/gtest.h>
 
@@ -166,24 +165,17 @@ TEST_F(PinTest, PublishingFillsThePinTableUpTo200AndCountsAll) {
     auto info = ReadInfo("Many Pins");
     EXPECT_EQ(info->pinCount, 201u);
     const PinInfo& p0 = info->pins[0];
-    EXPECT_EQ(p0.valid, 1u);
-    EXPECT_EQ(p0.pinNumber, 1u);
-    EXPECT_EQ(p0.word1, 800u);
-    EXPECT_EQ(p0.word4, 64u);
-    EXPECT_EQ(p0.pinReady, 1u);
+    EXPECT_EQ(std::tuple(p0.valid, p0.pinNumber, p0.word1, p0.word4, p0.pinReady, info->pins[1].pinReady),
+              std::tuple(1u, 1u, 800u, 64u, 1u, 0u));
     EXPECT_STREQ(p0.text1, "first 0");
     EXPECT_EQ(std::string(p0.text2), std::string(50, 'b'));
-    EXPECT_EQ(info->pins[1].pinReady, 0u);
     EXPECT_EQ(info->pins[199].pinNumber, 200u);
     // The word published at offset 8 is handed to the pin, only when not 0 and only for published pins.
-    EXPECT_EQ(pins[0]->published, 1);
-    EXPECT_EQ(pins[0]->lastWord, 800u);
-    EXPECT_EQ(pins[1]->published, 0);
-    EXPECT_EQ(pins[200]->published, 0);
+    EXPECT_EQ(std::tuple(pins[0]->published, pins[0]->lastWord, pins[1]->published, pins[200]->published),
+              std::tuple(1, 800u, 0, 0));
     owner.Disconnect();
     info = ReadInfo("Many Pins");
-    EXPECT_EQ(info->pinCount, 0u);
-    EXPECT_EQ(info->pins[0].valid, 0u);
+    EXPECT_EQ(std::tuple(info->pinCount, info->pins[0].valid), std::tuple(0u, 0u));
     owner.Close();
 }
 
@@ -250,11 +242,10 @@ TEST_F(PinTest, AForcedConnectionReadsThePinDataUntilDisconnected) {
     ASSERT_TRUE(WaitFor([&] { return consumer.connected == 3; }, 3000));
     consumer.ForEachConnection([&](CPinConnection* c) {
         EXPECT_TRUE(c->open);
-        if (c->pinNumber != 3) return;
-        EXPECT_EQ(c->remoteFilterName, "Data Owner");
-        EXPECT_EQ(c->pinName, "video out");
-        EXPECT_EQ(c->ownerWindow, owner.Window());
-        EXPECT_EQ(Consumer::Read(c), "frame 01");
+        if (c->pinNumber == 3) {
+            EXPECT_EQ(std::tuple(c->remoteFilterName, c->pinName, c->ownerWindow, Consumer::Read(c)),
+                      std::tuple("Data Owner", "video out", owner.Window(), "frame 01"));
+        }
     });
     pin->Write("frame 02", 8);
     owner.NotifyTargets(numbers[PIN_UPDATE], false);
@@ -289,9 +280,8 @@ TEST_F(PinTest, PinDataOfAnOwnerInAnotherProcess) {
     ASSERT_EQ(Send(consumer.Window(), PIN_FORCED_RECONNECTION, platform::Hwnd(std::stoul(line.substr(6))), 3), 1);
     ASSERT_TRUE(WaitFor([&] { return consumer.connected == 1; }, 3000));
     consumer.ForEachConnection([](CPinConnection* c) {
-        EXPECT_EQ(c->remoteFilterName, "Peer Pin Owner");
-        EXPECT_EQ(c->pinName, "peer pin");
-        EXPECT_EQ(Consumer::Read(c), "remote bytes");
+        EXPECT_EQ(std::tuple(c->remoteFilterName, c->pinName, Consumer::Read(c)),
+                  std::tuple("Peer Pin Owner", "peer pin", "remote bytes"));
     });
     consumer.Disconnect();
     EXPECT_EQ(consumer.ConnectionCount(), 0u);

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <tuple>
 #include <vector>
 
 #include "framework/CMessageQueueManager.h"
@@ -67,8 +68,8 @@ TEST_F(QueueManagerTest, QueueIsFoundByNameWithItsKindAndLeavesWhenClosed) {
     EXPECT_TRUE(WaitFor([&] { return Entries(manager.Name(), kManagerQueue) == 1; }, 2000));
     CSMemory record;
     ASSERT_TRUE(record.Open(sizeof(QueueRecord), InstanceNames::QueueRecordRegion("Some Filter").c_str()));
-    EXPECT_EQ(static_cast<QueueRecord*>(record.Data())->window, q.Window());
-    EXPECT_EQ(static_cast<QueueRecord*>(record.Data())->queueKind, kFilterQueue);
+    const auto* r = static_cast<QueueRecord*>(record.Data());
+    EXPECT_EQ(std::tuple(r->window, r->queueKind), std::tuple(q.Window(), kFilterQueue));
     q.Close();
     EXPECT_EQ(Entries("Some Filter"), 0);
     EXPECT_EQ(CMessageQueueManager::FindQueue("Some Filter"), 0u);

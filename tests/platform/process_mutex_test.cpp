@@ -59,9 +59,7 @@ TEST(ManualResetEvent, StaysSetUntilResetAndReleasesEveryWaiter) {
     auto w1 = std::async(std::launch::async, [&] { return e.Wait(5000); });
     auto w2 = std::async(std::launch::async, [&] { return e.Wait(5000); });
     e.Set();
-    EXPECT_TRUE(w1.get());
-    EXPECT_TRUE(w2.get());
-    EXPECT_TRUE(e.Wait(0));
+    EXPECT_TRUE(w1.get() && w2.get() && e.Wait(0));
     e.Reset();
     EXPECT_FALSE(e.Wait(10));
 }

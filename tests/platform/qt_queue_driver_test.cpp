@@ -61,7 +61,6 @@ TEST_F(QtQueueDriverTest, QtLoopPumpsSendsAndTimersOfItsThread) {
 
     RunUntil([&] { return answer != 0 && timerTicks >= 4; });
     sender.join();
-
     EXPECT_EQ(answer.load(), 42);
     EXPECT_EQ(handledOn, std::this_thread::get_id());
     EXPECT_GE(timerTicks, 4);
@@ -99,7 +98,6 @@ TEST_F(QtQueueDriverTest, TimersSetOrExpiredOutsideAPumpStillFire) {
     RunUntil([&] { return ticks[0] >= 2 && ticks[1] >= 2; });
     PostThreadMessage(peerThread, WM_QUIT, 0, 0);
     worker.join();
-
     EXPECT_GE(ticks[0], 2);
     EXPECT_GE(ticks[1], 2);
     DestroyWindow(h);

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <filesystem>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "platform/Registry.h"
@@ -87,31 +88,26 @@ TEST_F(RegistryKeyTest, QueryReportsTypeAndSizeLikeTheSystemCall) {
     ASSERT_EQ(key.SetText("t", "hello"), RegStatus::Ok);
     uint32_t type = 0, size = 0;
     EXPECT_EQ(key.QueryValue("d", &type, nullptr, &size), RegStatus::Ok);
-    EXPECT_EQ(type, kRegDword);
-    EXPECT_EQ(size, 4u);
+    EXPECT_EQ(std::tuple(type, size), std::tuple(kRegDword, 4u));
     EXPECT_EQ(key.QueryValue("t", &type, nullptr, &size), RegStatus::Ok);
-    EXPECT_EQ(type, kRegSz);
-    EXPECT_EQ(size, 6u) << "a text's size counts its NUL";
+    EXPECT_EQ(std::tuple(type, size), std::tuple(kRegSz, 6u)) << "a text's size counts its NUL";
 
     char buf[8];
     std::memset(buf, 'x', sizeof buf);
     size = 5;
     EXPECT_EQ(key.QueryValue("t", &type, buf, &size), RegStatus::MoreData);
-    EXPECT_EQ(size, 6u);
-    EXPECT_EQ(buf[0], 'x') << "nothing is copied into a buffer that is too small";
+    EXPECT_EQ(std::tuple(size, buf[0]), std::tuple(6u, 'x')) << "nothing is copied into a buffer that is too small";
     uint8_t bytes[4];
     size = 4;
     EXPECT_EQ(key.QueryValue("d", &type, bytes, &size), RegStatus::Ok);
-    EXPECT_EQ(bytes[0], 0x04);
-    EXPECT_EQ(bytes[3], 0x01);
+    EXPECT_EQ(std::tuple(bytes[0], bytes[3]), std::tuple(0x04, 0x01));
     EXPECT_EQ(key.QueryValue("missing", &type, nullptr, &size), RegStatus::NotFound);
     EXPECT_EQ(Open({"Other"}).QueryValue("t", &type, nullptr, &size), RegStatus::NotFound);
 
     // A text ends at its first NUL; a name cannot hold one.
     ASSERT_EQ(key.SetText("cut", std::string("abc\0def", 7)), RegStatus::Ok);
     ASSERT_EQ(key.SetText("empty", ""), RegStatus::Ok);
-    EXPECT_EQ(QueryText(key, "cut"), "abc");
-    EXPECT_EQ(QueryText(key, "empty"), "");
+    EXPECT_EQ(std::tuple(QueryText(key, "cut"), QueryText(key, "empty")), std::tuple("abc", ""));
     EXPECT_EQ(key.SetText(std::string("a\0b", 3), "x"), RegStatus::InvalidArgument);
 }
 

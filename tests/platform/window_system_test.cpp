@@ -1,19 +1,23 @@
 // Message-only windows, registered messages, send/post, time-outs and timers
-// between threads of one process.
+// between threads of one process and with another process (platform_peer).
 
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <future>
+#include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "platform/Tick.h"
 #include "platform/WindowSystem.h"
+#include "support/PeerProcess.h"
 #include "support/WaitFor.h"
 #include "support/WindowThread.h"
 
 using namespace corvanta::platform;
+using corvanta::test::PeerProcess;
 using corvanta::test::WaitFor;
 using corvanta::test::WindowThread;
 
@@ -22,6 +26,14 @@ namespace {
 uint32_t Msg1() { return RegisterWindowMessage("test msg one"); }
 
 LResult Default(Hwnd w, uint32_t m, WParam a, LParam b) { return DefWindowProc(w, m, a, b); }
+
+// The handle of the window a peer announces, or 0.
+Hwnd StartWindowPeer(PeerProcess& peer) {
+    std::string line = peer.ReadLine();
+    return line.rfind("ready ", 0) == 0 ? Hwnd(std::stoul(line.substr(6))) : 0;
+}
+
+std::string UniqueTitle(const char* what) { return std::string(what) + " " + std::to_string(getpid()); }
 
 }  // namespace
 
@@ -39,12 +51,10 @@ TEST(Windows, HandleTitleDestroyAndStaleOrBadHandles) {
     Hwnd h = CreateMessageWindow("Some Queue 17", Default);
     ASSERT_NE(h, 0u);
     EXPECT_TRUE(IsWindow(h));
-    EXPECT_EQ(GetWindowText(h), "Some Queue 17");
-    EXPECT_EQ(FindWindowByTitle("Some Queue 17"), h);
+    EXPECT_EQ(std::tuple(GetWindowText(h), FindWindowByTitle("Some Queue 17")), std::tuple("Some Queue 17", h));
     EXPECT_TRUE(DestroyWindow(h));
-    EXPECT_FALSE(IsWindow(h));
+    EXPECT_FALSE(IsWindow(h) || DestroyWindow(h));
     EXPECT_EQ(GetWindowText(h), "");
-    EXPECT_FALSE(DestroyWindow(h));
     // The freed slot is taken again; the old handle must stay dead.
     std::vector<Hwnd> made;
     for (int i = 0; i < 8; ++i) made.push_back(CreateMessageWindow("stale", Default));
@@ -227,4 +237,49 @@ TEST(Timers, FireOnTheOwnerThreadWithTheirNumberAndFollowTheLastPeriod) {
     ASSERT_TRUE(SetTimer(h, 2, 0));
     DestroyWindow(h);
     EXPECT_FALSE(PeekMessage(&m, true));
+}
+
+TEST(CrossProcess, WindowOfAnotherProcessIsFoundSentToPostedToAndSendsBack) {
+    std::string title = UniqueTitle("peer window");
+    PeerProcess peer(PLATFORM_PEER, {"window", title});
+    Hwnd h = StartWindowPeer(peer);
+    ASSERT_NE(h, 0u);
+    EXPECT_TRUE(IsWindow(h));
+    EXPECT_EQ(std::tuple(FindWindowByTitle(title), GetWindowText(h)), std::tuple(h, title));
+    // The peer doubles wParam only for the number it registered itself under the same name.
+    uint32_t doubled = RegisterWindowMessage("peer double");
+    EXPECT_EQ(SendMessage(h, doubled, 21, 0), 42);
+    EXPECT_EQ(SendMessage(h, doubled + 1000, 21, 0), 0);
+    LResult r = 0;
+    EXPECT_TRUE(SendMessageTimeout(h, doubled, 5, 0, SMTO_BLOCK | SMTO_ABORTIFHUNG, 5000, &r));
+    EXPECT_EQ(r, 10);
+
+    // The peer's handler sends (or posts) back to a window of ours while we wait.
+    uint32_t echo = RegisterWindowMessage("peer echo");
+    LParam posted = 0;
+    Hwnd mine = CreateMessageWindow("callback target", [&](Hwnd, uint32_t m, WParam w, LParam l) -> LResult {
+        if (m == echo && w == 7) posted = l;
+        return m == echo ? l * 3 : 0;
+    });
+    EXPECT_EQ(SendMessage(h, RegisterWindowMessage("peer call back"), mine, 5), 16);
+    ASSERT_TRUE(PostMessage(h, RegisterWindowMessage("peer post back"), mine, 1234));
+    EXPECT_TRUE(WaitFor([&] {
+        PumpMessages();
+        return posted == 1234;
+    }, 5000));
+    DestroyWindow(mine);
+
+    EXPECT_EQ(SendMessage(h, RegisterWindowMessage("peer quit"), 0, 0), 1);
+    EXPECT_EQ(peer.Wait(), 0);
+    EXPECT_FALSE(IsWindow(h));
+}
+
+TEST(CrossProcess, WindowOfAKilledProcessIsGoneAndSendsFail) {
+    PeerProcess peer(PLATFORM_PEER, {"window", UniqueTitle("peer victim")});
+    Hwnd h = StartWindowPeer(peer);
+    ASSERT_NE(h, 0u);
+    peer.Kill();
+    EXPECT_FALSE(IsWindow(h));
+    EXPECT_EQ(SendMessage(h, RegisterWindowMessage("peer double"), 1, 0), 0);
+    EXPECT_FALSE(PostMessage(h, RegisterWindowMessage("peer double"), 1, 0));
 }

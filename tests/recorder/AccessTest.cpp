@@ -43,8 +43,7 @@ TEST_F(AccessTest, PrivilegeIsGrantedToALiveSessionOnlyAndLogOffEndsTheNamedSess
     // The viewer logs the old session off while already using the new one.
     const std::string next = logIn();
     ask(kUserPrivilegeFilterName, next, kPrivilegeLogOff, 0, 0, textData(sid_));
-    EXPECT_TRUE(works(next));
-    EXPECT_FALSE(works(sid_));
+    EXPECT_TRUE(works(next) && !works(sid_));
     EXPECT_TRUE(send(kUserPrivilegeFilterName, next, kPrivilegeCheck, 0, 0, query(sid_)).body.empty()) << "after log-off";
     EXPECT_TRUE(send(kUserPrivilegeFilterName, next, kPrivilegeLogOff, 0, 0, textData(sid_)).body.empty()) << "only once";
 }
@@ -79,8 +78,7 @@ TEST_F(AccessTest, IdleSessionsExpireAndUseKeepsThemAlive) {
     *now += 40000;
     EXPECT_TRUE(works(sid_));
     *now += 40000;  // sid_ was used 40 s ago, idle 80 s ago
-    EXPECT_TRUE(works(sid_));
-    EXPECT_FALSE(works(idle));
+    EXPECT_TRUE(works(sid_) && !works(idle));
     *now -= 80000;
     EXPECT_FALSE(works(idle)) << "an expired session stays gone";
 }
@@ -94,13 +92,11 @@ TEST(SessionLimits, TheLongestIdleSessionMakesRoomAndOpenFilesAreBounded) {
     EXPECT_TRUE(table.touch(a));  // b is now the one idle longest
     const std::string c = *table.logIn("demo", "demo");
     EXPECT_EQ(table.sessionCount(), 2u);
-    EXPECT_TRUE(table.touch(a) && table.touch(c));
-    EXPECT_FALSE(table.touch(b));
+    EXPECT_TRUE(table.touch(a) && table.touch(c) && !table.touch(b));
 
     const DemoArchive archive(1, kAnchor);
     const auto& recs = archive.recordings(0);
-    EXPECT_TRUE(table.openFile(a, recs[0].fileName, &recs[0]));
-    EXPECT_TRUE(table.openFile(a, recs[1].fileName, &recs[1]));
+    EXPECT_TRUE(table.openFile(a, recs[0].fileName, &recs[0]) && table.openFile(a, recs[1].fileName, &recs[1]));
     EXPECT_FALSE(table.openFile(a, recs[2].fileName, &recs[2]));
     EXPECT_TRUE(table.openFile(a, recs[0].fileName, &recs[0])) << "opening an open file again needs no new slot";
     EXPECT_TRUE(table.closeFile(a, recs[1].fileName));

@@ -15,9 +15,7 @@ protected:
         return ask(kArchiveQueryFilterName, sid_, code, p1, p2, data);
     }
     std::vector<SourceEntry> sources() const { return query(kArchiveListSources, {}).entries<SourceEntry>(); }
-    std::vector<MonthEntry> months(const char* source) const {
-        return query(kArchiveListMonths, textData(source)).entries<MonthEntry>();
-    }
+    std::vector<MonthEntry> months(const char* source) const { return query(kArchiveListMonths, textData(source)).entries<MonthEntry>(); }
     std::string days(const char* source, unsigned year, unsigned month) const {
         const Decoded d = query(kArchiveListDays, textData(source), year, month);
         EXPECT_EQ(d.data.size(), d.header.param1);
@@ -172,12 +170,10 @@ TEST(Calendar, DatesRoundTripAndImpossibleWireTimesAreRejected) {
         ASSERT_EQ(daysFromCivil(c), day);
         ASSERT_TRUE(c.day >= 1 && c.day <= daysInMonth(c.year, c.month));
     }
-    EXPECT_EQ(daysInMonth(1900, 2), 28u);
-    EXPECT_EQ(daysInMonth(2000, 2), 29u);
+    EXPECT_EQ(std::tuple(daysInMonth(1900, 2), daysInMonth(2000, 2)), std::tuple(28u, 29u));
     const Seconds t = startOfDay({2024, 3, 2}) + 13 * 3600 + 14 * 60 + 15;
     EXPECT_EQ(toSystemTime(t).dayOfWeek, 6) << "2 March 2024 was a Saturday";
-    EXPECT_EQ(fromSystemTime(toSystemTime(t)), t);
-    EXPECT_EQ(fromSystemTime(wireTime(2024, 3, 2, 13, 14, 15)), t);
+    EXPECT_EQ(std::tuple(fromSystemTime(toSystemTime(t)), fromSystemTime(wireTime(2024, 3, 2, 13, 14, 15))), std::tuple(t, t));
     for (const SystemTime& bad : {wireTime(2023, 2, 29), wireTime(2024, 0, 1), wireTime(2024, 13, 1), wireTime(2024, 1, 1, 0, 60)})
         EXPECT_FALSE(fromSystemTime(bad)) << bad.year << "-" << bad.month << "-" << bad.day;
 }
@@ -188,8 +184,8 @@ TEST(DemoArchive, IsDeterministicAndEveryAnchorGetsRecentDaysAndThePreviousMonth
     for (uint32_t s = 0; s < a.sources().size(); ++s) {
         ASSERT_EQ(a.recordings(s).size(), b.recordings(s).size());
         for (size_t i = 0; i < a.recordings(s).size(); ++i) {
-            EXPECT_EQ(a.recordings(s)[i].fileName, b.recordings(s)[i].fileName);
-            EXPECT_EQ(a.recordings(s)[i].stop, b.recordings(s)[i].stop);
+            EXPECT_EQ(std::tie(a.recordings(s)[i].fileName, a.recordings(s)[i].stop),
+                      std::tie(b.recordings(s)[i].fileName, b.recordings(s)[i].stop));
             differs |= i >= c.recordings(s).size() || a.recordings(s)[i].fileName != c.recordings(s)[i].fileName;
         }
     }

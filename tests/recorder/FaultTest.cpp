@@ -105,8 +105,7 @@ TEST(Lifecycle, PortZeroServesUntilStopAndABusyPortIsReported) {
     RecorderServer server(testConfig());
     std::string error;
     ASSERT_TRUE(server.start(&error)) << error;
-    EXPECT_TRUE(server.running());
-    EXPECT_TRUE(httpGet(server.baseUrl() + "/nothing").ok());
+    EXPECT_TRUE(server.running() && httpGet(server.baseUrl() + "/nothing").ok());
     EXPECT_EQ(server.stats().refused, 1u);
     EXPECT_FALSE(server.start(&error)) << "a server starts once";
 

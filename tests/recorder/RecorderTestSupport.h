@@ -52,10 +52,7 @@ inline HttpResult httpGet(const std::string& url, long timeoutMs = 20000) {
 // Sends bytes exactly as given (curl would refuse or repair some) and returns the whole reply.
 inline std::string rawExchange(int port, const std::string& bytes) {
     const int s = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_port = htons(uint16_t(port));
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    sockaddr_in addr{AF_INET, htons(uint16_t(port)), {htonl(INADDR_LOOPBACK)}, {}};
     EXPECT_EQ(::connect(s, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
     ::send(s, bytes.data(), bytes.size(), MSG_NOSIGNAL);
     ::shutdown(s, SHUT_WR);
@@ -193,11 +190,8 @@ protected:
         auto d = decodeAnswer(r.body);
         EXPECT_TRUE(d.has_value()) << name << " code " << code << " gave " << r.body.size() << " bytes";
         if (!d) return {};
-        EXPECT_EQ(r.body.size(), kIcpOverhead + d->header.dataLength);
-        EXPECT_EQ(d->header.status, kIcpStatusDone);
-        EXPECT_EQ(d->header.kind, kIcpCommandAnswer);
-        EXPECT_EQ(d->header.code, code);
-        EXPECT_EQ(d->header.reserved[5], kMarker);
+        EXPECT_EQ(std::tuple(r.body.size(), d->header.status, d->header.kind, d->header.code, d->header.reserved[5]),
+                  std::tuple(kIcpOverhead + d->header.dataLength, kIcpStatusDone, kIcpCommandAnswer, code, kMarker));
         return *d;
     }
 
@@ -214,8 +208,7 @@ protected:
     FileDescription open(const std::string& fileName) const {
         const Decoded d = ask(kPlaybackManagerFilterName, sid_, kPlaybackOpenFile, 0, 0, textData(fileName));
         const auto fd = d.entry<FileDescription>(0);
-        EXPECT_EQ(d.data.size(), sizeof fd);
-        EXPECT_EQ(d.header.param1, fd.frameCount);
+        EXPECT_EQ(std::tuple(d.data.size(), d.header.param1), std::tuple(sizeof fd, fd.frameCount));
         return fd;
     }
 

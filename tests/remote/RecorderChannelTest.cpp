@@ -1,7 +1,6 @@
-// The proxies against the recorder stand-in, running in this process on a
-// free port: files opened and their frames fetched through the stream
-// proxies, and the stand-in's faults. Walking the archive through the query
-// proxy is the archive tree tests' part.
+// The proxies against the recorder stand-in in this process: files opened,
+// their frames fetched through the stream proxies, and the stand-in's faults.
+// Walking the archive through the query proxy is the archive tree tests' part.
 
 #include <gtest/gtest.h>
 
@@ -30,13 +29,9 @@ protected:
     void SetUp() override {
         InstanceTest::SetUp();
         SetConsecutiveFailures(0);
-        recorder::RecorderConfig config;
-        config.port = 0;
-        config.seed = 7;
-        config.anchorDate = recorder::CivilDate{2024, 3, 2};
-        config.frames.readAhead = 2;
-        config.log = [](const std::string&) {};
-        server = std::make_unique<recorder::RecorderServer>(config);
+        server = std::make_unique<recorder::RecorderServer>(recorder::RecorderConfig{
+            .port = 0, .seed = 7, .anchorDate = recorder::CivilDate{2024, 3, 2}, .frames = {.readAhead = 2},
+            .log = [](const std::string&) {}});
         ASSERT_TRUE(server->start());
         SetFilterServerURL(server->baseUrl());
         // Log in through a plain proxy of the privilege filter, as the control does.
@@ -54,11 +49,9 @@ protected:
 
     const recorder::DemoArchive& Archive() const { return server->archive(); }
     const recorder::Recording& RecordingOfSize(uint32_t width, uint32_t height) const {
-        for (const recorder::DemoSource& source : Archive().sources()) {
-            if (source.width == width && source.height == height && !Archive().recordings(source.index).empty()) {
+        for (const recorder::DemoSource& source : Archive().sources())
+            if (source.width == width && source.height == height && !Archive().recordings(source.index).empty())
                 return Archive().recordings(source.index).front();
-            }
-        }
         throw std::runtime_error("no recording of that size");
     }
 
@@ -152,9 +145,8 @@ TEST_F(RecorderChannelTest, ClosingAllStreamsAndShuttingDownRemoveEveryProxy) {
     ASSERT_TRUE(Registered(FrameSourceName(small)) && Registered(FrameSourceName(large)));
     managerClient.Close();
     playback.reset();
-    for (const std::string& name : {FrameSourceName(small), FrameSourceName(large), std::string(kPlaybackManagerFilterName)}) {
+    for (const std::string& name : {FrameSourceName(small), FrameSourceName(large), std::string(kPlaybackManagerFilterName)})
         EXPECT_TRUE(Gone(name)) << name;
-    }
 }
 
 TEST_F(RecorderChannelTest, BadBaseUrlsAndAClosedPortFailAndShortenTheConnectTimeOut) {
@@ -180,8 +172,7 @@ TEST_F(RecorderChannelTest, BadBaseUrlsAndAClosedPortFailAndShortenTheConnectTim
     }
     SetFilterServerURL("HTTP://" + hostAndPort);  // the scheme in any case
     EXPECT_EQ(1, listSources());
-    EXPECT_EQ(0, ConsecutiveFailures());
-    EXPECT_EQ(2000u, CHttpRequest().ConnectTimeoutMs());
+    EXPECT_EQ(std::tuple(0, 2000u), std::tuple(ConsecutiveFailures(), CHttpRequest().ConnectTimeoutMs()));
 }
 
 // Each fault of the stand-in fails the frame request and leaves the answer
@@ -218,9 +209,8 @@ TEST_P(RecorderFaultTest, FailsCleanlyAndTheNextFrameArrives) {
 
     server->setFaults(recorder::FaultConfig{});
     ASSERT_EQ(1, stream.SendCommand(kFrameSourceGetFrame, 40, 0, nullptr, 0));
-    EXPECT_EQ(704u * 576 * 3, stream.Answer()->dataLength);
-    EXPECT_EQ(Archive().holdTimeMs(rec, 40), stream.Answer()->param3);
-    EXPECT_EQ(0, ConsecutiveFailures());
+    EXPECT_EQ(std::tuple(704u * 576 * 3, Archive().holdTimeMs(rec, 40), 0),
+              std::tuple(stream.Answer()->dataLength, stream.Answer()->param3, ConsecutiveFailures()));
 }
 
 INSTANTIATE_TEST_SUITE_P(Faults, RecorderFaultTest,

@@ -22,10 +22,7 @@ TEST(HttpStall, AfterAStallOrdinaryRequestsGiveUpSoonerUntilAnAnswer) {
     for (const Case& c : cases)
         EXPECT_EQ(CHttpRequest::StallTimeoutFor(c.stalls, c.requested), c.expected) << c.stalls << " " << c.requested;
 
-    recorder::RecorderConfig config;
-    config.port = 0;
-    config.log = [](const std::string&) {};
-    recorder::RecorderServer server(config);
+    recorder::RecorderServer server({.port = 0, .log = [](const std::string&) {}});
     ASSERT_TRUE(server.start());
     const std::string url = server.baseUrl() + "/Filter?Message&SID=&Name=x&Data=";
     SetConsecutiveStalls(0);

@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "stores/CSettingsSnapshot.h"
@@ -57,8 +58,7 @@ TEST(SettingsStore, DeclarationLimitsDuplicatesAndDefaultCapacities) {
     for (uint32_t i = 0; i < r->capacity + 4; ++i) ASSERT_EQ(r->Value()[i], 0) << "zero-filled, spare bytes too";
     ASSERT_EQ(store.SetInt("Port", 8080), 1);
     EXPECT_EQ(store.Declare({"Port", 3, 500}), 0);
-    EXPECT_EQ(IntOf(store, "Port"), 8080);
-    EXPECT_EQ(r->capacity, 16u);
+    EXPECT_EQ(std::tuple(IntOf(store, "Port"), r->capacity), std::tuple(8080, 16u));
     EXPECT_EQ(store.Declare({"port", 1}), 1) << "names are case-sensitive";
 
     const uint32_t expected[] = {0, 4, 1024, 1025, 8, 1024, 8, 4, 1024};
@@ -73,8 +73,8 @@ TEST(SettingsStore, ValuesMustFitTheirCapacityAndTheCallersBuffer) {
     ASSERT_EQ(store.Declare({"UserName", 3, 101}), 1);
     EXPECT_EQ(store.SetText("UserName", std::string(100, 'x')), 1);
     EXPECT_EQ(store.SetText("UserName", std::string(101, 'y')), 0) << "the NUL must fit too";
-    EXPECT_EQ(TextOf(store, "UserName"), std::string(100, 'x'));
-    EXPECT_EQ(RecordOf(store, "UserName")->length, 101u);
+    EXPECT_EQ(std::tuple(TextOf(store, "UserName"), RecordOf(store, "UserName")->length),
+              std::tuple(std::string(100, 'x'), 101u));
 
     ASSERT_EQ(store.Declare({"blk", 8, 4}), 1);
     const uint8_t bytes[5] = {1, 2, 3, 4, 5};
@@ -83,8 +83,7 @@ TEST(SettingsStore, ValuesMustFitTheirCapacityAndTheCallersBuffer) {
     EXPECT_EQ(store.SetValue("blk", bytes, 4), 1);
     // A shorter value leaves the bytes behind it; GetInt sees them, the length does not.
     EXPECT_EQ(store.SetValue("blk", bytes + 3, 2), 1);
-    EXPECT_EQ(IntOf(store, "blk"), 0x04030504);
-    EXPECT_EQ(RecordOf(store, "blk")->length, 2u);
+    EXPECT_EQ(std::tuple(IntOf(store, "blk"), RecordOf(store, "blk")->length), std::tuple(0x04030504, 2u));
     ASSERT_EQ(store.SetValue("blk", "abcd", 4), 1);
     EXPECT_EQ(TextOf(store, "blk"), "abcd") << "a value filling the capacity still reads as a bounded text";
 
@@ -92,8 +91,7 @@ TEST(SettingsStore, ValuesMustFitTheirCapacityAndTheCallersBuffer) {
     uint8_t buf[8] = {0xEE, 0xEE, 0xEE, 0xEE, 0xEE};
     uint32_t size = 3;
     EXPECT_EQ(store.GetValue("blk", buf, &size), 0);
-    EXPECT_EQ(size, 3u);
-    EXPECT_EQ(buf[0], 0xEE);
+    EXPECT_EQ(std::tuple(size, buf[0]), std::tuple(3u, 0xEE));
     ASSERT_EQ(store.SetValue("blk", bytes + 1, 3), 1);
     size = 8;
     EXPECT_EQ(store.GetValue("blk", buf, &size), 1);
@@ -111,8 +109,7 @@ TEST(SettingsStore, ClearOwnerSlotsAndCopyTo) {
     EXPECT_EQ(source.SetFlag(10, 1), 0);
     EXPECT_EQ(source.Clear(false), 1);
     int32_t v;
-    EXPECT_EQ(source.GetInt("a", v), 0);
-    EXPECT_EQ(source.SectionPath().size(), 1u);
+    EXPECT_EQ(std::tuple(source.GetInt("a", v), source.SectionPath().size()), std::tuple(0, 1u));
     EXPECT_EQ(source.Clear(true), 1);
     EXPECT_TRUE(source.SectionPath().empty());
     EXPECT_EQ(source.GetFlag(9), 109) << "slots are not records";
@@ -125,8 +122,7 @@ TEST(SettingsStore, ClearOwnerSlotsAndCopyTo) {
     ASSERT_EQ(dest.Declare({"old", 1}), 1);
     EXPECT_EQ(source.CopyTo(dest), 1);
     EXPECT_EQ(dest.GetInt("old", v), 0) << "the destination's records are replaced";
-    EXPECT_EQ(TextOf(dest, "s"), "hello");
-    EXPECT_EQ(RecordOf(dest, "s")->capacity, 50u);
+    EXPECT_EQ(std::tuple(TextOf(dest, "s"), RecordOf(dest, "s")->capacity), std::tuple("hello", 50u));
     EXPECT_EQ(RecordOf(dest, "a")->flags, 0u) << "copies are declared with flags 0";
     EXPECT_EQ(dest.SectionPath(), std::vector<std::string>{"Keep"});
     EXPECT_EQ(dest.GetFlag(9), 0) << "owner slots are not copied";
@@ -167,8 +163,7 @@ TEST(SettingsSnapshot, RoundTripOfTheCopyableRecords) {
     ASSERT_EQ(out.Serialize(bytes), 2u);
     // Each record travels as its 4-byte total size followed by the record itself.
     ASSERT_EQ(bytes.size(), size_t(4 + 128) + (4 + 225));
-    EXPECT_EQ(bytes[0], 128);
-    EXPECT_EQ(bytes[132], 225);
+    EXPECT_EQ(std::tuple(bytes[0], bytes[132]), std::tuple(128, 225));
     Bytes small(bytes.size() - 1);
     size_t end = 1;
     EXPECT_EQ(out.Serialize(small.data(), small.size(), &end), 0u) << "a buffer one byte short gets nothing";
@@ -184,8 +179,7 @@ TEST(SettingsSnapshot, RoundTripOfTheCopyableRecords) {
     ASSERT_EQ(target.Declare({"Other", 1}), 1);
     ASSERT_EQ(target.SetInt("Other", 9), 1);
     EXPECT_EQ(in.ApplyTo(target), 2u) << "records the target lacks are walked and skipped";
-    EXPECT_EQ(TextOf(target, "ServerURL"), "http://cam");
-    EXPECT_EQ(IntOf(target, "Other"), 9);
+    EXPECT_EQ(std::tuple(TextOf(target, "ServerURL"), IntOf(target, "Other")), std::tuple("http://cam", 9));
     ASSERT_EQ(tooSmall.Declare({"ServerURL", 3, 5}), 1);
     ASSERT_EQ(tooSmall.SetText("ServerURL", "old"), 1);
     EXPECT_EQ(in.ApplyTo(tooSmall), 2u);

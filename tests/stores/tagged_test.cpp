@@ -3,6 +3,7 @@
 #include <cstring>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "stores/CTaggedValue.h"
@@ -70,21 +71,19 @@ TEST(TaggedRecord, HexIsScannedPairByPairAndTooLongZeroesTheBuffer) {
     EXPECT_EQ(HexToBytes("0aFf 1G.1zzz", buf, sizeof buf), 1);
     EXPECT_EQ(Bytes(buf, buf + 6), (Bytes{0x0A, 0xFF, 0x01, 0x00, 0x01, 0x00}));
     EXPECT_EQ(HexToBytes("123", buf, 4), 1);
-    EXPECT_EQ(buf[0], 0x12);
-    EXPECT_EQ(buf[1], 0xFF) << "an odd last digit is ignored";
+    EXPECT_EQ(std::tuple(buf[0], buf[1]), std::tuple(0x12, 0xFF)) << "an odd last digit is ignored";
     EXPECT_EQ(HexToBytes("0102030405", buf, 4), 0);
     EXPECT_EQ(Bytes(buf, buf + 6), (Bytes{0, 0, 0, 0, 0x01, 0x00}));
     EXPECT_EQ(HexToBytes("012", buf, 1), 1) << "1.5 pairs are one pair";
 
+    // Only the bytes given are written; a missing field leaves the word; too many zero it.
     uint32_t word = 0xAABBCCDD;
-    EXPECT_EQ(ReadTaggedU32("<W>{01}", "W", word), 1);
-    EXPECT_EQ(word, 0xAABBCC01u) << "only the bytes given are written";
-    EXPECT_EQ(ReadTaggedU32("<W>{78563412}", "W", word), 1);
-    EXPECT_EQ(word, 0x12345678u);
-    EXPECT_EQ(ReadTaggedU32("<X>{01}", "W", word), 0);
-    EXPECT_EQ(word, 0x12345678u) << "a missing field leaves the word";
-    EXPECT_EQ(ReadTaggedU32("<W>{0102030405}", "W", word), 0);
-    EXPECT_EQ(word, 0u);
+    const std::tuple<const char*, int, uint32_t> reads[] = {
+        {"<W>{01}", 1, 0xAABBCC01}, {"<W>{78563412}", 1, 0x12345678}, {"<X>{01}", 0, 0x12345678}, {"<W>{0102030405}", 0, 0}};
+    for (const auto& [text, found, after] : reads) {
+        EXPECT_EQ(ReadTaggedU32(text, "W", word), found) << text;
+        EXPECT_EQ(word, after) << text;
+    }
 }
 
 TEST(TaggedValue, ConstructorsAccessorsAndCopies) {
@@ -112,7 +111,7 @@ TEST(TaggedValue, ConstructorsAccessorsAndCopies) {
     }
     CTaggedValue none, noTime(TaggedFill{0xFF, 15});
     EXPECT_EQ(*none.AsUnsignedWord(), 0u);
-    EXPECT_EQ(none.Type(), 1u);
+    EXPECT_EQ(none.Type(), 1u) << "the accessor made it a word";
     EXPECT_GE(noTime.AsDateTime()->year, 2024);
     EXPECT_EQ(noTime.Size(), 16u);
 
@@ -202,8 +201,7 @@ TEST(TaggedStore, SetFromHexAndGetAsHex) {
 
     // Creating makes a byte block of the text's size and is a change even when the bytes stay zero.
     EXPECT_EQ(store.SetFromHex("new", "0AFF00", true, true, true), 1);
-    EXPECT_EQ(StateOf(store, "new").capacity, 3u);
-    EXPECT_EQ(StateOf(store, "new").data, (Bytes{0x0A, 0xFF, 0x00}));
+    EXPECT_EQ(StateOf(store, "new").data, (Bytes{0x0A, 0xFF, 0x00})) << "capacity 3";
     EXPECT_EQ(store.GetValue("new").Type(), 8u);
     EXPECT_EQ(zeros.SetFromHex("z", "0000", true, true, true), 1);
     EXPECT_TRUE(zeros.Modified());
@@ -254,9 +252,8 @@ TEST(TaggedStore, ExportAndImportSkipLocalNotExchangedAndUnnamedEntries) {
     std::string record;
     from.ExportTagged(record, false);
     to.ImportTagged(record, true);
-    EXPECT_EQ(*to.GetValue("v2").AsWord(), -7);
-    EXPECT_EQ(to.GetValue("v3").AsText(), "front {door}");
-    EXPECT_EQ(to.GetValue("v11").AsDateTime()->minute, 30);
+    EXPECT_EQ(std::tuple(*to.GetValue("v2").AsWord(), to.GetValue("v3").AsText(), to.GetValue("v11").AsDateTime()->minute),
+              std::tuple(-7, "front {door}", 30));
 }
 
 TEST(TaggedStore, WalksStopAfter999Entries) {
@@ -267,8 +264,7 @@ TEST(TaggedStore, WalksStopAfter999Entries) {
     EXPECT_NE(out.find("<e998>{}"), std::string::npos);
     EXPECT_EQ(out.find("<e999>"), std::string::npos);
     store.ImportTagged("<e998>{01}<e999>{01}", true);
-    EXPECT_EQ(WordOf(store, "e998"), 1u);
-    EXPECT_EQ(WordOf(store, "e999"), 0u);
+    EXPECT_EQ(std::tuple(WordOf(store, "e998"), WordOf(store, "e999")), std::tuple(1u, 0u));
 }
 
 TEST(TaggedStore, ThreadsShareAStore) {

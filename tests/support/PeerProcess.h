@@ -67,9 +67,8 @@ public:
                 m_buffer.erase(0, nl + 1);
                 return line;
             }
-            int left = int(std::chrono::duration_cast<std::chrono::milliseconds>(deadline -
-                                                                                  std::chrono::steady_clock::now())
-                               .count());
+            using std::chrono::milliseconds;
+            int left = int(std::chrono::duration_cast<milliseconds>(deadline - std::chrono::steady_clock::now()).count());
             if (left <= 0) return {};
             pollfd p{m_out, POLLIN, 0};
             if (poll(&p, 1, left) <= 0) return {};

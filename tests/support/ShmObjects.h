@@ -1,6 +1,6 @@
 #pragma once
-// What the kernel says about our shared-memory objects: which exist, and
-// which process holds or waits for a file lock on them (/proc/locks).
+// What the kernel says about our shared-memory objects: which process holds
+// or waits for a file lock on them (/proc/locks).
 
 #include <dirent.h>
 #include <sys/stat.h>
@@ -14,14 +14,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/SharedRegion.h"
 
 namespace corvanta::test {
-
-inline bool RegionObjectExists(const std::string& regionName) {
-    struct stat st{};
-    return stat(("/dev/shm" + platform::SharedRegion::ObjectName(regionName)).c_str(), &st) == 0;
-}
 
 struct FileLock {
     bool waiting = false;

@@ -19,8 +19,8 @@ protected:
         char tmpl[] = "/tmp/corvanta-config-test-XXXXXX";
         ASSERT_NE(mkdtemp(tmpl), nullptr);
         m_dir = tmpl;
-        Remember("XDG_CONFIG_HOME", m_savedXdg);
-        Remember("HOME", m_savedHome);
+        m_savedXdg = Saved("XDG_CONFIG_HOME");
+        m_savedHome = Saved("HOME");
         setenv("XDG_CONFIG_HOME", m_dir.c_str(), 1);
         // Anything that ignores XDG_CONFIG_HOME still lands in the temporary folder.
         setenv("HOME", (m_dir + "/home").c_str(), 1);
@@ -41,8 +41,9 @@ protected:
     std::string m_dir;
 
 private:
-    static void Remember(const char* name, std::optional<std::string>& slot) {
-        if (const char* v = getenv(name)) slot = v;
+    static std::optional<std::string> Saved(const char* name) {
+        const char* v = getenv(name);
+        return v ? std::optional<std::string>(v) : std::nullopt;
     }
     static void Restore(const char* name, const std::optional<std::string>& slot) {
         if (slot)
@@ -50,8 +51,7 @@ private:
         else
             unsetenv(name);
     }
-    std::optional<std::string> m_savedXdg;
-    std::optional<std::string> m_savedHome;
+    std::optional<std::string> m_savedXdg, m_savedHome;
 };
 
 }  // namespace corvanta::testenv

@@ -1,8 +1,9 @@
 #pragma once
 // Filters and helpers shared by the filter, pin and event tests: a sink that
 // records message boxes, a logger filter that keeps the event records it is
-// sent, and a filter that serves a few settings and tagged values.
+// sent, and a filter that serves a few settings, tagged values and commands.
 
+#include <algorithm>
 #include <cstring>
 #include <mutex>
 #include <string>
@@ -66,7 +67,8 @@ private:
 
 // A filter with settings "Greeting" ("hello"), "Empty" (never set) and the
 // copyable "Speed" (4 bytes, 7), and the tagged entries "Level" (word 5) and
-// "Label" (text "abc").
+// "Label" (text "abc"). Command 100 answers its data reversed with param1 + 1,
+// command 101 answers param1 bytes of 'z'.
 class SettingsFilter : public CFilter {
 public:
     explicit SettingsFilter(const std::string& name, uint32_t ownThread = 1, uint32_t answerCapacity = 16000) {
@@ -84,7 +86,21 @@ public:
     ~SettingsFilter() override { Close(); }
 
     int OnUpdateSettings() override { return ++updates; }
-    std::atomic<int> updates{0};
+    int OnIcp(IcpRecord* q, IcpRecord* a) override {
+        if (q->kind != kIcpCommand || (q->code != 100 && q->code != 101)) return CFilter::OnIcp(q, a);
+        ++handled;
+        const uint32_t n = std::min(q->code == 100 ? q->dataLength : q->param1, Descriptor().answerCapacity);
+        if (q->code == 100)
+            std::reverse_copy(q->data, q->data + n, a->data);
+        else
+            std::memset(a->data, 'z', n);
+        a->dataLength = n;
+        a->param1 = q->code == 100 ? q->param1 + 1 : 0;
+        a->kind = kIcpCommandAnswer;
+        a->status = kIcpStatusDone;
+        return 1;
+    }
+    std::atomic<int> updates{0}, handled{0};
 };
 
 }  // namespace corvanta::test

@@ -27,7 +27,6 @@ public:
     ~WindowThread() { Stop(); }
 
     platform::Hwnd Hwnd() const { return m_hwnd; }
-    uint32_t ThreadId() const { return m_threadId; }
     void Stop() {
         if (m_thread.joinable()) {
             platform::PostThreadMessage(m_threadId, platform::WM_QUIT, 0, 0);

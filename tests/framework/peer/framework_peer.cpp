@@ -1,6 +1,5 @@
 // The other process of the framework tests. It joins an instance by number,
 // prints "ready" once set up, and plays one role until killed:
-//   "target NAME"          serves ICP as IcpTestTarget;
 //   "filter NAME"          serves a SettingsFilter;
 //   "lock REGION"          holds a region and a mutex named after it;
 //   "logger"               is "Main Event Logger" and prints one line per event record;
@@ -17,7 +16,6 @@
 #include "framework/InstanceNames.h"
 #include "stores/CRWSMemory.h"
 #include "stores/CSMemory.h"
-#include "support/IcpTestTarget.h"
 #include "support/TestFilters.h"
 
 using namespace corvanta;
@@ -61,10 +59,6 @@ int main(int argc, char** argv) {
         return ReadyAndWait();
     }
     if (argc < 4) return 1;
-    if (role == "target") {
-        test::IcpTestTarget target(argv[3], true);
-        return ReadyAndWait("ready " + std::to_string(target.Queue().Window()));
-    }
     if (role == "filter") {
         test::SettingsFilter filter(argv[3]);
         return ReadyAndWait();

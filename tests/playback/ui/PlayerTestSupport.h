@@ -8,20 +8,17 @@
 #include <QApplication>
 #include <QMouseEvent>
 
-#include <cstdlib>
-#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "framework/CFilterIcpClient.h"
-#include "framework/CMessageQueueManager.h"
 #include "playback/PlayerRecords.h"
 #include "platform/Tick.h"
 #include "platform/WindowSystem.h"
 #include "platform/qt/QtQueueDriver.h"
+#include "services/service_test_env.h"
 #include "services/ui/CMessageWindowHandle.h"
-#include "support/Instance.h"
 #include "support/QtTestApp.h"
 
 namespace corvanta::test {
@@ -38,33 +35,10 @@ bool PumpUntil(Fn done, uint32_t timeoutMs) {
     return true;
 }
 
-// A fresh registry folder, an instance with its manager, the queue in Qt's loop.
-class PlayerWorld {
-public:
-    PlayerWorld() {
-        QtTestApp();
-        char folder[] = "/tmp/corvanta-player-test-XXXXXX";
-        if (mkdtemp(folder)) m_dir = folder;
-        if (const char* old = getenv("XDG_CONFIG_HOME")) m_oldConfig = old;
-        setenv("XDG_CONFIG_HOME", m_dir.c_str(), 1);
-        UseOwnInstance();
-        m_manager.Start();
-        m_driver = std::make_unique<platform::QtQueueDriver>();
-    }
-    ~PlayerWorld() {
-        m_driver.reset();
-        m_manager.Close();
-        m_oldConfig.empty() ? unsetenv("XDG_CONFIG_HOME") : setenv("XDG_CONFIG_HOME", m_oldConfig.c_str(), 1);
-        std::error_code ec;
-        std::filesystem::remove_all(m_dir, ec);
-    }
-    std::string Dir() const { return m_dir; }
-
-private:
-    std::string m_dir;
-    std::string m_oldConfig;
-    CMessageQueueManager m_manager;
-    std::unique_ptr<platform::QtQueueDriver> m_driver;
+// A fresh home, an instance with its manager, the GUI thread's queue in Qt's loop.
+class PlayerWorld : public ServiceWorld {
+    QApplication& m_app = QtTestApp();
+    platform::QtQueueDriver m_driver;
 };
 
 // The owner window a player reports to.

@@ -77,30 +77,7 @@ private:
 
 class MainDialogFrameworkTest : public testenv::TempConfigHome {};
 
-TEST_F(MainDialogFrameworkTest, StartUpRegistersEveryFilterStartsNoneAndRefusesCommands) {
-    DialogThread dialog;
-    EXPECT_EQ(0, dialog.FailedParts());
-    EXPECT_EQ(DrawInstanceNumber(OwnSeconds()), InstanceNames::InstanceNumber());
-    // The manager lists itself once it has claimed the directory.
-    EXPECT_TRUE(test::WaitFor([] { return CMessageQueueManager::FindQueue(InstanceNames::ManagerQueueName()) != 0; }, 3000));
-    for (const char* name : kFrameworkFilters) EXPECT_NE(0u, CMessageQueueManager::FindQueue(name)) << name;
-    CMainDialogFramework& f = dialog.Get();
-    for (CFilter* filter : std::initializer_list<CFilter*>{&f, &f.Playback(), &f.Archive(), &f.Privilege(), &f.Translator()})
-        EXPECT_FALSE(filter->IsRunning()) << filter->Name();
-
-    CFilterIcpClient client;
-    ASSERT_TRUE(client.Open(kMainDialogFilterName));
-    EXPECT_EQ(0, client.SendCommand(6, 1, 2, nullptr, 0));
-    EXPECT_EQ(0, client.SendCommandText(4, 0, "anything"));
-    // Settings are the base filter's business, with the dialog's defaults.
-    int32_t value = 0;
-    ASSERT_TRUE(client.GetInt(kSettingStreamPort, &value));
-    EXPECT_EQ(8080, value);
-    ASSERT_TRUE(client.GetInt(kSettingCommType, &value));
-    EXPECT_EQ(2, value);
-}
-
-TEST_F(MainDialogFrameworkTest, StoredSettingsReplaceTheDefaults) {
+TEST_F(MainDialogFrameworkTest, StartUpStartsNoFilterRefusesCommandsAndServesStoredOrDefaultSettings) {
     {
         CSettingsStore stored;
         ASSERT_TRUE(DeclareMainDialogSettings(stored));
@@ -109,11 +86,22 @@ TEST_F(MainDialogFrameworkTest, StoredSettingsReplaceTheDefaults) {
         ASSERT_TRUE(stored.Save());
     }
     DialogThread dialog;
+    EXPECT_EQ(0, dialog.FailedParts());
+    EXPECT_EQ(DrawInstanceNumber(OwnSeconds()), InstanceNames::InstanceNumber());
+    CMainDialogFramework& f = dialog.Get();
+    for (CFilter* filter : std::initializer_list<CFilter*>{&f, &f.Playback(), &f.Archive(), &f.Privilege(), &f.Translator()})
+        EXPECT_FALSE(filter->IsRunning()) << filter->Name();
+
     CFilterIcpClient client;
     ASSERT_TRUE(client.Open(kMainDialogFilterName));
-    int32_t port = 0;
-    ASSERT_TRUE(client.GetInt(kSettingStreamPort, &port));
-    EXPECT_EQ(9100, port);
+    EXPECT_EQ(0, client.SendCommand(6, 1, 2, nullptr, 0));
+    EXPECT_EQ(0, client.SendCommandText(4, 0, "anything"));
+    // Settings are the base filter's business: the stored ones, else the dialog's defaults.
+    int32_t value = 0;
+    ASSERT_TRUE(client.GetInt(kSettingStreamPort, &value));
+    EXPECT_EQ(9100, value);
+    ASSERT_TRUE(client.GetInt(kSettingCommType, &value));
+    EXPECT_EQ(2, value);
     char name[kMainDialogTextCapacity] = {};
     uint32_t size = sizeof name;
     ASSERT_TRUE(client.GetBytes(kSettingUserName, name, &size));

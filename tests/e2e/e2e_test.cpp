@@ -14,7 +14,6 @@
 #include "playback/TimelineColumns.h"
 #include "playback/ui/CArchiveViewDlg.h"
 #include "playback/ui/CDayTimelineDlg.h"
-#include "playback/ui/CJogSlider.h"
 #include "playback/ui/CMotionHistoryDlg.h"
 #include "playback/ui/CPlayerControlDlg.h"
 #include "playback/ui/CPlayerDlg.h"
@@ -117,7 +116,7 @@ protected:
     std::unique_ptr<CArchiveViewDlg> view = std::make_unique<CArchiveViewDlg>();
 };
 
-TEST_F(EndToEnd, PlaysStepsSeeksJogsAndReachesTheNextFile) {
+TEST_F(EndToEnd, A1600x1200FileOpensPausedAndPlaysEveryEighthFrameIntoTheNextFile) {
     CPlayerDlg* player = view->Player();
     CPlayerControlDlg* panel = player->Panel();
     const PlaybackState& state = player->State();
@@ -139,42 +138,17 @@ TEST_F(EndToEnd, PlaysStepsSeeksJogsAndReachesTheNextFile) {
     EXPECT_EQ(1u, state.paused);
     EXPECT_TRUE(ShowsAFrame(player->View()));
 
-    // Speed 5 shows every frame, speed 9 every eighth.
-    for (auto [speed, step] : {std::pair{5, 1u}, {9, 8u}}) {
-        panel->SpeedSlider()->setValue(speed);
-        panel->SpeedReleased();
-        owner.frames.clear();
-        panel->Play();
-        ASSERT_TRUE(PumpUntil([&] { return owner.frames.size() >= 3; }, 120000));
-        for (size_t i = 1; i < owner.frames.size(); ++i) EXPECT_EQ(owner.frames[i - 1] + step, owner.frames[i]) << speed;
-    }
-    panel->Pause();
-    QCoreApplication::processEvents();
-
-    // Steps both ways.
-    const uint32_t here = state.currentFrame;
+    // Speed 9 shows every eighth frame up to the end, where the owner hears
+    // of it. Speed 5, steps, seeking and the jog are the journey's.
+    Seek(player->PositionSlider(), int(rec.frameCount) - 40);
+    panel->SpeedSlider()->setValue(9);
+    panel->SpeedReleased();
     owner.frames.clear();
-    panel->StepForward();
-    panel->StepBack();
-    panel->StepBack();
-    EXPECT_EQ((std::vector<uint32_t>{here + 1, here, here - 1}), owner.frames);
-
-    CPositionSlider* slider = player->PositionSlider();
-    Seek(slider, 1000);
-    EXPECT_EQ(1000u, state.currentFrame);
-    EXPECT_EQ(1000u, owner.frames.back());
-
-    // Jog forward while held off its middle.
-    panel->JogSlider()->setValue(19);
-    ASSERT_TRUE(PumpUntil([&] { return state.currentFrame >= 1002; }, 120000));
-    Mouse(panel->JogSlider(), QEvent::MouseButtonRelease);
-    EXPECT_EQ(kJogMiddle, panel->JogPosition());
-
-    // From near the end at speed 9 into the next file.
-    Seek(slider, int(rec.frameCount) - 12);
     panel->Play();
     ASSERT_TRUE(PumpUntil([&] { return !owner.ends.empty(); }, 120000));
     EXPECT_EQ(42u, owner.ends.front());
+    ASSERT_GE(owner.frames.size(), 4u);
+    for (size_t i = 1; i < 4; ++i) EXPECT_EQ(owner.frames[i - 1] + 8, owner.frames[i]);
     EXPECT_EQ(rec.frameCount - 1, state.currentFrame);
     EXPECT_EQ(0u, state.playing);
     EXPECT_TRUE(ShowsAFrame(player->View()));

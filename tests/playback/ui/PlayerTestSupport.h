@@ -1,11 +1,13 @@
 #pragma once
-// What the player tests share: an instance with its queue manager and the
-// GUI thread's queue run by Qt, an owner window that keeps the players'
-// messages, and commands sent to a player the way its owner sends them.
+// What the playback widget tests share: an instance with its queue manager
+// and the GUI thread's queue run by Qt, an owner window that keeps the
+// players' messages, commands sent to a player the way its owner sends
+// them, pixel reads and synthetic mouse events.
 
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QImage>
 #include <QMouseEvent>
 
 #include <memory>
@@ -80,6 +82,19 @@ inline int SendToPlayer(const char* player, uint32_t code, uint32_t param1 = 0, 
     if (!client.Open(player)) return -1;
     client.SendCommand(code, param1, param2, block, block ? sizeof *block : 0);
     return 1;
+}
+
+inline QRgb At(const QImage& image, int x, int y) {
+    return image.pixel(x, y) & 0xFFFFFF;
+}
+
+// A left-button event at (x, 8); moves carry the button while `held`.
+inline void Mouse(QWidget& widget, QEvent::Type type, int x, bool held = false) {
+    const QPointF at(x, 8);
+    const Qt::MouseButton button = type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton;
+    const bool down = type == QEvent::MouseButtonPress || (type == QEvent::MouseMove && held);
+    QMouseEvent event(type, at, widget.mapToGlobal(at), button, down ? Qt::LeftButton : Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(&widget, &event);
 }
 
 inline void DoubleClick(QWidget* widget, QPoint at, Qt::MouseButton button) {

@@ -7,7 +7,7 @@
 
 #include "playback/DayActivity.h"
 #include "playback/ui/CTimelineBar.h"
-#include "WidgetTestSupport.h"
+#include "PlayerTestSupport.h"
 
 namespace corvanta {
 namespace {
@@ -24,7 +24,7 @@ protected:
         bar.resize(243, 36);
         bar.show();
     }
-    QApplication& app = test::App();
+    QApplication& app = test::QtTestApp();
     CTimelineBar bar;
 };
 

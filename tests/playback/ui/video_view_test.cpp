@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "playback/ui/CVideoView.h"
-#include "WidgetTestSupport.h"
+#include "PlayerTestSupport.h"
 
 namespace corvanta {
 namespace {
@@ -49,7 +49,7 @@ void ExpectQuarters(CVideoView& view) {
 class VideoViewTest : public ::testing::Test {
 protected:
     void SetUp() override { view.resize(64, 48); }
-    QApplication& app = test::App();  // before any widget
+    QApplication& app = test::QtTestApp();  // before any widget
     CVideoView view;
 };
 

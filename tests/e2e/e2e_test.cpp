@@ -48,18 +48,11 @@ recorder::RecorderConfig Config() {
     return config;
 }
 
-void Mouse(QWidget* widget, QEvent::Type type) {
-    const QPointF at(2, widget->height() / 2);
-    const Qt::MouseButtons held = type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton;
-    QMouseEvent event(type, at, widget->mapToGlobal(at), Qt::LeftButton, held, Qt::NoModifier);
-    QApplication::sendEvent(widget, &event);
-}
-
 // The position slider let go at `frame`.
 void Seek(CPositionSlider* slider, int frame) {
-    Mouse(slider, QEvent::MouseButtonPress);
+    Mouse(*slider, QEvent::MouseButtonPress, 2);
     slider->setSliderPosition(frame);
-    Mouse(slider, QEvent::MouseButtonRelease);
+    Mouse(*slider, QEvent::MouseButtonRelease, 2);
 }
 
 // Not the closed view's white: some pixel of the middle row has colour.

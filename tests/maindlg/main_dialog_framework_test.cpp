@@ -33,21 +33,18 @@ long long OwnSeconds() {
 class DialogThread {
 public:
     explicit DialogThread(std::function<void(CMainDialogFramework&)> atShutDown = {}) {
-        std::promise<int> up;
-        auto failed = up.get_future();
+        std::promise<int> up;  // the failed parts, once the queue thread and the framework are known
         m_thread = std::thread([&, atShutDown] {
             Framework framework(atShutDown);
-            up.set_value(framework.StartUp(OwnSeconds()));
+            const int failed = framework.StartUp(OwnSeconds());
             m_queueThread = platform::CurrentThreadId();
             m_framework = &framework;
-            m_ready.set_value();
+            up.set_value(failed);
             platform::Msg m;
             while (platform::GetMessage(&m)) platform::DispatchMessage(m);
             framework.ShutDown();
-            m_framework = nullptr;
         });
-        m_failed = failed.get();
-        m_ready.get_future().wait();
+        m_failed = up.get_future().get();
     }
     ~DialogThread() { Stop(); }
 
@@ -69,7 +66,6 @@ private:
     };
 
     std::thread m_thread;
-    std::promise<void> m_ready;
     uint32_t m_queueThread = 0;
     int m_failed = -1;
     CMainDialogFramework* m_framework = nullptr;

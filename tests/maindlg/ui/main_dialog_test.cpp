@@ -51,11 +51,8 @@ protected:
         dialog->show();
         return dialog;
     }
-    static QToolButton* Button(CArchiveMainDlg& dialog, int command) {
-        return qobject_cast<QToolButton*>(dialog.Toolbar()->widgetForAction(dialog.Command(command)));
-    }
     static void Click(CArchiveMainDlg& dialog, int command) {
-        QTest::mouseClick(Button(dialog, command), Qt::LeftButton);
+        QTest::mouseClick(dialog.Toolbar()->widgetForAction(dialog.Command(command)), Qt::LeftButton);
     }
     static void ClickTab(CPaneTabCtrl* tabs, int index) {
         QTest::mouseClick(tabs->Tabs(), Qt::LeftButton, Qt::NoModifier, tabs->Tabs()->tabRect(index).center());

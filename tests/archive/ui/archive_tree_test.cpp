@@ -61,9 +61,7 @@ protected:
     QTreeWidgetItem* DayItem(int source, CivilDate date) {
         QTreeWidgetItem* src = Expand(full->Tree()->topLevelItem(source));
         for (int m = 0; m < src->childCount(); ++m) {
-            char label[16];
-            std::snprintf(label, sizeof label, "%d/%02u", date.year, date.month);
-            if (src->child(m)->text(0) != label) continue;
+            if (src->child(m)->text(0) != QString::asprintf("%d/%02u", date.year, date.month)) continue;
             QTreeWidgetItem* month = Expand(src->child(m));
             for (int d = 0; d < month->childCount(); ++d)
                 if (full->NodeOf(month->child(d))->day->day == date.day) return Expand(month->child(d));
@@ -155,8 +153,7 @@ TEST_F(ArchiveTrees, SelectingPlaysAndTheEndOfAFileHandsOverToTheNextOrEndsThePl
     // Refresh stops the player before it asks for the sources again.
     full->Refresh();
     EXPECT_FALSE(player->View()->IsOpen());
-    const auto closes = recorder.CommandLines(kPlaybackManagerFilterName, kPlaybackCloseFile);
-    EXPECT_FALSE(closes.empty());
+    EXPECT_FALSE(recorder.CommandLines(kPlaybackManagerFilterName, kPlaybackCloseFile).empty());
 }
 
 TEST_F(ArchiveTrees, AFileTheManagerDoesNotKnowLeavesThePlayerClosedAndADayShowsItsHistory) {

@@ -10,17 +10,14 @@
 
 #include <QAbstractButton>
 #include <QApplication>
-#include <QFileDialog>
 #include <QImage>
 #include <QSlider>
 #include <QStyle>
 #include <QStyleOptionSlider>
 #include <QTabBar>
-#include <QTimer>
 #include <QToolBar>
 #include <QTreeWidget>
 #include <QtTest/QTest>
-#include <functional>
 #include <optional>
 
 #include "archive/ui/CArchiveTreeDlg.h"
@@ -42,10 +39,10 @@
 #include "playback/ui/CRangeSlider.h"
 #include "playback/ui/CTimelineBar.h"
 #include "playback/ui/CVideoView.h"
+#include "playback/ui/PlayerTestSupport.h"
 #include "recorder/Calendar.h"
 #include "support/PeerProcess.h"
 #include "support/TestFilters.h"
-#include "support/WaitFor.h"
 
 namespace corvanta {
 namespace {
@@ -53,14 +50,6 @@ namespace {
 using namespace test;
 using recorder::CivilDate;
 using recorder::kSecondsPerDay;
-
-// Runs Qt's loop until `done` holds; false after `ms`.
-bool PumpUntil(const std::function<bool()>& done, uint32_t ms) {
-    return WaitFor([&] {
-        QApplication::processEvents(QEventLoop::AllEvents, 5);
-        return done();
-    }, ms);
-}
 
 void Pump(int ms) {
     PumpUntil([] { return false; }, uint32_t(ms));
@@ -94,20 +83,6 @@ void ClickTab(CPaneTabCtrl* tabs, int index) {
 
 void ClickToolbar(CArchiveMainDlg& dialog, int command) {
     QTest::mouseClick(dialog.Toolbar()->widgetForAction(dialog.Command(command)), Qt::LeftButton);
-}
-
-// Answers the save dialog the next action opens with `path`.
-void AnswerSaveDialog(const QString& path) {
-    auto* poll = new QTimer;
-    QObject::connect(poll, &QTimer::timeout, poll, [=] {
-        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
-        if (!dialog) return;
-        poll->stop();
-        poll->deleteLater();
-        dialog->selectFile(path);
-        QMetaObject::invokeMethod(dialog, "accept");  // presses Save, with its checks
-    });
-    poll->start(5);
 }
 
 // The x of a slider's handle at `value`.
@@ -277,7 +252,7 @@ TEST_F(Journey, FromLoginToRefreshThroughTheRealWidgets) {
 
     // A snapshot of the frame on screen: a right double click on the video.
     const QString snapshot = QString::fromStdString(home.Dir()) + "/snapshot.jpg";
-    AnswerSaveDialog(snapshot);
+    SaveDialogAnswer answer(snapshot);
     QTest::mouseDClick(historyPlayer->View(), Qt::RightButton, {}, historyPlayer->View()->rect().center());
     const QImage saved(snapshot);
     ASSERT_FALSE(saved.isNull()) << "the snapshot was written and reads back";

@@ -2,13 +2,15 @@
 // What the playback widget tests share: an instance with its queue manager
 // and the GUI thread's queue run by Qt, an owner window that keeps the
 // players' messages, commands sent to a player the way its owner sends
-// them, pixel reads and synthetic mouse events.
+// them, the snapshot's save dialog answered, pixel reads and synthetic mouse events.
 
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QFileDialog>
 #include <QImage>
 #include <QMouseEvent>
+#include <QTimer>
 
 #include <memory>
 #include <string>
@@ -96,6 +98,26 @@ inline void Mouse(QWidget& widget, QEvent::Type type, int x, bool held = false) 
     QMouseEvent event(type, at, widget.mapToGlobal(at), button, down ? Qt::LeftButton : Qt::NoButton, Qt::NoModifier);
     QApplication::sendEvent(&widget, &event);
 }
+
+// Answers the save dialog with `path` once it shows; counts the dialogs seen.
+struct SaveDialogAnswer {
+    explicit SaveDialogAnswer(QString answer) : path(std::move(answer)) {
+        timer.setInterval(10);
+        QObject::connect(&timer, &QTimer::timeout, [this] {
+            auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            if (!dialog) return;
+            ++shown;
+            defaultName = dialog->selectedFiles().value(0);
+            dialog->selectFile(path);
+            static_cast<QDialog*>(dialog)->accept();
+        });
+        timer.start();
+    }
+    QString path;
+    QString defaultName;
+    int shown = 0;
+    QTimer timer;
+};
 
 inline void DoubleClick(QWidget* widget, QPoint at, Qt::MouseButton button) {
     QMouseEvent event(QEvent::MouseButtonDblClick, QPointF(at), widget->mapToGlobal(QPointF(at)), button, button,

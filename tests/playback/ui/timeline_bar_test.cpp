@@ -29,7 +29,8 @@ protected:
 };
 
 TEST_F(TimelineBarTest, MarkersAreDrawnOverTheColumnsAndANewSizeRebuildsThem) {
-    bar.SetData(std::vector<uint8_t>(kDayTimelineSeconds, kNoRecording));
+    const std::vector<uint8_t> unrecorded(kDayTimelineSeconds, kNoRecording);  // the bar keeps a view of it
+    bar.SetData(unrecorded);
     ShowDay();
     EXPECT_EQ(240u, bar.Columns().Picture().Width());
     bar.SetPositionMarker(43200);  // x = 43200 * 243 / 86399 = 121.5

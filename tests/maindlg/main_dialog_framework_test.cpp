@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <functional>
 #include <future>
@@ -14,6 +13,7 @@
 #include "services/MainDialogSettings.h"
 #include "services/UserAccessRecords.h"
 #include "stores/CSettingsStore.h"
+#include "services/service_test_env.h"
 #include "support/TempConfigHome.h"
 #include "support/WaitFor.h"
 
@@ -23,11 +23,6 @@ namespace {
 const char* const kFrameworkFilters[] = {kLanguageTranslatorName, kUserPrivilegeFilterName, kArchiveQueryFilterName,
                                          kPlaybackManagerFilterName, kMainDialogFilterName};
 
-// Seconds that no other test process draws at the same time.
-long long OwnSeconds() {
-    return 1000000 + getpid();
-}
-
 // The dialog's thread: brings the framework up, serves its queue until
 // told to stop, then shuts it down. `atShutDown` runs as the panes would.
 class DialogThread {
@@ -36,7 +31,7 @@ public:
         std::promise<int> up;  // the failed parts, once the queue thread and the framework are known
         m_thread = std::thread([&, atShutDown] {
             Framework framework(atShutDown);
-            const int failed = framework.StartUp(OwnSeconds());
+            const int failed = framework.StartUp(test::OwnSeconds());
             m_queueThread = platform::CurrentThreadId();
             m_framework = &framework;
             up.set_value(failed);
@@ -83,7 +78,7 @@ TEST_F(MainDialogFrameworkTest, StartUpStartsNoFilterRefusesCommandsAndServesSto
     }
     DialogThread dialog;
     EXPECT_EQ(0, dialog.FailedParts());
-    EXPECT_EQ(DrawInstanceNumber(OwnSeconds()), InstanceNames::InstanceNumber());
+    EXPECT_EQ(DrawInstanceNumber(test::OwnSeconds()), InstanceNames::InstanceNumber());
     CMainDialogFramework& f = dialog.Get();
     for (CFilter* filter : std::initializer_list<CFilter*>{&f, &f.Playback(), &f.Archive(), &f.Privilege(), &f.Translator()})
         EXPECT_FALSE(filter->IsRunning()) << filter->Name();

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <optional>
@@ -17,6 +18,9 @@
 #include "support/WaitFor.h"
 
 namespace corvanta::test {
+
+// Seconds no other test process draws an instance from.
+inline long long OwnSeconds() { return 1000000 + getpid(); }
 
 class ServiceWorld {
 public:

@@ -3,7 +3,6 @@
 // a temporary home and answers typed into the modal login dialog as a person would.
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -24,9 +23,6 @@ class TempHome : public ServiceWorld {
 public:
     TempHome() : ServiceWorld(false) {}
 };
-
-// Seconds no other test process draws an instance from.
-inline long long OwnSeconds() { return 1000000 + getpid(); }
 
 // Fills the login dialog that the next action opens (the server URL with
 // FilterServerURL as it is now) and presses OK, or Cancel when `user` is

@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <functional>
 #include <future>
@@ -14,6 +13,7 @@
 #include "services/MainDialogSettings.h"
 #include "services/UserAccessRecords.h"
 #include "stores/CSettingsStore.h"
+#include "services/service_test_env.h"
 #include "support/TempConfigHome.h"
 #include "support/WaitFor.h"
 
@@ -23,31 +23,23 @@ namespace {
 const char* const kFrameworkFilters[] = {kLanguageTranslatorName, kUserPrivilegeFilterName, kArchiveQueryFilterName,
                                          kPlaybackManagerFilterName, kMainDialogFilterName};
 
-// Seconds that no other test process draws at the same time.
-long long OwnSeconds() {
-    return 1000000 + getpid();
-}
-
 // The dialog's thread: brings the framework up, serves its queue until
 // told to stop, then shuts it down. `atShutDown` runs as the panes would.
 class DialogThread {
 public:
     explicit DialogThread(std::function<void(CMainDialogFramework&)> atShutDown = {}) {
-        std::promise<int> up;
-        auto failed = up.get_future();
+        std::promise<int> up;  // the failed parts, once the queue thread and the framework are known
         m_thread = std::thread([&, atShutDown] {
             Framework framework(atShutDown);
-            up.set_value(framework.StartUp(OwnSeconds()));
+            const int failed = framework.StartUp(test::OwnSeconds());
             m_queueThread = platform::CurrentThreadId();
             m_framework = &framework;
-            m_ready.set_value();
+            up.set_value(failed);
             platform::Msg m;
             while (platform::GetMessage(&m)) platform::DispatchMessage(m);
             framework.ShutDown();
-            m_framework = nullptr;
         });
-        m_failed = failed.get();
-        m_ready.get_future().wait();
+        m_failed = up.get_future().get();
     }
     ~DialogThread() { Stop(); }
 
@@ -69,7 +61,6 @@ private:
     };
 
     std::thread m_thread;
-    std::promise<void> m_ready;
     uint32_t m_queueThread = 0;
     int m_failed = -1;
     CMainDialogFramework* m_framework = nullptr;
@@ -77,30 +68,7 @@ private:
 
 class MainDialogFrameworkTest : public testenv::TempConfigHome {};
 
-TEST_F(MainDialogFrameworkTest, StartUpRegistersEveryFilterStartsNoneAndRefusesCommands) {
-    DialogThread dialog;
-    EXPECT_EQ(0, dialog.FailedParts());
-    EXPECT_EQ(DrawInstanceNumber(OwnSeconds()), InstanceNames::InstanceNumber());
-    // The manager lists itself once it has claimed the directory.
-    EXPECT_TRUE(test::WaitFor([] { return CMessageQueueManager::FindQueue(InstanceNames::ManagerQueueName()) != 0; }, 3000));
-    for (const char* name : kFrameworkFilters) EXPECT_NE(0u, CMessageQueueManager::FindQueue(name)) << name;
-    CMainDialogFramework& f = dialog.Get();
-    for (CFilter* filter : std::initializer_list<CFilter*>{&f, &f.Playback(), &f.Archive(), &f.Privilege(), &f.Translator()})
-        EXPECT_FALSE(filter->IsRunning()) << filter->Name();
-
-    CFilterIcpClient client;
-    ASSERT_TRUE(client.Open(kMainDialogFilterName));
-    EXPECT_EQ(0, client.SendCommand(6, 1, 2, nullptr, 0));
-    EXPECT_EQ(0, client.SendCommandText(4, 0, "anything"));
-    // Settings are the base filter's business, with the dialog's defaults.
-    int32_t value = 0;
-    ASSERT_TRUE(client.GetInt(kSettingStreamPort, &value));
-    EXPECT_EQ(8080, value);
-    ASSERT_TRUE(client.GetInt(kSettingCommType, &value));
-    EXPECT_EQ(2, value);
-}
-
-TEST_F(MainDialogFrameworkTest, StoredSettingsReplaceTheDefaults) {
+TEST_F(MainDialogFrameworkTest, StartUpStartsNoFilterRefusesCommandsAndServesStoredOrDefaultSettings) {
     {
         CSettingsStore stored;
         ASSERT_TRUE(DeclareMainDialogSettings(stored));
@@ -109,11 +77,22 @@ TEST_F(MainDialogFrameworkTest, StoredSettingsReplaceTheDefaults) {
         ASSERT_TRUE(stored.Save());
     }
     DialogThread dialog;
+    EXPECT_EQ(0, dialog.FailedParts());
+    EXPECT_EQ(DrawInstanceNumber(test::OwnSeconds()), InstanceNames::InstanceNumber());
+    CMainDialogFramework& f = dialog.Get();
+    for (CFilter* filter : std::initializer_list<CFilter*>{&f, &f.Playback(), &f.Archive(), &f.Privilege(), &f.Translator()})
+        EXPECT_FALSE(filter->IsRunning()) << filter->Name();
+
     CFilterIcpClient client;
     ASSERT_TRUE(client.Open(kMainDialogFilterName));
-    int32_t port = 0;
-    ASSERT_TRUE(client.GetInt(kSettingStreamPort, &port));
-    EXPECT_EQ(9100, port);
+    EXPECT_EQ(0, client.SendCommand(6, 1, 2, nullptr, 0));
+    EXPECT_EQ(0, client.SendCommandText(4, 0, "anything"));
+    // Settings are the base filter's business: the stored ones, else the dialog's defaults.
+    int32_t value = 0;
+    ASSERT_TRUE(client.GetInt(kSettingStreamPort, &value));
+    EXPECT_EQ(9100, value);
+    ASSERT_TRUE(client.GetInt(kSettingCommType, &value));
+    EXPECT_EQ(2, value);
     char name[kMainDialogTextCapacity] = {};
     uint32_t size = sizeof name;
     ASSERT_TRUE(client.GetBytes(kSettingUserName, name, &size));

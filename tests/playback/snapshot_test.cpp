@@ -1,12 +1,11 @@
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <vector>
 
 #include "playback/Snapshot.h"
-#include "support/Files.h"
+#include "services/service_test_env.h"
 
 namespace corvanta {
 namespace {
@@ -15,13 +14,8 @@ namespace fs = std::filesystem;
 
 class SnapshotTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        char pattern[] = "/tmp/corvanta-snapshot-XXXXXX";
-        ASSERT_NE(nullptr, mkdtemp(pattern));
-        folder = pattern;
-    }
-    void TearDown() override { fs::remove_all(folder); }
-    fs::path folder;
+    test::ServiceWorld world{false};
+    const fs::path folder = fs::current_path();  // the world's empty work folder
 };
 
 // Vertical stripes shift visibly if a row is copied with the wrong length.
@@ -78,13 +72,7 @@ TEST_F(SnapshotTest, NothingIsWrittenWithoutAFrameOrAFolder) {
 }
 
 TEST(SnapshotFileName, IsTheLocalTimeWithUnderscores) {
-    std::tm t{};
-    t.tm_year = 2007 - 1900;
-    t.tm_mon = 4;
-    t.tm_mday = 31;
-    t.tm_hour = 14;
-    t.tm_min = 3;
-    t.tm_sec = 59;
+    const std::tm t{.tm_sec = 59, .tm_min = 3, .tm_hour = 14, .tm_mday = 31, .tm_mon = 4, .tm_year = 2007 - 1900};
     EXPECT_EQ("2007_05_31_14_03_59.jpg", SnapshotFileName(t));
     EXPECT_EQ(23u, SnapshotFileName().size());
 }

@@ -1,11 +1,12 @@
 #pragma once
-// One service test's own world: an instance with its queue manager and a
-// temporary current directory (where the dictionary is looked for first)
-// holding XDG_CONFIG_HOME, XDG_DATA_HOME and HOME, so no test touches the
-// real home's registry or dictionary.
+// A test's own world: a temporary current directory (where the dictionary is
+// looked for first) holding XDG_CONFIG_HOME, XDG_DATA_HOME and HOME, so no
+// test touches the real home's registry or dictionary; and, unless the code
+// under test makes its own, an instance with its queue manager.
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <optional>
@@ -18,10 +19,13 @@
 
 namespace corvanta::test {
 
+// Seconds no other test process draws an instance from.
+inline long long OwnSeconds() { return 1000000 + getpid(); }
+
 class ServiceWorld {
 public:
-    ServiceWorld() {
-        char tmpl[] = "/tmp/corvanta-services-test-XXXXXX";
+    explicit ServiceWorld(bool ownInstance = true) {
+        char tmpl[] = "/tmp/corvanta-test-XXXXXX";
         if (!mkdtemp(tmpl)) throw std::runtime_error("mkdtemp");
         m_dir = tmpl;
         m_oldCwd = std::filesystem::current_path();
@@ -31,6 +35,7 @@ public:
             if (const char* v = getenv(name)) saved = v;
             setenv(name, (m_dir + sub).c_str(), 1);
         }
+        if (!ownInstance) return;
         UseOwnInstance();
         m_manager.Start();
     }
@@ -42,10 +47,9 @@ public:
         std::filesystem::remove_all(m_dir, ec);
     }
 
+    const std::string& Dir() const { return m_dir; }
     std::string DataDir() const { return m_dir + "/data/corvanta"; }
     std::string RegistryFile() const { return m_dir + "/config/corvanta/registry.reg"; }
-    static std::string ReadFile(const std::string& path) { return ReadWholeFile(path); }
-    static void WriteFile(const std::string& path, const std::string& text) { WriteWholeFile(path, text); }
 
     // True once a filter of that name is (or is no longer) found in the instance.
     static bool Registered(const std::string& name, bool registered = true) {

@@ -23,7 +23,7 @@ namespace {
 class Translator : public ::testing::Test {
 protected:
     void StartWith(const std::string& text) {
-        ServiceWorld::WriteFile(kDictionaryFileName, text);
+        test::WriteWholeFile(kDictionaryFileName, text);
         Start();
     }
     void Start() {
@@ -36,7 +36,7 @@ protected:
         EXPECT_EQ(TranslateByKey(key, text), 1) << key;
         return text;
     }
-    static std::string File(const std::string& path = kDictionaryFileName) { return ServiceWorld::ReadFile(path); }
+    static std::string File(const std::string& path = kDictionaryFileName) { return test::ReadWholeFile(path); }
 
     ServiceWorld world;
     CLanguageTranslator translator;
@@ -98,7 +98,7 @@ TEST_F(Translator, TheFirstPlaceFoundIsReadAndAppendedTo) {
     // Here the install places name files in the current directory; each step adds one in front.
     const std::pair<int, std::string> steps[] = {{3, "data"}, {2, "install"}, {1, "web install"}, {0, "current"}};
     for (const auto& [place, answer] : steps) {
-        ServiceWorld::WriteFile(places[place], ";A;" + answer + ";\n");
+        test::WriteWholeFile(places[place], ";A;" + answer + ";\n");
         Start();
         EXPECT_EQ(Translated("A", "a"), answer);
         EXPECT_EQ(Translated("New", "n"), "n");

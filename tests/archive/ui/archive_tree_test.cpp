@@ -61,9 +61,7 @@ protected:
     QTreeWidgetItem* DayItem(int source, CivilDate date) {
         QTreeWidgetItem* src = Expand(full->Tree()->topLevelItem(source));
         for (int m = 0; m < src->childCount(); ++m) {
-            char label[16];
-            std::snprintf(label, sizeof label, "%d/%02u", date.year, date.month);
-            if (src->child(m)->text(0) != label) continue;
+            if (src->child(m)->text(0) != QString::asprintf("%d/%02u", date.year, date.month)) continue;
             QTreeWidgetItem* month = Expand(src->child(m));
             for (int d = 0; d < month->childCount(); ++d)
                 if (full->NodeOf(month->child(d))->day->day == date.day) return Expand(month->child(d));
@@ -135,18 +133,14 @@ TEST_F(ArchiveTrees, FullTreeMatchesTheRecordersArchiveLevelByLevel) {
         }
 }
 
-TEST_F(ArchiveTrees, SelectingPlaysAndTheEndOfAFileHandsOverToTheNextOrEndsThePlayer) {
+TEST_F(ArchiveTrees, SelectingPlaysAndTheEndOfTheDaysLastFileEndsThePlayer) {
     QTreeWidgetItem* day = DayItem(0, BusyDay());
     ASSERT_NE(day, nullptr);
+    // The hand-over from one session to the next is the journey's.
     const int sessions = day->childCount();
-    full->Tree()->setCurrentItem(day->child(sessions - 2));
+    full->Tree()->setCurrentItem(day->child(sessions - 1));
     ASSERT_TRUE(player->View()->IsOpen());
     EXPECT_TRUE(player->isVisible());
-
-    StepPastTheEnd();
-    ASSERT_TRUE(test::WaitFor([&] { QApplication::processEvents(); return full->Tree()->currentItem() == day->child(sessions - 1); }, 5000));
-    EXPECT_TRUE(player->View()->IsOpen()) << "the next file plays";
-
     StepPastTheEnd();
     ASSERT_TRUE(test::WaitFor([&] { QApplication::processEvents(); return !player->Clock().EndReported(); }, 5000))
         << "after the day's last file the player is told there is no next one";
@@ -155,8 +149,7 @@ TEST_F(ArchiveTrees, SelectingPlaysAndTheEndOfAFileHandsOverToTheNextOrEndsThePl
     // Refresh stops the player before it asks for the sources again.
     full->Refresh();
     EXPECT_FALSE(player->View()->IsOpen());
-    const auto closes = recorder.CommandLines(kPlaybackManagerFilterName, kPlaybackCloseFile);
-    EXPECT_FALSE(closes.empty());
+    EXPECT_FALSE(recorder.CommandLines(kPlaybackManagerFilterName, kPlaybackCloseFile).empty());
 }
 
 TEST_F(ArchiveTrees, AFileTheManagerDoesNotKnowLeavesThePlayerClosedAndADayShowsItsHistory) {

@@ -1,51 +1,28 @@
 #pragma once
 // What a main-dialog test stands on: the recorder stand-in on a free port,
-// a temporary home (registry, dictionary, current folder) and answers typed
-// into the modal login dialog as a person would.
+// a temporary home and answers typed into the modal login dialog as a person would.
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <QAbstractButton>
 #include <QApplication>
 #include <QLineEdit>
 #include <QTimer>
 #include <QtTest/QTest>
-#include <filesystem>
 #include <functional>
 
 #include "services/recorder_world.h"
+#include "services/service_test_env.h"
 #include "services/ui/CLoginDlg.h"
 #include "support/QtTestApp.h"
 
 namespace corvanta::test {
 
-class TempHome {
+// The main dialog draws its own instance and starts its own manager.
+class TempHome : public ServiceWorld {
 public:
-    TempHome() {
-        char tmpl[] = "/tmp/corvanta-maindlg-test-XXXXXX";
-        if (!mkdtemp(tmpl)) throw std::runtime_error("mkdtemp");
-        m_dir = tmpl;
-        m_oldCwd = std::filesystem::current_path();
-        std::filesystem::create_directories(m_dir + "/work");
-        std::filesystem::current_path(m_dir + "/work");
-        for (const char* name : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "HOME"})
-            setenv(name, (m_dir + "/" + name).c_str(), 1);
-    }
-    ~TempHome() {
-        std::error_code ec;
-        std::filesystem::current_path(m_oldCwd, ec);
-        std::filesystem::remove_all(m_dir, ec);
-    }
-    const std::string& Dir() const { return m_dir; }
-
-private:
-    std::string m_dir;
-    std::filesystem::path m_oldCwd;
+    TempHome() : ServiceWorld(false) {}
 };
-
-// Seconds no other test process draws an instance from.
-inline long long OwnSeconds() { return 1000000 + getpid(); }
 
 // Fills the login dialog that the next action opens (the server URL with
 // FilterServerURL as it is now) and presses OK, or Cancel when `user` is

@@ -1,27 +1,28 @@
 #pragma once
-// What the player tests share: an instance with its queue manager and the
-// GUI thread's queue run by Qt, an owner window that keeps the players'
-// messages, and commands sent to a player the way its owner sends them.
+// What the playback widget tests share: an instance with its queue manager
+// and the GUI thread's queue run by Qt, an owner window that keeps the
+// players' messages, commands sent to a player the way its owner sends
+// them, the snapshot's save dialog answered, pixel reads and synthetic mouse events.
 
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QFileDialog>
+#include <QImage>
 #include <QMouseEvent>
+#include <QTimer>
 
-#include <cstdlib>
-#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "framework/CFilterIcpClient.h"
-#include "framework/CMessageQueueManager.h"
 #include "playback/PlayerRecords.h"
 #include "platform/Tick.h"
 #include "platform/WindowSystem.h"
 #include "platform/qt/QtQueueDriver.h"
+#include "services/service_test_env.h"
 #include "services/ui/CMessageWindowHandle.h"
-#include "support/Instance.h"
 #include "support/QtTestApp.h"
 
 namespace corvanta::test {
@@ -38,33 +39,10 @@ bool PumpUntil(Fn done, uint32_t timeoutMs) {
     return true;
 }
 
-// A fresh registry folder, an instance with its manager, the queue in Qt's loop.
-class PlayerWorld {
-public:
-    PlayerWorld() {
-        QtTestApp();
-        char folder[] = "/tmp/corvanta-player-test-XXXXXX";
-        if (mkdtemp(folder)) m_dir = folder;
-        if (const char* old = getenv("XDG_CONFIG_HOME")) m_oldConfig = old;
-        setenv("XDG_CONFIG_HOME", m_dir.c_str(), 1);
-        UseOwnInstance();
-        m_manager.Start();
-        m_driver = std::make_unique<platform::QtQueueDriver>();
-    }
-    ~PlayerWorld() {
-        m_driver.reset();
-        m_manager.Close();
-        m_oldConfig.empty() ? unsetenv("XDG_CONFIG_HOME") : setenv("XDG_CONFIG_HOME", m_oldConfig.c_str(), 1);
-        std::error_code ec;
-        std::filesystem::remove_all(m_dir, ec);
-    }
-    std::string Dir() const { return m_dir; }
-
-private:
-    std::string m_dir;
-    std::string m_oldConfig;
-    CMessageQueueManager m_manager;
-    std::unique_ptr<platform::QtQueueDriver> m_driver;
+// A fresh home, an instance with its manager, the GUI thread's queue in Qt's loop.
+class PlayerWorld : public ServiceWorld {
+    QApplication& m_app = QtTestApp();
+    platform::QtQueueDriver m_driver;
 };
 
 // The owner window a player reports to.
@@ -107,6 +85,39 @@ inline int SendToPlayer(const char* player, uint32_t code, uint32_t param1 = 0, 
     client.SendCommand(code, param1, param2, block, block ? sizeof *block : 0);
     return 1;
 }
+
+inline QRgb At(const QImage& image, int x, int y) {
+    return image.pixel(x, y) & 0xFFFFFF;
+}
+
+// A left-button event at (x, 8); moves carry the button while `held`.
+inline void Mouse(QWidget& widget, QEvent::Type type, int x, bool held = false) {
+    const QPointF at(x, 8);
+    const Qt::MouseButton button = type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton;
+    const bool down = type == QEvent::MouseButtonPress || (type == QEvent::MouseMove && held);
+    QMouseEvent event(type, at, widget.mapToGlobal(at), button, down ? Qt::LeftButton : Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(&widget, &event);
+}
+
+// Answers the save dialog with `path` once it shows; counts the dialogs seen.
+struct SaveDialogAnswer {
+    explicit SaveDialogAnswer(QString answer) : path(std::move(answer)) {
+        timer.setInterval(10);
+        QObject::connect(&timer, &QTimer::timeout, [this] {
+            auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            if (!dialog) return;
+            ++shown;
+            defaultName = dialog->selectedFiles().value(0);
+            dialog->selectFile(path);
+            static_cast<QDialog*>(dialog)->accept();
+        });
+        timer.start();
+    }
+    QString path;
+    QString defaultName;
+    int shown = 0;
+    QTimer timer;
+};
 
 inline void DoubleClick(QWidget* widget, QPoint at, Qt::MouseButton button) {
     QMouseEvent event(QEvent::MouseButtonDblClick, QPointF(at), widget->mapToGlobal(QPointF(at)), button, button,

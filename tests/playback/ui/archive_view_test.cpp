@@ -3,8 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include "archive/ArchiveNodes.h"
-
 #include <QtTest/QTest>
 
 #include "framework/CMessageQueueManager.h"
@@ -46,11 +44,6 @@ TEST_F(ArchiveViewTest, ShowPlayerShowsTheNamedChildAndHidingTheHistoryClosesIts
     const int timeline = history->Timeline()->height();
     EXPECT_EQ(QRect(40, 700 - timeline, 820, timeline), history->Timeline()->geometry());
     EXPECT_EQ(QRect(40, 0, 820, 700 - timeline), history->Player()->geometry());
-
-    DayPayload day;
-    EXPECT_EQ(1, SendIcpCommand(kMotionHistoryFilterName, kMotionHistoryShowDay, day.Handle(), 0,
-                                static_cast<const void*>(nullptr), 0));
-    EXPECT_EQ(day.Handle(), history->DayHandle());
 
     ASSERT_EQ(1, SendToPlayer(kHistoryPlayerName, kPlayerOpen, 0, 0, &block));
     view->hide();  // another tab: the file stays

@@ -14,7 +14,6 @@
 #include "playback/ui/CRangeSlider.h"
 #include "playback/ui/CTimelineBar.h"
 #include "playback/ui/PlayerTestSupport.h"
-#include "WidgetTestSupport.h"
 
 namespace corvanta {
 namespace {

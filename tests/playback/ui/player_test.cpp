@@ -4,10 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QFileDialog>
 #include <QImage>
 #include <QPushButton>
-#include <QTimer>
 
 #include <cstring>
 #include <mutex>
@@ -147,26 +145,6 @@ TEST_F(PlayerTest, LayoutExamplesAndTheFitToggle) {
     DoubleClick(&player, player.View()->geometry().center(), Qt::LeftButton);
     EXPECT_EQ(QSize(640, 480), player.View()->size());
 }
-
-// Answers the save dialog with `path` once it shows; counts the dialogs seen.
-struct SaveDialogAnswer {
-    explicit SaveDialogAnswer(QString answer) : path(std::move(answer)) {
-        timer.setInterval(10);
-        QObject::connect(&timer, &QTimer::timeout, [this] {
-            auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
-            if (!dialog) return;
-            ++shown;
-            defaultName = dialog->selectedFiles().value(0);
-            dialog->selectFile(path);
-            static_cast<QDialog*>(dialog)->accept();
-        });
-        timer.start();
-    }
-    QString path;
-    QString defaultName;
-    int shown = 0;
-    QTimer timer;
-};
 
 TEST_F(PlayerTest, RightDoubleClickSavesTheFrameShownWithoutSkew) {
     const QString path = QString::fromStdString(world.Dir()) + "/shot.jpg";

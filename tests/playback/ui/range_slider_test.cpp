@@ -7,7 +7,7 @@
 
 #include "platform/WindowSystem.h"
 #include "playback/ui/CRangeSlider.h"
-#include "WidgetTestSupport.h"
+#include "PlayerTestSupport.h"
 
 namespace corvanta {
 namespace {
@@ -30,7 +30,7 @@ protected:
         slider.GetRange(v.first, v.second);
         return v;
     }
-    QApplication& app = test::App();
+    QApplication& app = test::QtTestApp();
     CRangeSlider slider;
 };
 

@@ -7,14 +7,14 @@
 
 #include "playback/DayActivity.h"
 #include "playback/ui/CTimelineBar.h"
-#include "WidgetTestSupport.h"
+#include "PlayerTestSupport.h"
 
 namespace corvanta {
 namespace {
 
 using test::At;
 using test::Mouse;
-constexpr QRgb kGrey = 0x969696, kRed = 0xFA6464, kBlue = 0x6464FA, kGreen = 0x64FA64, kBlack = 0, kWhite = 0xFFFFFF;
+constexpr QRgb kGrey = 0x969696, kRed = 0xFA6464, kBlack = 0, kWhite = 0xFFFFFF;
 
 class TimelineBarTest : public ::testing::Test {
 protected:
@@ -24,31 +24,19 @@ protected:
         bar.resize(243, 36);
         bar.show();
     }
-    QApplication& app = test::App();
+    QApplication& app = test::QtTestApp();
     CTimelineBar bar;
 };
 
-TEST_F(TimelineBarTest, RecordedHourShowsGreenActivityBlueStillnessRedElsewhereAndMarkers) {
-    std::vector<uint8_t> activity = CopyDayActivity(std::vector<uint8_t>(kDayTimelineSeconds, 0));
-    std::fill(activity.begin() + 30600, activity.begin() + 32400, 100);  // moving from 08:30
-    const std::vector<DaySession> sessions{{1, 8 * 3600, 1, 9 * 3600}};
-    MarkGaps(activity, &sessions, 1);
-    bar.SetData(activity);
+TEST_F(TimelineBarTest, MarkersAreDrawnOverTheColumnsAndANewSizeRebuildsThem) {
+    const std::vector<uint8_t> unrecorded(kDayTimelineSeconds, kNoRecording);  // the bar keeps a view of it
+    bar.SetData(unrecorded);
     ShowDay();
     EXPECT_EQ(240u, bar.Columns().Picture().Width());
     bar.SetPositionMarker(43200);  // x = 43200 * 243 / 86399 = 121.5
     bar.SetHoverMarker(21600);     // x = 60.75
     bar.Refresh(false);
     const QImage shown = bar.grab().toImage();
-    struct Column {
-        int x, height;
-        QRgb colour;
-    };
-    for (const Column& c : {Column{40, 2, kRed}, Column{200, 2, kRed}, Column{82, 3, kBlue},
-                            Column{87, (36 - 5) * 100 / 200 + 5, kGreen}}) {
-        EXPECT_EQ(c.colour, At(shown, c.x, 36 - c.height)) << c.x;  // the bar's top row
-        EXPECT_EQ(kGrey, At(shown, c.x, 35 - c.height)) << c.x;
-    }
     EXPECT_EQ(0x3232FAu, At(shown, 122, 34));
     EXPECT_EQ(kRed, At(shown, 121, 35));  // the marker is one row short of the bottom
     EXPECT_EQ(0xDC141Eu, At(shown, 60, 3));

@@ -1,17 +1,21 @@
+// The view's picture and what it shows: a closed view is white inside a
+// black border, an open one stretches its bottom-up frame upright.
+
 #include <gtest/gtest.h>
 
 #include <QApplication>
 #include <QImage>
 
+#include <tuple>
 #include <vector>
 
 #include "playback/ui/CVideoView.h"
-#include "WidgetTestSupport.h"
+#include "PlayerTestSupport.h"
 
 namespace corvanta {
 namespace {
 
-using test::App;  // one application for every test of this binary
+using test::At;
 
 // A bottom-up BGR frame: each quarter of the picture (as seen) has its own colour.
 std::vector<uint8_t> Quarters(int w, int h) {
@@ -30,74 +34,61 @@ std::vector<uint8_t> Quarters(int w, int h) {
     return bgr;
 }
 
-QImage Shown(CVideoView& view) {
-    return view.grab().toImage().convertToFormat(QImage::Format_RGB32);
-}
-
-constexpr QRgb kBlack = 0x000000, kWhite = 0xFFFFFF;
-QRgb At(const QImage& image, int x, int y) {
-    return image.pixel(x, y) & 0xFFFFFF;
-}
-
-bool Near(QRgb a, QRgb b) {
-    return std::abs(qRed(a) - qRed(b)) < 40 && std::abs(qGreen(a) - qGreen(b)) < 40 && std::abs(qBlue(a) - qBlue(b)) < 40;
+// A 64 x 48 view showing Quarters(): red and green above blue and yellow.
+void ExpectQuarters(CVideoView& view) {
+    const QImage shown = view.grab().toImage();
+    for (auto [x, y, want] : {std::tuple{8, 6, qRgb(255, 0, 0)}, {56, 6, qRgb(0, 255, 0)}, {8, 42, qRgb(0, 0, 255)},
+                              {56, 42, qRgb(255, 255, 0)}}) {
+        const QRgb c = shown.pixel(x, y);
+        EXPECT_TRUE(std::abs(qRed(c) - qRed(want)) < 40 && std::abs(qGreen(c) - qGreen(want)) < 40 &&
+                    std::abs(qBlue(c) - qBlue(want)) < 40)
+            << x << "," << y << ": " << std::hex << c;
+    }
 }
 
 class VideoViewTest : public ::testing::Test {
 protected:
     void SetUp() override { view.resize(64, 48); }
-    QApplication& app = App();  // before any widget
+    QApplication& app = test::QtTestApp();  // before any widget
     CVideoView view;
 };
 
 TEST_F(VideoViewTest, ClosedViewShowsAWhiteAreaWithABlackBorder) {
+    const std::vector<uint8_t> frame = Quarters(32, 24);
     for (int pass = 0; pass < 2; ++pass) {
-        const QImage shown = Shown(view);
-        EXPECT_EQ(kBlack, At(shown, 0, 0));
-        EXPECT_EQ(kBlack, At(shown, 63, 47));
-        EXPECT_EQ(kBlack, At(shown, 30, 47));
-        EXPECT_EQ(kWhite, At(shown, 1, 1));
-        EXPECT_EQ(kWhite, At(shown, 32, 24));
+        const QImage shown = view.grab().toImage();
+        for (auto [x, y] : {std::pair{0, 0}, {63, 47}, {30, 47}}) EXPECT_EQ(0u, At(shown, x, y)) << x << "," << y;
+        for (auto [x, y] : {std::pair{1, 1}, {32, 24}}) EXPECT_EQ(0xFFFFFFu, At(shown, x, y)) << x << "," << y;
         // A frame size and frame without an open file still draw nothing.
         view.SetFrameSize(32, 24);
-        const std::vector<uint8_t> frame = Quarters(32, 24);
         view.SetFrame(frame.data());
     }
 }
 
-TEST_F(VideoViewTest, OpenViewStretchesTheFrameUprightOverItsArea) {
-    view.SetFrameSize(32, 24);
-    view.SetOpen(true);
-    const std::vector<uint8_t> frame = Quarters(32, 24);
-    view.SetFrame(frame.data());
-    const QImage shown = Shown(view);
-    EXPECT_TRUE(Near(qRgb(255, 0, 0), shown.pixel(8, 6))) << std::hex << shown.pixel(8, 6);
-    EXPECT_TRUE(Near(qRgb(0, 255, 0), shown.pixel(56, 6))) << std::hex << shown.pixel(56, 6);
-    EXPECT_TRUE(Near(qRgb(0, 0, 255), shown.pixel(8, 42))) << std::hex << shown.pixel(8, 42);
-    EXPECT_TRUE(Near(qRgb(255, 255, 0), shown.pixel(56, 42))) << std::hex << shown.pixel(56, 42);
-
-    // Closing keeps the picture but shows the empty state again.
-    view.SetOpen(false);
-    view.SetFrame(nullptr);
-    EXPECT_EQ(kWhite, At(Shown(view), 8, 6));
-    EXPECT_EQ(frame[0], view.Picture().Bits()[0]);
-}
-
-TEST_F(VideoViewTest, SameFrameSizeKeepsThePictureAndANewSizeReplacesIt) {
+TEST_F(VideoViewTest, OpenViewStretchesTheFrameUprightAndANewSizeReplacesThePicture) {
     view.SetFrameSize(32, 24);
     const uint8_t* first = view.Picture().Bits();
     ASSERT_NE(nullptr, first);
     view.SetFrameSize(32, 24);
     EXPECT_EQ(first, view.Picture().Bits());
+    view.SetOpen(true);
+    const std::vector<uint8_t> frame = Quarters(32, 24);
+    view.SetFrame(frame.data());
+    ExpectQuarters(view);
+
+    // Closing keeps the picture but shows the empty state again.
+    view.SetOpen(false);
+    view.SetFrame(nullptr);
+    EXPECT_EQ(0xFFFFFFu, At(view.grab().toImage(), 8, 6));
+    EXPECT_EQ(frame[0], view.Picture().Bits()[0]);
+
     // 21 * 3 bytes per row: rows that padded-row readers would misread.
     view.SetFrameSize(21, 15);
     EXPECT_EQ(21u * 15u * 3u, view.Picture().Size());
     view.SetOpen(true);
-    const std::vector<uint8_t> frame = Quarters(21, 15);
-    view.SetFrame(frame.data());
-    const QImage shown = Shown(view);
-    EXPECT_TRUE(Near(qRgb(255, 0, 0), shown.pixel(8, 6)));
-    EXPECT_TRUE(Near(qRgb(255, 255, 0), shown.pixel(56, 42)));
+    const std::vector<uint8_t> odd = Quarters(21, 15);
+    view.SetFrame(odd.data());
+    ExpectQuarters(view);
 }
 
 }  // namespace

@@ -1,9 +1,13 @@
-// Days of the recorder stand-in in the motion history view: sessions and
-// activity asked from "AVIArchive Query" as the archive tree asks them, the
-// day handed over by handle, clicks on the timeline, and the second player
-// showing the clicked second, through the real proxies and HTTP.
+// The playback widgets against the recorder stand-in running in this
+// process, through the real proxies, HTTP and decoding, the clock on Qt's
+// loop: a recorded 1600x1200 file in the archive view's standalone player,
+// and real days of the stand-in in the motion history view.
 
 #include <gtest/gtest.h>
+
+#include <QImage>
+#include <QMouseEvent>
+#include <QSlider>
 
 #include <cstring>
 
@@ -16,9 +20,11 @@
 #include "playback/ui/CPositionSlider.h"
 #include "playback/ui/CRangeSlider.h"
 #include "playback/ui/CTimelineBar.h"
+#include "playback/ui/CVideoView.h"
 #include "playback/ui/PlayerTestSupport.h"
 #include "recorder/FrameRenderer.h"
 #include "recorder/RecorderServer.h"
+#include "remote/RecorderInterface.h"
 #include "remote/RemoteFilter.h"
 #include "remote/RemotePlaybackManager.h"
 #include "remote/RemoteSession.h"
@@ -30,6 +36,32 @@ namespace {
 
 using namespace test;
 using recorder::CivilDate;
+
+recorder::RecorderConfig Config() {
+    recorder::RecorderConfig config;
+    config.port = 0;
+    // One per kept-alive connection: the privilege proxy, the manager and a stream.
+    config.threads = 4;
+    config.anchorDate = CivilDate{2026, 12, 5};
+    config.frames.readAhead = 0;  // only what the player asks for: every eighth frame at speed 9
+    config.log = [](const std::string&) {};
+    return config;
+}
+
+// The position slider let go at `frame`.
+void Seek(CPositionSlider* slider, int frame) {
+    Mouse(*slider, QEvent::MouseButtonPress, 2);
+    slider->setSliderPosition(frame);
+    Mouse(*slider, QEvent::MouseButtonRelease, 2);
+}
+
+// Not the closed view's white: some pixel of the middle row has colour.
+bool ShowsAFrame(CVideoView* view) {
+    const QImage shown = view->grab().toImage();
+    for (int x = 0; x < shown.width(); x += 7)
+        if ((shown.pixel(x, shown.height() / 2) & 0xFFFFFF) != 0xFFFFFF) return true;
+    return false;
+}
 
 // Pixels of a player's picture (bottom-up BGR) far from a rendered frame's
 // (top-down RGB): the burned-in texts of another second differ in hundreds.
@@ -44,28 +76,89 @@ size_t DifferingPixels(const CFrameImage& shown, const recorder::RgbImage& frame
     return n;
 }
 
-class MotionHistoryEndToEnd : public ::testing::Test {
+class EndToEnd : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(server.start());
+        std::string error;
+        ASSERT_TRUE(server.start(&error)) << error;
         SetFilterServerURL(server.baseUrl());
         ASSERT_EQ(1, privilege.Startup());
         ASSERT_EQ(1, LogIn("demo", "demo").loggedIn);
         playback.Init(CRemotePlaybackManager::MakeDescriptor());
         archive.Init(CRemoteArchiveQuery::MakeDescriptor());
-        view->resize(1000, 760);
+        view->resize(1000, 860);
         view->show();
-        platform::SendMessage(view->Window(), platform::RegisterWindowMessage(kShowPlayerMessage), 1, 1);
     }
     void TearDown() override {
-        view.reset();
+        view.reset();  // while the manager and its proxies are up
         archive.Close();
         playback.Close();
         privilege.Close();
         SetSessionId("");
         SetFilterServerURL("");
     }
+    void ShowPlayer(platform::WParam which, platform::LParam show) {
+        platform::SendMessage(view->Window(), platform::RegisterWindowMessage(kShowPlayerMessage), which, show);
+    }
 
+    PlayerWorld world;
+    recorder::RecorderServer server{Config()};
+    CUserPrivilegeProxy privilege;
+    CRemotePlaybackManager playback;
+    CRemoteArchiveQuery archive;
+    std::unique_ptr<CArchiveViewDlg> view = std::make_unique<CArchiveViewDlg>();
+};
+
+TEST_F(EndToEnd, A1600x1200FileOpensPausedAndPlaysEveryEighthFrameIntoTheNextFile) {
+    CPlayerDlg* player = view->Player();
+    CPlayerControlDlg* panel = player->Panel();
+    const PlaybackState& state = player->State();
+    Owner owner;
+    ShowPlayer(0, 1);
+    ASSERT_TRUE(player->isVisible());
+
+    const recorder::Recording& rec = server.archive().recordings(1).front();
+    ASSERT_EQ(1600u, server.archive().sourceOf(rec).width);
+    CFilterIcpClient manager;
+    ASSERT_EQ(1, manager.Open(kPlaybackManagerFilterName));
+    ASSERT_NE(0, manager.SendCommandText(kPlaybackOpenFile, 0, rec.fileName.c_str()));
+    FileDescription description;
+    ASSERT_GE(manager.Answer()->dataLength, sizeof description);
+    std::memcpy(&description, manager.Answer()->data, sizeof description);
+    const PlayerOpenBlock block = MakePlayerOpenBlock(description, 0, rec.fileName.c_str());
+    ASSERT_EQ(1, SendToPlayer(kStandalonePlayerName, kPlayerOpen, owner.Handle(), 42, &block));
+    ASSERT_EQ((std::vector<uint32_t>{0}), owner.frames);
+    EXPECT_EQ(1u, state.paused);
+    EXPECT_TRUE(ShowsAFrame(player->View()));
+
+    // Speed 9 shows every eighth frame up to the end, where the owner hears
+    // of it. Speed 5, steps, seeking and the jog are the journey's.
+    Seek(player->PositionSlider(), int(rec.frameCount) - 40);
+    panel->SpeedSlider()->setValue(9);
+    panel->SpeedReleased();
+    owner.frames.clear();
+    panel->Play();
+    ASSERT_TRUE(PumpUntil([&] { return !owner.ends.empty(); }, 120000));
+    EXPECT_EQ(42u, owner.ends.front());
+    ASSERT_GE(owner.frames.size(), 4u);
+    for (size_t i = 1; i < 4; ++i) EXPECT_EQ(owner.frames[i - 1] + 8, owner.frames[i]);
+    EXPECT_EQ(rec.frameCount - 1, state.currentFrame);
+    EXPECT_EQ(0u, state.playing);
+    EXPECT_TRUE(ShowsAFrame(player->View()));
+    EXPECT_TRUE(view->grab().save(SCREENSHOT_DIR "/player_1600x1200.png"));
+
+    SendToPlayer(kStandalonePlayerName, kPlayerClose);
+    manager.SendCommandText(kPlaybackCloseFile, 0, rec.fileName.c_str());
+    EXPECT_EQ(0u, playback.StreamCount());
+}
+
+class MotionHistoryEndToEnd : public EndToEnd {
+protected:
+    void SetUp() override {
+        EndToEnd::SetUp();
+        view->resize(1000, 760);
+        ShowPlayer(1, 1);
+    }
     // A day of CAM01 as the tree keeps it: sessions (command 3) and activity (command 7).
     std::unique_ptr<DayPayload> LoadDay(uint16_t date) {
         auto day = std::make_unique<DayPayload>();
@@ -104,31 +197,12 @@ protected:
         EXPECT_TRUE(PumpUntil([&] { return !timeline->UpperBar()->LeftClicked(); }, 5000));
         return scale.SecondAt(scale.X(second));
     }
-    // The position slider let go at the last frame, then ">" past it: the
-    // player reports the end without waiting for its clock.
+    // ">" on the last frame: the player reports the end without waiting for its clock.
     void StepPastTheEnd() {
-        CPositionSlider* slider = player->PositionSlider();
-        QMouseEvent press(QEvent::MouseButtonPress, QPointF(2, 2), QPointF(2, 2), Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
-        QApplication::sendEvent(slider, &press);
-        slider->setSliderPosition(int(state.frameCount) - 1);
-        QMouseEvent release(QEvent::MouseButtonRelease, QPointF(2, 2), QPointF(2, 2), Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
-        QApplication::sendEvent(slider, &release);
+        Seek(player->PositionSlider(), int(state.frameCount) - 1);
         player->Panel()->StepForward();
     }
 
-    PlayerWorld world;
-    recorder::RecorderServer server{[] {
-        recorder::RecorderConfig config;
-        config.port = 0;
-        config.threads = 4;
-        config.anchorDate = CivilDate{2026, 12, 5};
-        config.log = [](const std::string&) {};
-        return config;
-    }()};
-    CUserPrivilegeProxy privilege;
-    CRemotePlaybackManager playback;
-    CRemoteArchiveQuery archive;
-    std::unique_ptr<CArchiveViewDlg> view = std::make_unique<CArchiveViewDlg>();
     CDayTimelineDlg* timeline = view->MotionHistory()->Timeline();
     CPlayerDlg* player = view->MotionHistory()->Player();
     const PlaybackState& state = player->State();
@@ -194,7 +268,7 @@ TEST_F(MotionHistoryEndToEnd, ClickedSecondsPlayTheirFramesAndFilesFollowEachOth
     EXPECT_TRUE(!state.playing && state.currentFrame == last->frameCount - 1);
     // The view answers the end with command 8.
     ASSERT_TRUE(PumpUntil([&] { return !player->Clock().EndReported(); }, 20000));
-    platform::SendMessage(view->Window(), platform::RegisterWindowMessage(kShowPlayerMessage), 1, 0);
+    ShowPlayer(1, 0);
     EXPECT_EQ(0u, playback.StreamCount());  // hidden, the view keeps nothing open
 }
 

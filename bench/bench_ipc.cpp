@@ -3,9 +3,14 @@
 // condition-variable ping-pong between two threads and a Unix-socket
 // ping-pong between two processes. Rounds alternate between an exchange and
 // its baseline so both see the same machine load; each ratio is the median
-// of the per-round ratios.
-// Last line: icp_thread_ratio=<x> icp_process_ratio=<y>
+// of the per-round ratios. Everything is measured twice: free-running, where
+// the scheduler may put the two sides on different CPUs, and with every
+// thread of both sides pinned to one CPU, where only the exchange itself
+// counts. The line before the last names the CPU and gives both.
+// Last line (free-running): icp_thread_ratio=<x> icp_process_ratio=<y>
 
+#include <dirent.h>
+#include <sched.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -15,6 +20,7 @@
 #include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -105,6 +111,7 @@ public:
         close(m_fd);
         waitpid(m_pid, nullptr, 0);
     }
+    pid_t Pid() const { return m_pid; }
     double Measure(int trips) {
         char b[4] = {1, 2, 3, 4};
         auto t0 = Clock::now();
@@ -131,8 +138,12 @@ double MeasureGets(CFilterIcpClient& client, int trips) {
     return MicrosPerTrip(t0, Clock::now(), trips);
 }
 
+struct Figures {
+    double ratio = 0, icpMicros = 0, baselineMicros = 0;
+};
+
 template <typename Baseline>
-double RatioOf(CFilterIcpClient& client, Baseline& baseline, int trips, const char* label) {
+Figures RatioOf(CFilterIcpClient& client, Baseline& baseline, int trips, const char* label) {
     std::vector<double> ratios, icp, base;
     MeasureGets(client, trips / 4);  // warm up
     baseline.Measure(trips / 4);
@@ -143,12 +154,62 @@ double RatioOf(CFilterIcpClient& client, Baseline& baseline, int trips, const ch
         base.push_back(b);
         ratios.push_back(a / b);
     }
-    std::printf("%s: icp %.1f us, baseline %.1f us per round trip (medians)\n", label, Median(icp), Median(base));
-    return Median(ratios);
+    Figures f{Median(ratios), Median(icp), Median(base)};
+    std::printf("%s: icp %.1f us, baseline %.1f us per round trip (medians)\n", label, f.icpMicros, f.baselineMicros);
+    return f;
 }
 
 bool Open(CFilterIcpClient& client, const char* name) {
     return test::WaitFor([&] { return client.Open(name) != 0; }, 5000);
+}
+
+std::string CpuModel() {
+    std::ifstream in("/proc/cpuinfo");
+    std::string line;
+    while (std::getline(in, line)) {
+        if (line.rfind("model name", 0) != 0) continue;
+        auto colon = line.find(':');
+        return colon == std::string::npos ? line : line.substr(line.find_first_not_of(" \t", colon + 1));
+    }
+    return "unknown CPU";
+}
+
+// Puts every thread of `pid` on `cpu`; threads made later inherit it.
+void PinProcess(pid_t pid, int cpu) {
+    cpu_set_t set;
+    CPU_ZERO(&set);
+    CPU_SET(cpu, &set);
+    std::string dir = "/proc/" + std::to_string(pid) + "/task";
+    DIR* d = opendir(dir.c_str());
+    if (!d) return;
+    while (dirent* e = readdir(d))
+        if (e->d_name[0] != '.') sched_setaffinity(pid_t(std::atoi(e->d_name)), sizeof set, &set);
+    closedir(d);
+}
+
+struct Pass {
+    Figures threads, processes;
+};
+
+Pass MeasurePass(SocketPingPong& sockets, int instance, const char* prefix) {
+    Pass pass;
+    std::string label = std::string(prefix) + "threads";
+    {
+        test::SettingsFilter target("Bench Thread Target");
+        CondVarPingPong condvar;
+        CFilterIcpClient client;
+        if (!Open(client, "Bench Thread Target")) std::exit(1);
+        pass.threads = RatioOf(client, condvar, 2000, label.c_str());
+    }
+    label = std::string(prefix) + "processes";
+    {
+        test::PeerProcess peer(FRAMEWORK_PEER, {std::to_string(instance), "filter", "Bench Process Target"});
+        if (peer.ReadLine().rfind("ready", 0) != 0) std::exit(1);
+        CFilterIcpClient client;
+        if (!Open(client, "Bench Process Target")) std::exit(1);
+        pass.processes = RatioOf(client, sockets, 2000, label.c_str());
+    }
+    return pass;
 }
 
 }  // namespace
@@ -159,24 +220,20 @@ int main() {
     CMessageQueueManager manager;
     manager.Start();
 
-    double threadRatio = 0;
-    {
-        test::SettingsFilter target("Bench Thread Target");
-        CondVarPingPong condvar;
-        CFilterIcpClient client;
-        if (!Open(client, "Bench Thread Target")) return 1;
-        threadRatio = RatioOf(client, condvar, 2000, "threads");
-    }
+    Pass free = MeasurePass(sockets, instance, "");
+    // The peers made from here on inherit the pinning of this process.
+    int cpu = sched_getcpu();
+    PinProcess(getpid(), cpu);
+    PinProcess(sockets.Pid(), cpu);
+    Pass pinned = MeasurePass(sockets, instance, "pinned ");
 
-    double processRatio = 0;
-    {
-        test::PeerProcess peer(FRAMEWORK_PEER, {std::to_string(instance), "filter", "Bench Process Target"});
-        if (peer.ReadLine().rfind("ready", 0) != 0) return 1;
-        CFilterIcpClient client;
-        if (!Open(client, "Bench Process Target")) return 1;
-        processRatio = RatioOf(client, sockets, 2000, "processes");
-    }
-
-    std::printf("icp_thread_ratio=%.2f icp_process_ratio=%.2f\n", threadRatio, processRatio);
+    std::printf(
+        "%s: free-running thread %.2f (icp %.1f / %.1f us), process %.2f (icp %.1f / %.1f us); "
+        "pinned to one CPU thread %.2f (icp %.1f / %.1f us), process %.2f (icp %.1f / %.1f us)\n",
+        CpuModel().c_str(), free.threads.ratio, free.threads.icpMicros, free.threads.baselineMicros,
+        free.processes.ratio, free.processes.icpMicros, free.processes.baselineMicros, pinned.threads.ratio,
+        pinned.threads.icpMicros, pinned.threads.baselineMicros, pinned.processes.ratio, pinned.processes.icpMicros,
+        pinned.processes.baselineMicros);
+    std::printf("icp_thread_ratio=%.2f icp_process_ratio=%.2f\n", free.threads.ratio, free.processes.ratio);
     return 0;
 }

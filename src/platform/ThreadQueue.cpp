@@ -147,12 +147,13 @@ void ThreadQueue::Wake() {
     }
 }
 
-// A pipe write wakes its reader synchronously: the scheduler takes it that
-// the writer is about to wait and gives the reader the writer's CPU, where
-// an eventfd or a futex would wake the reader on an idle CPU of its own. In
-// a virtual machine that cross-CPU wake-up costs more than the whole
-// exchange, so it is what a sender (and a thread answering one) rings.
+// A pipe write wakes its reader synchronously: it tells the scheduler that
+// the writer is about to wait, so the reader may take the writer's CPU. An
+// eventfd or a futex carries no such hint and the reader may be started on
+// an idle CPU instead, which in a virtual machine costs more than the whole
+// exchange. So a sender, and a thread answering one, rings the pipe.
 void ThreadQueue::HandOff() {
+    if (m_handOff[1] < 0) return Wake();
     if (!m_handOffSignaled.exchange(true)) {
         char one = 1;
         [[maybe_unused]] ssize_t n = write(m_handOff[1], &one, 1);

@@ -1,6 +1,5 @@
 #include "platform/ThreadQueue.h"
 
-#include <fcntl.h>
 #include <sys/epoll.h>
 #include <sys/eventfd.h>
 #include <sys/socket.h>
@@ -12,7 +11,6 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
-#include <utility>
 
 #include "platform/LocalWindows.h"
 #include "platform/Tick.h"
@@ -25,14 +23,14 @@ namespace {
 // How often a waiting sender checks that its target still exists.
 constexpr uint32_t kTargetCheckMs = 50;
 
-constexpr int kSources = 4;
+enum ReadyBit : uint32_t { kEventReady = 1, kTimerReady = 2, kSocketReady = 4 };
 
-// Each descriptor is registered with its bit as the epoll data.
-enum ReadyBit : uint32_t { kEventReady = 1, kTimerReady = 2, kSocketReady = 4, kHandOffReady = 8 };
-
-uint32_t ReadyBits(const epoll_event* events, int n) {
+uint32_t ReadyBits(const epoll_event* events, int n, int eventFd, int timerFd) {
     uint32_t bits = 0;
-    for (int i = 0; i < n; ++i) bits |= events[i].data.u32;
+    for (int i = 0; i < n; ++i) {
+        int fd = events[i].data.fd;
+        bits |= fd == eventFd ? kEventReady : fd == timerFd ? kTimerReady : kSocketReady;
+    }
     return bits;
 }
 
@@ -94,7 +92,6 @@ ThreadQueue::ThreadQueue() {
 
     m_epoll = epoll_create1(EPOLL_CLOEXEC);
     m_event = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
-    if (pipe2(m_handOff, O_NONBLOCK | O_CLOEXEC) != 0) m_handOff[0] = m_handOff[1] = -1;
     m_timerFd = timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC);
     m_socket = socket(AF_UNIX, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
     sockaddr_un a;
@@ -104,18 +101,16 @@ ThreadQueue::ThreadQueue() {
     int buf = 1 << 20;
     setsockopt(m_socket, SOL_SOCKET, SO_RCVBUF, &buf, sizeof buf);
 
-    const std::pair<int, ReadyBit> sources[] = {
-        {m_event, kEventReady}, {m_timerFd, kTimerReady}, {m_socket, kSocketReady}, {m_handOff[0], kHandOffReady}};
-    for (auto [fd, bit] : sources) {
+    for (int fd : {m_event, m_timerFd, m_socket}) {
         epoll_event ev{};
         ev.events = EPOLLIN;
-        ev.data.u32 = bit;
+        ev.data.fd = fd;
         epoll_ctl(m_epoll, EPOLL_CTL_ADD, fd, &ev);
     }
 }
 
 ThreadQueue::~ThreadQueue() {
-    for (int fd : {m_socket, m_timerFd, m_event, m_handOff[0], m_handOff[1], m_epoll})
+    for (int fd : {m_socket, m_timerFd, m_event, m_epoll})
         if (fd >= 0) ::close(fd);
 }
 
@@ -147,19 +142,6 @@ void ThreadQueue::Wake() {
     }
 }
 
-// A pipe write wakes its reader synchronously: it tells the scheduler that
-// the writer is about to wait, so the reader may take the writer's CPU. An
-// eventfd or a futex carries no such hint and the reader may be started on
-// an idle CPU instead, which in a virtual machine costs more than the whole
-// exchange. So a sender, and a thread answering one, rings the pipe.
-void ThreadQueue::HandOff() {
-    if (m_handOff[1] < 0) return Wake();
-    if (!m_handOffSignaled.exchange(true)) {
-        char one = 1;
-        [[maybe_unused]] ssize_t n = write(m_handOff[1], &one, 1);
-    }
-}
-
 bool ThreadQueue::Post(const Msg& m) {
     {
         std::lock_guard lock(m_mutex);
@@ -176,28 +158,23 @@ bool ThreadQueue::Deliver(const std::shared_ptr<SentMessage>& s) {
         if (m_closed) return false;
         m_sends.push_back(s);
     }
-    HandOff();
+    Wake();
     return true;
 }
 
 void ThreadQueue::Drain() {
     // Clear the flag before looking, so a push after this point wakes us again.
     m_signaled.store(false);
-    m_handOffSignaled.store(false);
     if (!m_readyFresh) {
-        epoll_event events[kSources];
-        int n = epoll_wait(m_epoll, events, kSources, 0);
-        m_ready = n > 0 ? ReadyBits(events, n) : 0;
+        epoll_event events[4];
+        int n = epoll_wait(m_epoll, events, 4, 0);
+        m_ready = n > 0 ? ReadyBits(events, n, m_event, m_timerFd) : 0;
     }
     m_readyFresh = false;
     // Only descriptors that are ready are read: each read is a system call
     // on the path of every exchange.
     uint64_t v;
     if (m_ready & kEventReady) [[maybe_unused]] ssize_t n = read(m_event, &v, sizeof v);
-    if (m_ready & kHandOffReady) {
-        char bytes[64];
-        [[maybe_unused]] ssize_t n = read(m_handOff[0], bytes, sizeof bytes);
-    }
     if (m_ready & kTimerReady) {
         [[maybe_unused]] ssize_t n = read(m_timerFd, &v, sizeof v);
         m_armedDue = kTimerUnknown;  // expired: the next wait sets it again
@@ -271,7 +248,7 @@ void ThreadQueue::Complete(const std::shared_ptr<SentMessage>& s, LResult r) {
     if (s->sender) {
         s->result = r;
         s->done.store(true, std::memory_order_release);
-        s->sender->HandOff();
+        s->sender->Wake();
     } else if (s->replyPid != 0) {
         WireMessage w{};
         w.magic = kWireMagic;
@@ -342,9 +319,9 @@ void ThreadQueue::MarkBusy() {
 void ThreadQueue::WaitForActivity(int timeoutMs, bool armTimers) {
     if (armTimers) ArmTimerFd();
     if (m_slot < kMaxQueues) AtomicStore(WindowTable::Instance().Queue(m_slot).waiting, 1);
-    epoll_event events[kSources];
-    int n = epoll_wait(m_epoll, events, kSources, timeoutMs);
-    m_ready = n > 0 ? ReadyBits(events, n) : 0;
+    epoll_event events[4];
+    int n = epoll_wait(m_epoll, events, 4, timeoutMs);
+    m_ready = n > 0 ? ReadyBits(events, n, m_event, m_timerFd) : 0;
     m_readyFresh = true;
     MarkBusy();
 }

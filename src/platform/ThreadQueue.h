@@ -4,10 +4,9 @@
 // and its window timers. A thread gets its queue the first time it needs one.
 //
 // Waking: other threads of the process push under the queue's mutex and
-// write an eventfd (posts) or a pipe (sends and replies, see HandOff); other
-// processes send datagrams to the queue's socket; timers arm a timerfd. All
-// four sit behind one epoll descriptor, which is what an outer event loop
-// watches when it drives the queue.
+// write an eventfd; other processes send datagrams to the queue's socket;
+// timers arm a timerfd. All three sit behind one epoll descriptor, which is
+// what an outer event loop watches when it drives the queue.
 
 #include <sys/types.h>
 
@@ -99,10 +98,7 @@ private:
     };
 
     ThreadQueue();
-    // Wakes the thread for a post; the waker goes on running.
     void Wake();
-    // Wakes the thread for a send or a reply; the waker is about to wait.
-    void HandOff();
     void Drain();
     void Receive(const WireMessage& w);
     void HandleSends();
@@ -124,9 +120,7 @@ private:
     static constexpr uint64_t kTimerUnknown = ~uint64_t{0};
     uint64_t m_armedDue = kTimerUnknown;
     int m_socket = -1;
-    int m_handOff[2] = {-1, -1};  // pipe: read end, write end
     std::atomic<bool> m_signaled{false};
-    std::atomic<bool> m_handOffSignaled{false};
     // Which descriptors the last wait saw ready; `m_readyFresh` while unused.
     uint32_t m_ready = 0;
     bool m_readyFresh = false;

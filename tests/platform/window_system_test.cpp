@@ -149,8 +149,8 @@ TEST(Messaging, TwoThreadsSendingToEachOtherAtOnceBothComplete) {
     EXPECT_EQ(rb.get(), 201);
 }
 
-// Sends and posts wake the owner through different descriptors; a wake-up
-// lost between them would leave a send waiting out its time-out.
+// Sends and posts share the owner's wake-up flag; a wake-up lost between
+// them would leave a send waiting out its time-out.
 TEST(Messaging, SendsAndPostsMixedFromSeveralThreadsAllArrive) {
     constexpr int kThreads = 3, kRounds = 500;
     std::atomic<int> posts{0};

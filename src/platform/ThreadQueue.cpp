@@ -55,9 +55,10 @@ struct QueueHolder {
 thread_local QueueHolder t_queue;
 
 socklen_t SocketAddress(int32_t pid, uint32_t serial, sockaddr_un* a) {
+    static const unsigned uid = unsigned(getuid());  // asked once: a system call per datagram otherwise
     std::memset(a, 0, sizeof *a);
     a->sun_family = AF_UNIX;
-    int n = std::snprintf(a->sun_path + 1, sizeof a->sun_path - 1, "corvanta.%u.%d.%u", unsigned(getuid()), int(pid),
+    int n = std::snprintf(a->sun_path + 1, sizeof a->sun_path - 1, "corvanta.%u.%d.%u", uid, int(pid),
                           unsigned(serial));
     return socklen_t(offsetof(sockaddr_un, sun_path) + 1 + size_t(n));
 }

@@ -1,6 +1,9 @@
 #include "platform/WindowSystem.h"
 
+#include <pthread.h>
 #include <unistd.h>
+
+#include <atomic>
 
 #include "platform/LocalWindows.h"
 #include "platform/ThreadQueue.h"
@@ -8,6 +11,16 @@
 
 namespace corvanta::platform {
 namespace {
+
+// getpid is a system call, and every send asks; a forked child asks again.
+std::atomic<pid_t> g_pid{0};
+[[maybe_unused]] const int kForgetPidInChild = pthread_atfork(nullptr, nullptr, [] { g_pid.store(0); });
+
+pid_t ThisProcess() {
+    pid_t pid = g_pid.load(std::memory_order_relaxed);
+    if (pid == 0) g_pid.store(pid = getpid(), std::memory_order_relaxed);
+    return pid;
+}
 
 LResult SendLocal(Hwnd h, const LocalWindow& target, const Msg& m, uint32_t flags, uint32_t timeoutMs,
                   bool* ok) {
@@ -40,7 +53,7 @@ LResult SendRemote(Hwnd h, const WindowOwner& owner, const Msg& m, uint32_t flag
     w.message = m.message;
     w.wParam = m.wParam;
     w.lParam = m.lParam;
-    w.senderPid = getpid();
+    w.senderPid = ThisProcess();
     w.senderSerial = self->Serial();
     w.seq = self->ExpectReply();
     LResult result = 0;
@@ -57,7 +70,7 @@ LResult Send(Hwnd h, const Msg& m, uint32_t flags, uint32_t timeoutMs, bool* ok)
     LocalWindow local;
     if (LocalWindows::Instance().Find(h, &local)) return SendLocal(h, local, m, flags, timeoutMs, ok);
     auto owner = WindowTable::Instance().Owner(h);
-    if (!owner || owner->pid == getpid()) return 0;
+    if (!owner || owner->pid == ThisProcess()) return 0;
     return SendRemote(h, *owner, m, flags, timeoutMs, ok);
 }
 
@@ -99,7 +112,7 @@ bool PostMessage(Hwnd h, uint32_t msg, WParam w, LParam l) {
         return owner && owner->Post(Msg{h, msg, w, l});
     }
     auto owner = WindowTable::Instance().Owner(h);
-    if (!owner || owner->pid == getpid()) return false;
+    if (!owner || owner->pid == ThisProcess()) return false;
     WireMessage wm{};
     wm.magic = kWireMagic;
     wm.type = kWirePost;

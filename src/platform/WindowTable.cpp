@@ -113,13 +113,14 @@ void WindowTable::RemoveWindow(Hwnd h) {
     Store(w.generation, w.generation + 1);
 }
 
-bool WindowTable::IsWindow(Hwnd h) {
+bool WindowTable::SlotHolds(Hwnd h) const {
     uint32_t i = SlotOf(h);
     if (h == 0 || i >= kMaxWindows) return false;
     const WindowSlot& w = m_table->windows[i];
-    if (!Load(w.live) || (Load(w.generation) & 0x7FFFu) != GenerationOf(h)) return false;
-    return ProcessAlive(Load(w.pid));
+    return Load(w.live) && (Load(w.generation) & 0x7FFFu) == GenerationOf(h);
 }
+
+bool WindowTable::IsWindow(Hwnd h) { return SlotHolds(h) && ProcessAlive(Load(m_table->windows[SlotOf(h)].pid)); }
 
 std::optional<std::string> WindowTable::Title(Hwnd h) {
     if (!IsWindow(h)) return std::nullopt;
@@ -129,7 +130,7 @@ std::optional<std::string> WindowTable::Title(Hwnd h) {
 }
 
 std::optional<WindowOwner> WindowTable::Owner(Hwnd h) {
-    if (!IsWindow(h)) return std::nullopt;
+    if (!SlotHolds(h)) return std::nullopt;
     const WindowSlot& w = m_table->windows[SlotOf(h)];
     uint32_t q = Load(w.queue);
     if (q >= kMaxQueues) return std::nullopt;

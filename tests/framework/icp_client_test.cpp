@@ -54,11 +54,7 @@ TEST_P(IcpExchangeTest, AnswersComeBackIntactUntilTheTargetGoes) {
 
     // The result of an exchange with the answer's status and length.
     auto said = [a](int result) { return std::tuple(result, a->status, a->dataLength); };
-    std::string v;
-    EXPECT_EQ(client.GetString("Greeting", &v), 1);
-    EXPECT_EQ(v, "hello");
-    EXPECT_EQ(said(client.GetString("Empty", &v)), std::tuple(0, kIcpStatusEmpty, 0u));
-    EXPECT_EQ(said(client.GetString("nothing", &v)), std::tuple(0, kIcpStatusFailed, 0u));
+    // A caller's buffer too small for the value gets nothing.
     char small[5] = {'x'};
     uint32_t size = sizeof small;
     EXPECT_EQ(client.GetBytes("Greeting", small, &size), 0);

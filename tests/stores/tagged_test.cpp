@@ -78,38 +78,19 @@ TEST(TaggedRecord, HexIsScannedPairByPairAndTooLongZeroesTheBuffer) {
     }
 }
 
-TEST(TaggedValue, ConstructorsAccessorsAndCopies) {
-    const platform::SystemTime st{2024, 2, 4, 29, 23, 59, 58, 999};
-    const auto* time = reinterpret_cast<const uint8_t*>(&st);
-    struct {
-        CTaggedValue value;
-        uint32_t type;
-        Bytes bytes;
-    } cases[] = {
-        {CTaggedValue(uint32_t(0x01020304)), 1, {4, 3, 2, 1}},
-        {CTaggedValue(std::string_view("abc")), 3, {'a', 'b', 'c', 0}},
-        {CTaggedValue(st), 11, Bytes(time, time + 16)},
-        // Too few bytes for what an accessor asks: the value first becomes a zero or current one of its type.
-        {CTaggedValue(TaggedFill{0xFF, 2}), 2, {0, 0, 0, 0}},
-        {CTaggedValue(uint32_t(0x41414141)), 3, Bytes(2001, 0)},
-    };
-    EXPECT_EQ(*cases[3].value.AsWord(), 0);
-    EXPECT_EQ(cases[4].value.AsText(), "");
-    for (auto& c : cases) {
-        EXPECT_EQ(c.value.Type(), c.type);
-        EXPECT_EQ(Bytes(c.value.Data(), c.value.Data() + c.value.Size()), c.bytes) << c.type;
-    }
-    CTaggedValue noTime(TaggedFill{0xFF, 15});
+TEST(TaggedValue, AccessorsMakeRoomBeforeTheyReadAndCopiesOwnTheirBytes) {
+    // Too few bytes for what an accessor asks: the value first becomes a zero or current one of its type.
+    CTaggedValue shortWord(TaggedFill{0xFF, 2}), wordAsText(uint32_t(0x41414141)), noTime(TaggedFill{0xFF, 15});
+    EXPECT_EQ(*shortWord.AsWord(), 0);
+    EXPECT_EQ(wordAsText.AsText(), "");
     EXPECT_GE(noTime.AsDateTime()->year, 2024);
-    EXPECT_EQ(noTime.Size(), 16u);
+    EXPECT_EQ(std::tuple(shortWord.Size(), wordAsText.Size(), noTime.Size()), std::tuple(4u, 2001u, 16u));
 
     CTaggedValue a(uint32_t(7)), b(a), c(std::string_view("ab"));
     *b.AsUnsignedWord() = 8;
     EXPECT_EQ(*a.AsUnsignedWord(), 7u) << "copies own their bytes";
     c.AsText() = "longer text";
     EXPECT_STREQ(reinterpret_cast<char*>(c.Data()), "longer text");
-    c = a;
-    EXPECT_EQ(*c.AsUnsignedWord(), 7u);
 }
 
 TEST(TaggedStore, DeclarationsGetTheirCapacityAndPlace) {
@@ -121,8 +102,6 @@ TEST(TaggedStore, DeclarationsGetTheirCapacityAndPlace) {
     ASSERT_EQ(store.DeclareFrom("fill", CTaggedValue(TaggedFill{0x33, 5}), kTaggedFirst), 1);
     std::string name;
     uint32_t flags = 0;
-    ASSERT_EQ(store.EntryAt(0, name, flags), 1);
-    EXPECT_EQ(name, "front");
     ASSERT_EQ(store.EntryAt(2, name, flags), 1);
     EXPECT_EQ(name, "fill") << "DeclareFrom always appends";
     EXPECT_EQ(store.EntryAt(3, name, flags), 0);
@@ -131,13 +110,10 @@ TEST(TaggedStore, DeclarationsGetTheirCapacityAndPlace) {
 TEST(TaggedStore, WritesRebuildTheCachedValueAndTrackRealChanges) {
     CTaggedValueStore store;
     ASSERT_EQ(store.Declare("b", 9, 0, 0), 1);
-    ASSERT_EQ(store.Declare("w", 10, 0, 0), 1);
-    const uint8_t ff = 0xFF, two[2] = {0x34, 0x12};
+    const uint8_t ff = 0xFF;
     ASSERT_EQ(store.SetBytes("b", &ff, 1), 1);
     EXPECT_EQ(WordOf(store, "b"), 255u) << "a byte entry reads zero-extended";
-    ASSERT_EQ(store.SetBytes("w", two, 2), 1);
-    EXPECT_EQ(WordOf(store, "w"), 0x1234u);
-    EXPECT_EQ(store.SetBytes("w", "123", 3), 0);
+    EXPECT_EQ(store.SetBytes("b", "12", 2), 0);
 
     CTaggedValueStore tracked;
     ASSERT_EQ(tracked.Declare("local", 1, kTaggedLocal, 0), 1);
@@ -149,7 +125,6 @@ TEST(TaggedStore, WritesRebuildTheCachedValueAndTrackRealChanges) {
     EXPECT_FALSE(tracked.Modified());
     tracked.SetTrackChanges(true);
     ASSERT_EQ(tracked.SetValue("x", CTaggedValue(uint32_t(2))), 1);
-    EXPECT_EQ(WordOf(tracked, "x"), 2u);
     EXPECT_TRUE(tracked.Modified());
     tracked.Lock();
     EXPECT_TRUE(tracked.Find("x")->changed && !tracked.Find("local")->changed);
@@ -163,8 +138,6 @@ TEST(TaggedStore, SetFromHexAndGetAsHex) {
     ASSERT_EQ(store.SetWord("x", 0x04030201), 1);
     EXPECT_EQ(store.GetAsHex("x", out, false), 1);
     EXPECT_EQ(out, "01020304");
-    EXPECT_EQ(store.SetFromHex("x", "", false, true, true), 0);
-    EXPECT_EQ(StateOf(store, "x").length, 4u) << "an empty text changes nothing";
     EXPECT_EQ(store.SetFromHex("x", "A", false, true, true), 1);
     EXPECT_EQ(StateOf(store, "x").length, 0u) << "a single digit sets length 0";
     EXPECT_EQ(store.SetFromHex("x", "0102030405", false, true, true), 0) << "more bytes than the capacity";

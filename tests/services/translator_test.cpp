@@ -62,8 +62,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(DictionaryCase{";A;B;\r\n;C;D;", 2, {{"A", "a", "B"}, {"C", "c", "D"}}},
                       DictionaryCase{"x;A;B;y", 1, {{"A", "a", "B"}, {"x", "x0", "x0"}, {"y", "y0", "y0"}}},
                       DictionaryCase{";A;B", 0, {{"A", "built-in", "built-in"}}},
-                      DictionaryCase{";K;first;\n;K;second;\n", 2, {{"K", "k", "first"}}},
-                      DictionaryCase{"; A ; B ;\n;;empty key;\n", 2, {{" A ", "a", " B "}, {"", "x", "empty key"}}}));
+                      DictionaryCase{";K;first;\n;K;second;\n", 2, {{"K", "k", "first"}}}));
 
 TEST_F(Translator, AnUnknownKeyIsLearnedOnceAndAnswersItsFirstTextNextTime) {
     StartWith(";A;B;");

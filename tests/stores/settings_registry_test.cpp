@@ -113,7 +113,6 @@ TEST_F(SettingsRegistry, LoadTakesEachTypeBackOnlyWhenItFits) {
         {{"Long", 3, 101}, std::string(101, 'L'), Nul("default"), 8, Nul("default")},
         {{"Huge", 3, 9000}, std::string(8047, 'H'), {}, 8048, {'H'}},
         {{"TooHuge", 3, 9000}, std::string(8048, 'T'), Nul("default"), 8, Nul("default")},
-        {{"HugeHex", 8, 20000}, std::string(20047, '1'), {}, 10023, {0x11}},
         {{"TooHugeHex", 8, 20000}, std::string(20048, '1'), {}, 0, {0}},
         {{"BadFloat", 7}, "abc", FloatBytes(0.5f), 4, FloatBytes(0.5f)},
         {{"TextAsInt", 3, 20}, "dword:41414141", Nul("default"), 8, Nul("default")},

@@ -1,6 +1,3 @@
-// Init, Start, Stop and Close of a filter with and without a thread of its
-// own, its hooks, and what Close leaves behind.
-
 #include <dirent.h>
 #include <gtest/gtest.h>
 

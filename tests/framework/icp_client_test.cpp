@@ -1,6 +1,3 @@
-// The caller side of ICP against a target in another thread and in another
-// process.
-
 #include <gtest/gtest.h>
 
 #include <future>
@@ -52,7 +49,6 @@ TEST_P(IcpExchangeTest, AnswersComeBackIntactUntilTheTargetGoes) {
     EXPECT_EQ(std::tuple(a->status, a->param1, a->data[0], a->data[1], a->data[10000]),
               std::tuple(kIcpStatusDone, 42u, 0, 'p', 'A'));
 
-    // The result of an exchange with the answer's status and length.
     auto said = [a](int result) { return std::tuple(result, a->status, a->dataLength); };
     // A caller's buffer too small for the value gets nothing.
     char small[5] = {'x'};

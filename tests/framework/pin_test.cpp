@@ -1,6 +1,3 @@
-// Output pins and input connections: the pin table, connection requests,
-// the retry, forced connections, the pin's data and disconnection.
-
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -223,9 +220,10 @@ TEST_F(PinTest, AForcedConnectionReadsThePinDataUntilDisconnected) {
     // The owner confirms with PIN_CONNECT; the consumer then maps the data.
     ASSERT_TRUE(WaitFor([&] { return consumer.connected == 2; }, 3000));
     consumer.ForEachConnection([&](CPinConnection* c) {
-        if (c->pinNumber == 3)
+        if (c->pinNumber == 3) {
             EXPECT_EQ(std::tuple(c->pinName, c->ownerWindow, Consumer::Read(c)),
                       std::tuple("video out", owner.Window(), "frame 01"));
+        }
     });
 
     // A closed connection gets no updates.

@@ -1,6 +1,3 @@
-// The queue directory of an instance: registration, lookup by name, and the
-// manager's purge and claim timers.
-
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -50,7 +47,6 @@ protected:
 }  // namespace
 
 TEST(InstanceNumber, FollowsTheSeededLinearCongruentialGenerator) {
-    // The classic generator's first draw for seed 1.
     EXPECT_EQ(DrawInstanceNumber(1), 41);
     EXPECT_LE(DrawInstanceNumber(4102444800LL), 32767);
 }

@@ -1,6 +1,3 @@
-// The language translator on its own thread, with the dictionary in a
-// temporary current directory.
-
 #include <gtest/gtest.h>
 
 #include <cstring>

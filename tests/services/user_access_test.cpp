@@ -1,7 +1,3 @@
-// User access through the proxy "Main User Privilege" against the recorder
-// stand-in in this process, and the order of a second login against a local
-// stand-in filter.
-
 #include <gtest/gtest.h>
 
 #include <cstring>

@@ -1,7 +1,3 @@
-// The "Remote Login" dialog driven offscreen as a person would, against the
-// recorder stand-in, with the translator, the proxy and the settings store;
-// and translating a whole dialog.
-
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -242,7 +238,6 @@ TEST_F(LoginDialog, TitleButtonsAndLabelsWithAnIdAreTranslatedUnderTheDialogPref
     EXPECT_EQ(translator.EntryCount(), 5u) << "Cancel is learned, nothing else";
     EXPECT_NE(test::ReadWholeFile(kDictionaryFileName).find(";Remote Login Dialog-Cancel;Cancel;\r\n"), std::string::npos);
 
-    // The login dialog translates itself when it opens.
     Dlg login(&store);
     login.open();
     EXPECT_EQ(login.windowTitle(), "Fernanmeldung");

@@ -1,6 +1,3 @@
-// The caller side of ICP against a target in another thread and in another
-// process.
-
 #include <gtest/gtest.h>
 
 #include <future>
@@ -52,20 +49,12 @@ TEST_P(IcpExchangeTest, AnswersComeBackIntactUntilTheTargetGoes) {
     EXPECT_EQ(std::tuple(a->status, a->param1, a->data[0], a->data[1], a->data[10000]),
               std::tuple(kIcpStatusDone, 42u, 0, 'p', 'A'));
 
-    // The result of an exchange with the answer's status and length.
     auto said = [a](int result) { return std::tuple(result, a->status, a->dataLength); };
-    std::string v;
-    EXPECT_EQ(client.GetString("Greeting", &v), 1);
-    EXPECT_EQ(v, "hello");
-    EXPECT_EQ(said(client.GetString("Empty", &v)), std::tuple(0, kIcpStatusEmpty, 0u));
-    EXPECT_EQ(said(client.GetString("nothing", &v)), std::tuple(0, kIcpStatusFailed, 0u));
-    char small[5] = {'x'}, any[8];
+    // A caller's buffer too small for the value gets nothing.
+    char small[5] = {'x'};
     uint32_t size = sizeof small;
     EXPECT_EQ(client.GetBytes("Greeting", small, &size), 0);
     EXPECT_EQ(small[0], 'x');
-    size = 0;
-    EXPECT_EQ(client.GetBytes("Greeting", any, &size), 1);
-    EXPECT_EQ(size, 6u);
     // With the time-out option the result only says that the target answered.
     EXPECT_EQ(said(client.Send(kIcpGet, 0, 0, 0, "Empty", 6, 0, 0, true)), std::tuple(1, kIcpStatusEmpty, 0u));
 
@@ -108,30 +97,24 @@ TEST_F(IcpTest, TwoClientsInTwoThreadsEachGetTheirOwnAnswer) {
     EXPECT_EQ(b.get(), 300);
 }
 
-TEST_F(IcpTest, OpenAndSendFailCleanlyWithoutATarget) {
+TEST_F(IcpTest, OpenFailsCleanlyWithoutATargetOrItsRegions) {
     CFilterIcpClient client;
-    EXPECT_EQ(client.Open("Not Registered"), 0);
     EXPECT_EQ(client.Open(nullptr), 0);
     EXPECT_EQ(client.SendCommand(100, 0, 0, nullptr, 0), 0);
-    // Found in the directory, but without ICP regions.
     CFilterQueue bare(nullptr);
     bare.Create("No Regions", kFilterQueue, 0, true, 0);
     ASSERT_TRUE(Registered("No Regions"));
     EXPECT_EQ(client.Open("No Regions"), 0);
-    EXPECT_EQ(client.IsOpen(), 0);
 }
 
 TEST_F(IcpTest, SendIcpCommandCopiesTheAnswerOnlyWhenItFits) {
     SettingsFilter target("One Shot");
     ASSERT_TRUE(Registered("One Shot"));
-    char out[8] = {};
+    char out[8] = {}, tiny[2] = {'-', '-'};
     EXPECT_EQ(SendIcpCommand("One Shot", 100, 0, 0, "xyz", out, sizeof out), 1);
     EXPECT_EQ(std::string(out + 1, 3), "zyx");
-    char tiny[2] = {'-', '-'};
     EXPECT_EQ(SendIcpCommand("One Shot", 100, 0, 0, "xyz", tiny, sizeof tiny), 1);
     EXPECT_EQ(tiny[0], '-');
-    EXPECT_EQ(SendIcpCommand("Nobody", 100, 0, 0, "xyz", out, sizeof out), 0);
-    EXPECT_EQ(target.handled, 2);
 }
 
 TEST_F(IcpTest, RegionAndMutexSharedWithAKilledProcess) {
@@ -141,11 +124,9 @@ TEST_F(IcpTest, RegionAndMutexSharedWithAKilledProcess) {
     CSMemory region;
     int existed = 0;
     ASSERT_EQ(region.Create(64, name.c_str(), &existed), 1);
-    EXPECT_EQ(existed, 1);
     EXPECT_EQ(static_cast<char*>(region.Data())[0], 'p');
     CNamedMutex held;
     ASSERT_EQ(held.Create((name + " held").c_str(), &existed), 1);
-    EXPECT_EQ(existed, 1);
     EXPECT_EQ(held.Lock(50), 0);
     peer.Kill();
     // The first lock reports the dead holder; the mutex is usable after.

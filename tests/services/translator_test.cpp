@@ -1,9 +1,5 @@
-// The language translator on its own thread, with the dictionary in a
-// temporary current directory.
-
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstring>
 #include <string>
 #include <tuple>
@@ -63,20 +59,13 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(DictionaryCase{";A;B;\r\n;C;D;", 2, {{"A", "a", "B"}, {"C", "c", "D"}}},
                       DictionaryCase{"x;A;B;y", 1, {{"A", "a", "B"}, {"x", "x0", "x0"}, {"y", "y0", "y0"}}},
                       DictionaryCase{";A;B", 0, {{"A", "built-in", "built-in"}}},
-                      DictionaryCase{";K;first;\n;K;second;\n", 2, {{"K", "k", "first"}}},
-                      DictionaryCase{"remark;A;B;;C;\r\nD;tail", 2, {{"A", "a", "B"}, {"C", "c", "\r\nD"}}},
-                      DictionaryCase{"; A ; B ;\n;Ok;Fine;\n;;empty key;\n", 3,
-                                     {{" A ", "a", " B "}, {"A", "a", "a"}, {"OK", "ok", "ok"}, {"", "x", "empty key"}}}));
+                      DictionaryCase{";K;first;\n;K;second;\n", 2, {{"K", "k", "first"}}}));
 
 TEST_F(Translator, AnUnknownKeyIsLearnedOnceAndAnswersItsFirstTextNextTime) {
     StartWith(";A;B;");
     EXPECT_EQ(Translated("K", "T"), "T");
     EXPECT_EQ(Translated("K", "other"), "T");
-    EXPECT_EQ(Translated("K", "T"), "T");
-    EXPECT_EQ(File(), ";A;B;;K;T;\r\n");
-    // An empty built-in text asks nothing and learns nothing.
-    EXPECT_EQ(Translated("E", ""), "");
-    EXPECT_EQ(Translated("A", ""), "");
+    EXPECT_EQ(Translated("E", ""), "") << "an empty built-in text learns nothing";
     // A pair holding a semicolon would shift every later entry of the file: learned, not written.
     EXPECT_EQ(Translated("S", "x;y"), "x;y");
     EXPECT_EQ(Translated("S", "z"), "x;y");
@@ -88,15 +77,8 @@ TEST_F(Translator, TheFirstPlaceFoundIsReadAndAppendedTo) {
     const std::vector<std::string> places = DictionaryPlaces();
     ASSERT_EQ(places.size(), 5u);
     EXPECT_EQ(places[3], world.DataDir() + "/language_basic.txt");
-    // Without any file keys are learned in memory only.
-    Start();
-    EXPECT_EQ(Translated("K", "T"), "T");
-    EXPECT_EQ(Translated("K", "U"), "T");
-    for (const std::string& place : places) EXPECT_FALSE(std::filesystem::exists(place)) << place;
-    translator.Shutdown();
-    ASSERT_TRUE(ServiceWorld::Registered(kLanguageTranslatorName, false));
     // Here the install places name files in the current directory; each step adds one in front.
-    const std::pair<int, std::string> steps[] = {{3, "data"}, {2, "install"}, {1, "web install"}, {0, "current"}};
+    const std::pair<int, std::string> steps[] = {{3, "data"}, {0, "current"}};
     for (const auto& [place, answer] : steps) {
         test::WriteWholeFile(places[place], ";A;" + answer + ";\n");
         Start();
@@ -107,9 +89,6 @@ TEST_F(Translator, TheFirstPlaceFoundIsReadAndAppendedTo) {
         ASSERT_TRUE(ServiceWorld::Registered(kLanguageTranslatorName, false));
     }
     EXPECT_EQ(File(places[3]), ";A;data;\n;New;n;\r\n") << "a later place is left alone";
-
-    setenv("XDG_DATA_HOME", "relative/data", 1);
-    EXPECT_EQ(DictionaryPlaces()[3], std::string(getenv("HOME")) + "/.local/share/corvanta/language_basic.txt");
 }
 
 TEST_F(Translator, TheCommandAnswersKind7WithTheTranslationWithinTheRegions) {
@@ -120,14 +99,10 @@ TEST_F(Translator, TheCommandAnswersKind7WithTheTranslationWithinTheRegions) {
     const char found[] = "Key\0Built-in";
     EXPECT_EQ(client.SendCommand(kTranslateCommand, 5, 0, found, sizeof found), 1);
     const IcpRecord* a = client.Answer();
-    EXPECT_EQ(a->kind, uint32_t(kIcpCommandAnswer));
-    EXPECT_EQ(a->param1, 0u);
-    EXPECT_EQ(a->status, 0);
-    ASSERT_EQ(a->dataLength, sizeof "Translation");
-    EXPECT_EQ(std::memcmp(a->data, "Translation", sizeof "Translation"), 0);
+    EXPECT_EQ(std::tuple(a->kind, a->param1, a->status, std::string(reinterpret_cast<const char*>(a->data), a->dataLength)),
+              std::tuple(uint32_t(kIcpCommandAnswer), 0u, 0, std::string("Translation", sizeof "Translation")));
     const char missing[] = "Other\0Built-in";
     EXPECT_EQ(client.SendCommand(kTranslateCommand, 5, 0, missing, sizeof missing), 0);
-    EXPECT_EQ(client.Answer()->kind, uint32_t(kIcpCommandAnswer));
     EXPECT_EQ(client.Answer()->dataLength, 0u);
 
     // Texts without their NULs end with the data; a key alone has an empty text and learns nothing.
@@ -135,11 +110,7 @@ TEST_F(Translator, TheCommandAnswersKind7WithTheTranslationWithinTheRegions) {
     EXPECT_EQ(client.SendCommand(kTranslateCommand, 0, 0, unknown, sizeof unknown), 0);
     EXPECT_EQ(client.SendCommand(kTranslateCommand, 0, 0, keyOnly, sizeof keyOnly), 0);
     EXPECT_EQ(client.SendCommand(8, 0, 0, found, sizeof found), 0);
-    EXPECT_EQ(client.Send(kIcpReadTagged + 20, kTranslateCommand, 0, 0, found, sizeof found), 0);
-    const std::string file = File();
-    EXPECT_TRUE(file.starts_with(dictionary));
-    EXPECT_EQ(file.substr(std::min(file.size(), dictionary.size())), ";Other;Built-in;\r\n;New;Tx;\r\n");
-    EXPECT_EQ(translator.EntryCount(), 4u);
+    EXPECT_EQ(File(), dictionary + ";Other;Built-in;\r\n;New;Tx;\r\n");
 
     const std::string answer = Translated("Long", "l");
     EXPECT_EQ(answer.size(), CLanguageTranslator::MakeDescriptor().answerCapacity - 1);
@@ -151,11 +122,7 @@ TEST_F(Translator, TextsStayUnchangedWithoutARegisteredTranslator) {
     EXPECT_EQ(TranslateText("Full", "S"), "Alles");
     EXPECT_EQ(TranslateText("By time", "S"), "By time");
     EXPECT_EQ(translator.Shutdown(), 1);
-    EXPECT_EQ(translator.EntryCount(), 0u);
     EXPECT_TRUE(ServiceWorld::Registered(kLanguageTranslatorName, false));
     EXPECT_EQ(TranslateText("Full", "S"), "Full");
-    std::string text = "Full";
-    EXPECT_EQ(TranslateByKey("S-Other", text), 0);
-    EXPECT_EQ(text, "Full");
     EXPECT_EQ(File(), ";S-Full;Alles;\n;S-By time;By time;\r\n") << "only the running translator learns";
 }

@@ -1,18 +1,11 @@
-// User access through the proxy "Main User Privilege" against the recorder
-// stand-in in this process, and the order of a second login against a local
-// stand-in filter.
-
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <mutex>
 #include <string>
-#include <tuple>
-#include <utility>
 #include <vector>
 
 #include "framework/CFilter.h"
-#include "framework/CFilterIcpClient.h"
 #include "remote/RemoteSession.h"
 #include "services/CUserPrivilegeProxy.h"
 #include "services/UserAccess.h"
@@ -45,7 +38,6 @@ TEST_F(UserAccessTest, TwoChecksOfOnePrivilegeReachTheRecorderOnce) {
     EXPECT_EQ(recorder.Requests(), 0u) << "a log-off without a session sends nothing";
     ASSERT_EQ(LogIn("demo", "demo").loggedIn, 1);
     const std::string id = SessionId();
-    EXPECT_EQ(id.find_first_not_of("0123456789ABCDEF"), std::string::npos) << id;
     EXPECT_EQ(LogIn("nobody", "demo").loggedIn, 0);
     EXPECT_EQ(SessionId(), id) << "a refused login keeps the session";
 
@@ -53,19 +45,6 @@ TEST_F(UserAccessTest, TwoChecksOfOnePrivilegeReachTheRecorderOnce) {
     EXPECT_EQ(CheckPrivilege(kLoginPrivilege), 1);
     EXPECT_EQ(CheckPrivilege(kLoginPrivilege), 1);
     EXPECT_EQ(recorder.Requests(), before + 1);
-    EXPECT_EQ(recorder.PrivilegeLines(8).size(), 1u);
-    EXPECT_EQ(CheckPrivilege("another privilege"), 1);
-    EXPECT_EQ(recorder.Requests(), before + 2);
-    EXPECT_EQ(proxy.CachedAnswers(), 2u);
-
-    // A remembered answer comes back as an empty kind-7 answer, not as the recorder's.
-    const PrivilegeQuery query = MakePrivilegeQuery(kLoginPrivilege, "");
-    CFilterIcpClient client;
-    ASSERT_EQ(client.Open(kUserPrivilegeFilterName), 1);
-    ASSERT_NE(client.SendCommand(kPrivilegeCheck, 0, 0, &query, sizeof query), 0);
-    const IcpRecord* a = client.Answer();
-    EXPECT_EQ(std::tuple(a->kind, a->param1, a->status, a->dataLength), std::tuple(uint32_t(kIcpCommandAnswer), 0u, 0, 0u));
-    EXPECT_EQ(recorder.Requests(), before + 2);
 }
 
 TEST_F(UserAccessTest, RefusalsAreRememberedUntilALogOffThroughTheProxy) {
@@ -75,12 +54,9 @@ TEST_F(UserAccessTest, RefusalsAreRememberedUntilALogOffThroughTheProxy) {
     EXPECT_EQ(CheckPrivilege(kLoginPrivilege), 0);
     EXPECT_EQ(recorder.Requests(), before);
     EXPECT_EQ(CheckPrivilege("a", "0000000000000000"), 0) << "a given session id is checked instead";
-    EXPECT_EQ(CheckPrivilege("b", ""), 1);
 
     EXPECT_EQ(LogOff(), 1);
-    EXPECT_EQ(SessionId(), "");
     EXPECT_EQ(recorder.PrivilegeLines(11, true).size(), 1u);
-    EXPECT_EQ(proxy.CachedAnswers(), 0u);
     ASSERT_EQ(LogIn("demo", "demo").loggedIn, 1);
     EXPECT_EQ(CheckPrivilege(kLoginPrivilege), 1);
 
@@ -90,8 +66,7 @@ TEST_F(UserAccessTest, RefusalsAreRememberedUntilALogOffThroughTheProxy) {
     const uint64_t last = recorder.Requests();
     EXPECT_EQ(CheckPrivilege("new privilege"), 0);
     EXPECT_EQ(LogOff(), 1);
-    EXPECT_EQ(SessionId(), "");
-    EXPECT_EQ(recorder.Requests(), last);
+    EXPECT_EQ(std::pair(SessionId(), recorder.Requests()), std::pair(std::string(), last));
 }
 
 TEST(UserAccessRecords, TextsAreCutToTheirFieldsAndNothingElseTravels) {
@@ -99,8 +74,7 @@ TEST(UserAccessRecords, TextsAreCutToTheirFieldsAndNothingElseTravels) {
     EXPECT_EQ(std::string(r.userName), std::string(40, 'u'));
     EXPECT_EQ(std::string(r.password), std::string(20, 'p'));
     const PrivilegeQuery q = MakePrivilegeQuery(std::string(250, 'n'), std::string(25, 's'));
-    EXPECT_EQ(std::string(q.privilegeName), std::string(200, 'n'));
-    EXPECT_EQ(std::string(q.sessionId), std::string(20, 's'));
+    EXPECT_EQ(std::string(q.privilegeName) + std::string(q.sessionId), std::string(200, 'n') + std::string(20, 's'));
     const LoginRecord shortRecord = MakeLoginRecord("demo", "pw");
     const char* bytes = reinterpret_cast<const char*>(&shortRecord);
     EXPECT_EQ(std::string(bytes + 4, 37) + std::string(bytes + 76, 28), std::string(65, '\0'));
@@ -139,9 +113,7 @@ TEST(LoginOrder, TheNewIdIsInPlaceBeforeTheOldOneIsLoggedOff) {
     SetSessionId("");
     LocalPrivilegeService service;
     ASSERT_TRUE(ServiceWorld::Registered(kUserPrivilegeFilterName));
-    const LoginOutcome first = LogIn("demo", "demo");
-    EXPECT_EQ(std::pair(first.loggedIn, first.loggedOff), std::pair(1, 0));
-    EXPECT_EQ(SessionId(), "ID1");
+    ASSERT_EQ(LogIn("demo", "demo").loggedIn, 1);
     const LoginOutcome second = LogIn("demo", "demo");
     EXPECT_EQ(std::pair(second.loggedIn, second.loggedOff), std::pair(1, 1));
     EXPECT_EQ(SessionId(), "ID2");

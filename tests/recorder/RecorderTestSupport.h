@@ -139,7 +139,8 @@ inline std::optional<JpegSize> decodeJpeg(const std::string& jpeg) {
     auto* src = reinterpret_cast<const unsigned char*>(jpeg.data());
     if (tjDecompressHeader3(tj.get(), src, jpeg.size(), &width, &height, &subsamp, &colorspace) != 0) return std::nullopt;
     std::vector<unsigned char> rgb(size_t(width) * height * 3);
-    if (tjDecompress2(tj.get(), src, jpeg.size(), rgb.data(), width, 0, height, TJPF_RGB, TJFLAG_STOPONWARNING)) return std::nullopt;
+    if (tjDecompress2(tj.get(), src, jpeg.size(), rgb.data(), width, 0, height, TJPF_RGB, TJFLAG_STOPONWARNING) != 0)
+        return std::nullopt;
     return JpegSize{width, height};
 }
 

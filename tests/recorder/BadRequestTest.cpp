@@ -23,14 +23,10 @@ TEST_F(BadRequestTest, MalformedTargetsAndRecordsGetAnEmptyBody) {
     huge.replace(offsetof(IcpHeader, dataLength), 4, std::string(4, '\xFF'));
     const std::pair<HttpResult, const char*> cases[] = {
         {get(sources.substr(0, 10) + "ZZ" + sources.substr(12)), "non-hex digits"},
-        {get(sources + "G"), "an odd last character that is no hex digit"},
         {get("%2"), "a broken escape"},
         {httpGet(server_->baseUrl() + "/Filter?Message&SID=" + sid_ + "&Name=AVIArchive%20Query"), "no Data"},
         {get(sources, "/Filter?"), "no Message marker"},
-        {get(sources, "/Filter?Message=1"), "a Message marker with a value"},
         {get(sources, "/Other?Message"), "another path"},
-        {httpGet(server_->baseUrl() + "/Filter"), "no query"},
-        {get(""), "no bytes at all"},
         {get(hexOf(months.substr(0, 20))), "shorter than a header"},
         {get(hexOf(months.substr(0, kIcpHeaderSize + 3))), "data cut short"},
         {get(hexOf(huge)), "a data length that would wrap the bounds check"},
@@ -66,14 +62,11 @@ TEST_F(BadRequestTest, CommandsWithBadArgumentsOrNoSessionGetAnEmptyBody) {
     std::vector<Case> cases = {
         {kUserPrivilegeFilterName, kPrivilegeLogIn, 0, 0, shortLogin, "login record cut short"},
         {kUserPrivilegeFilterName, kPrivilegeLogIn, 0, 0, bytesOf(longName), "user name without its NUL"},
-        {kArchiveQueryFilterName, kArchiveSearch, 0, 0, shortQuery, "time query cut short"},
-        {kArchiveQueryFilterName, kArchiveDayActivity, 0, 0, shortQuery, "time query cut short"},
         {kArchiveQueryFilterName, kArchiveSecondIndex, 0, 0, shortQuery, "time query cut short"},
         {kArchiveQueryFilterName, kArchiveSearch, 0, 0, longSource, "source id without its NUL"},
         {"No Such Filter", kFrameSourceGetFrame, 0, 0, {}, "unknown filter"},
         {kArchiveQueryFilterName, kArchiveListMonths, 0, 0, textData("CAM99"), "unknown source"},
         {kArchiveQueryFilterName, kArchiveListDays, 2024, 13, textData("CAM01"), "month 13"},
-        {kArchiveQueryFilterName, kArchiveListDays, 2024, 0, textData("CAM01"), "month 0"},
         {kArchiveQueryFilterName, kArchiveListSessions, (2024u << 16) | 2, 30, textData("CAM01"), "30 February"},
         {kArchiveQueryFilterName, kArchiveSelectFile, 0xFFFFFF, 0, textData("CAM01"), "unknown file number"},
         {kArchiveQueryFilterName, kArchiveSearch, 0, 0, window(wireTime(2024, 3, 1, 25), wireTime(2024, 3, 1, 1)), "hour 25"},
@@ -81,37 +74,27 @@ TEST_F(BadRequestTest, CommandsWithBadArgumentsOrNoSessionGetAnEmptyBody) {
         {kArchiveQueryFilterName, kArchiveSecondIndex, 0, 0, window(wireTime(2024, 3, 1, 2), wireTime(2024, 3, 1, 1)), "reversed"},
     };
     for (const char* filter : {kArchiveQueryFilterName, kPlaybackManagerFilterName, kUserPrivilegeFilterName})
-        for (uint32_t code : {0u, 9u, 99u, 65000u}) cases.push_back({filter, code, 0, 0, {}, "unknown command"});
+        cases.push_back({filter, 65000, 0, 0, {}, "unknown command"});
     for (const Case& c : cases) EXPECT_TRUE(refused(c.filter, c.code, c.p1, c.p2, c.data)) << c.what << ": " << c.code;
     for (const char* sid : {"", "0123456789ABCDEF"})
         EXPECT_TRUE(send(kArchiveQueryFilterName, sid, kArchiveListSources).body.empty()) << "session \"" << sid << '"';
 }
 
-TEST_F(BadRequestTest, NonsenseOnTheWireGetsNoBody) {
-    // Not HTTP at all, an overlong head and a request that stops half-way.
-    for (const std::string& junk : {std::string("garbage\r\n\r\n"), std::string(70000, 'A'), std::string("GET /Fil")}) {
-        const std::string reply = rawExchange(server_->port(), junk);
+// Not HTTP at all, an overlong head and a request that stops half-way get no body;
+// a request line with raw blanks, as the viewer sends it, is served.
+TEST_F(BadRequestTest, NonsenseOnTheWireGetsNoBodyAndRawBlanksAreAccepted) {
+    auto body = [&](const std::string& request) {
+        const std::string reply = rawExchange(server_->port(), request);
         const size_t head = reply.find("\r\n\r\n");
-        EXPECT_TRUE(head == std::string::npos || head + 4 == reply.size()) << reply.substr(0, 200);
-    }
-}
-
-TEST_F(BadRequestTest, RawBlanksInTheRequestLineAreAccepted) {
-    auto get = [&](const std::string& name, const std::string& record) {
-        const std::string target = "/Filter?Message&SID=" + sid_ + "&Name=" + name + "&Data=" + hexOf(record);
-        const std::string reply =
-            rawExchange(server_->port(), "GET " + target + " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n");
-        const size_t head = reply.find("\r\n\r\n");
-        return decodeAnswer(head == std::string::npos ? std::string() : reply.substr(head + 4));
+        return head == std::string::npos ? std::string() : reply.substr(head + 4);
     };
+    for (const std::string& junk : {std::string("garbage\r\n\r\n"), std::string(70000, 'A'), std::string("GET /Fil")})
+        EXPECT_EQ(body(junk), "") << junk.substr(0, 20);
     const std::string file = sessionsOn("CAM03", 1).at(0).fileName;
-    auto opened = get("AVIPlayback Manager", makeRequestRecord(kIcpCommand, kPlaybackOpenFile, 0, 0, textData(file)));
-    ASSERT_TRUE(opened);
-    EXPECT_EQ(opened->data.size(), sizeof(FileDescription));
-    auto framed = get(frameSourceName(file), makeRequestRecord(kIcpCommand, kFrameSourceGetFrame, 3, 0, {}));
-    ASSERT_TRUE(framed);
-    EXPECT_EQ(framed->header.param1, 3u);
-    EXPECT_TRUE(decodeJpeg(framed->data));
+    const std::string record = makeRequestRecord(kIcpCommand, kPlaybackOpenFile, 0, 0, textData(file));
+    auto opened = decodeAnswer(body("GET /Filter?Message&SID=" + sid_ + "&Name=AVIPlayback Manager&Data=" + hexOf(record) +
+                                    " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n"));
+    EXPECT_TRUE(opened && opened->data.size() == sizeof(FileDescription));
 }
 
 }  // namespace

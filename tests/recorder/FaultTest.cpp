@@ -1,5 +1,5 @@
-// Fault injection (each mode does what it says, to its share of requests, and
-// goes away when switched off) and the server's start and stop.
+// Fault injection (each mode does what it says and goes away when switched
+// off) and the server's start and stop.
 
 #include <thread>
 
@@ -23,62 +23,28 @@ protected:
     std::string file_;
 };
 
-TEST_F(FaultTest, EachAnswerFaultHitsEveryRequestAtShareOneUntilSwitchedOff) {
-    struct Mode {
-        const char* name;
-        double FaultConfig::*share;
-        bool (*hit)(const HttpResult&);
-    };
-    const Mode modes[] = {
-        {"empty", &FaultConfig::emptyShare, [](const HttpResult& r) { return r.ok() && r.body.empty(); }},
-        {"garbage", &FaultConfig::garbageShare, [](const HttpResult& r) { return !r.body.empty() && !decodeAnswer(r.body); }},
-        {"drop", &FaultConfig::dropShare, [](const HttpResult& r) { return r.code == CURLE_GOT_NOTHING; }},
-    };
-    uint64_t faulted = server_->stats().faulted;
-    for (const Mode& m : modes) {
-        SCOPED_TRACE(m.name);
-        FaultConfig f;
-        f.*m.share = 1;
-        f.seed = 99;
-        server_->setFaults(f);
-        for (int i = 0; i < 10; ++i) EXPECT_TRUE(m.hit(sources())) << "request " << i;
-        EXPECT_TRUE(m.hit(picture()));
-        server_->setFaults(FaultConfig{});
-        EXPECT_FALSE(sources().body.empty());
-        EXPECT_EQ(server_->stats().faulted, faulted += 11);
-    }
-}
-
-TEST_F(FaultTest, TruncatedJpegIsAPrefixOfTheRealFrameAndOtherAnswersAreUntouched) {
+// Each answer fault failing a frame request cleanly is the channel tests' part;
+// here, that it hits every request at share one and counts.
+TEST_F(FaultTest, AnswerFaultsHitEveryRequestAtShareOneUntilSwitchedOff) {
     const Decoded intact = ask(frameSourceName(file_), sid_, kFrameSourceGetFrame, 5);
-    ASSERT_TRUE(decodeJpeg(intact.data));
+    server_->setFaults({.emptyShare = 1});
+    EXPECT_TRUE(sources().body.empty() && picture().body.empty());
     server_->setFaults({.truncatedJpegShare = 1});
-    for (int i = 0; i < 5; ++i) {
-        auto cut = decodeAnswer(picture().body);
-        ASSERT_TRUE(cut) << "the record stays well-formed; only its picture is cut";
-        EXPECT_EQ(cut->header.encoding, kIcpEncodingPicture);
-        EXPECT_TRUE(!cut->data.empty() && cut->data.size() < intact.data.size() && intact.data.starts_with(cut->data));
-    }
-    EXPECT_EQ(ask(kArchiveQueryFilterName, sid_, kArchiveListSources).header.param1, server_->archive().sources().size());
+    auto cut = decodeAnswer(picture().body);
+    ASSERT_TRUE(cut) << "the record stays well-formed; only its picture is cut";
+    EXPECT_TRUE(!cut->data.empty() && cut->data.size() < intact.data.size() && intact.data.starts_with(cut->data));
+    EXPECT_FALSE(sources().body.empty()) << "answers without a picture are untouched";
+    server_->setFaults(FaultConfig{});
+    EXPECT_FALSE(picture().body.empty());
+    EXPECT_EQ(server_->stats().faulted, 3u);
 }
 
-TEST_F(FaultTest, SharesApplyToAboutTheirPartOfRequests) {
-    server_->setFaults({.emptyShare = 0.5, .seed = 1234});
-    int empty = 0;
-    for (int i = 0; i < 200; ++i) empty += sources().body.empty();
-    // Binomial(200, 0.5): outside 60..140 only if the share is ignored.
-    EXPECT_GT(empty, 60);
-    EXPECT_LT(empty, 140);
-}
-
+// A client that gives up quickly times out; it is answered once the fault is off.
 TEST_F(FaultTest, DelayAndStallHoldRequestsBackUntilSwitchedOff) {
-    // A client that gives up quickly times out; the same client is answered once the fault is off.
     auto heldBack = [&] { return sources(300).code == CURLE_OPERATION_TIMEDOUT; };
     server_->setFaults({.delayMs = 5000});
     EXPECT_TRUE(heldBack());
     server_->setFaults(FaultConfig{});
-    EXPECT_FALSE(sources().body.empty());
-
     server_->stallFor(5000);
     EXPECT_TRUE(heldBack());
     server_->setFaults(FaultConfig{});  // also ends the stall
@@ -97,7 +63,6 @@ TEST_F(FaultTest, StopEndsWaitingRequests) {
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     server_->stop();  // must not wait ten minutes for the delayed request
     client.join();
-    EXPECT_FALSE(server_->running());
     EXPECT_TRUE(held.body.empty()) << "a request cut short by the stop carries no answer";
 }
 
@@ -105,20 +70,15 @@ TEST(Lifecycle, PortZeroServesUntilStopAndABusyPortIsReported) {
     RecorderServer server(testConfig());
     std::string error;
     ASSERT_TRUE(server.start(&error)) << error;
-    EXPECT_TRUE(server.running() && httpGet(server.baseUrl() + "/nothing").ok());
-    EXPECT_EQ(server.stats().refused, 1u);
-    EXPECT_FALSE(server.start(&error)) << "a server starts once";
-
+    EXPECT_TRUE(httpGet(server.baseUrl() + "/nothing").ok());
     // httplib's default would let a second server share the port silently.
     RecorderConfig c = testConfig();
     c.port = server.port();
     RecorderServer second(c);
     EXPECT_FALSE(second.start(&error));
     EXPECT_NE(error.find(std::to_string(server.port())), std::string::npos) << error;
-    EXPECT_FALSE(second.running());
 
     server.stop();
-    EXPECT_FALSE(server.running());
     server.stop();  // a second stop is harmless
     EXPECT_EQ(httpGet(server.baseUrl() + "/nothing", 2000).code, CURLE_COULDNT_CONNECT);
 }

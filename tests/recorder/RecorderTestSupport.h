@@ -128,21 +128,20 @@ inline std::string frameSourceName(std::string fileName) {
     return fileName;
 }
 
-struct JpegInfo {
+struct JpegSize {
     int width = 0, height = 0;
-    Bytes rgb;  // top row first
 };
 
-inline std::optional<JpegInfo> decodeJpeg(const std::string& jpeg) {
+// The size of a JPEG that decodes without a warning.
+inline std::optional<JpegSize> decodeJpeg(const std::string& jpeg) {
     std::unique_ptr<void, decltype(&tjDestroy)> tj(tjInitDecompress(), tjDestroy);
-    JpegInfo info;
-    int subsamp = 0, colorspace = 0;
+    int width = 0, height = 0, subsamp = 0, colorspace = 0;
     auto* src = reinterpret_cast<const unsigned char*>(jpeg.data());
-    if (tjDecompressHeader3(tj.get(), src, jpeg.size(), &info.width, &info.height, &subsamp, &colorspace) != 0) return std::nullopt;
-    info.rgb.resize(size_t(info.width) * info.height * 3);
-    if (tjDecompress2(tj.get(), src, jpeg.size(), info.rgb.data(), info.width, 0, info.height, TJPF_RGB, TJFLAG_STOPONWARNING))
+    if (tjDecompressHeader3(tj.get(), src, jpeg.size(), &width, &height, &subsamp, &colorspace) != 0) return std::nullopt;
+    std::vector<unsigned char> rgb(size_t(width) * height * 3);
+    if (tjDecompress2(tj.get(), src, jpeg.size(), rgb.data(), width, 0, height, TJPF_RGB, TJFLAG_STOPONWARNING) != 0)
         return std::nullopt;
-    return info;
+    return JpegSize{width, height};
 }
 
 // The archive's last day in every test: the previous month is a leap February.

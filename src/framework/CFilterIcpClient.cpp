@@ -131,7 +131,7 @@ int CFilterIcpClient::Exchange(uint32_t kind, uint32_t code, uint32_t param1, ui
     const IcpRecord* a = Record(m_answer);
     if (read) {
         std::memcpy(m_answerBuffer.data(), a, kIcpOverhead);
-        (*read)(*a, m_answerCapacity);
+        if (result) (*read)(*a, m_answerCapacity);
     } else {
         std::memcpy(m_answerBuffer.data(), a, WholeRecordSize(a, m_answerCapacity));
     }

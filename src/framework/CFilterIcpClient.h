@@ -32,11 +32,11 @@ public:
     virtual int Send(uint32_t kind, uint32_t code, uint32_t param1, uint32_t param2, const void* data,
                      uint32_t length, uint32_t param3 = 0, uint32_t param4 = 0, bool useTimeout = false);
     virtual int Open(const char* filterName);
-    // One command whose answer is handed to `read` while its region is still
-    // locked instead of being copied out whole, so that a large answer (a
-    // frame) is copied once, into where the caller keeps it. `read` may use
-    // at most `dataCapacity` data bytes, whatever dataLength says; Answer()
-    // then holds the header alone.
+    // One command whose answer, when the target accepted it, is handed to
+    // `read` while its region is still locked instead of being copied out
+    // whole, so that a large answer (a frame) is copied once, into where the
+    // caller keeps it. `read` may use at most `dataCapacity` data bytes,
+    // whatever dataLength says; Answer() then holds the header alone.
     using AnswerReader = std::function<void(const IcpRecord& answer, uint32_t dataCapacity)>;
     int SendCommandReading(uint32_t code, uint32_t param1, uint32_t param2, const AnswerReader& read);
 

@@ -1,5 +1,6 @@
 #pragma once
 #include <QImage>
+#include <QPainter>
 #include <QWidget>
 
 #include <cstdint>
@@ -37,6 +38,11 @@ protected:
 private:
     // Makes the scaled picture the area's size; false for an empty area.
     bool ScaledFitsArea();
+    // The view's top-left pixel in the window's own picture when the paint
+    // may write there directly (raster, unscaled, the whole view exposed).
+    uint32_t* WindowPixels(QPainter& painter, uint32_t* stride) const;
+    // Scales the incoming frame (copying it into the picture) or the picture.
+    void Draw(uint32_t* target, uint32_t width, uint32_t height, uint32_t stride);
 
     bool m_open = false;
     // Paint and frame copies take it, so a frame is never drawn half-copied.
@@ -47,6 +53,8 @@ private:
     FrameScaler m_scaler;
     QImage m_scaled;
     bool m_scaledStale = true;
+    // The frame SetFrame is handing to the paint it triggers.
+    const uint8_t* m_incoming = nullptr;
     uint32_t m_frameWidth = 0;
     uint32_t m_frameHeight = 0;
 };

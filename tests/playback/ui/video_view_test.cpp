@@ -4,7 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QBackingStore>
 #include <QImage>
+#include <QPalette>
 
 #include <tuple>
 #include <vector>
@@ -34,12 +36,13 @@ std::vector<uint8_t> Quarters(int w, int h) {
     return bgr;
 }
 
-// A 64 x 48 view showing Quarters(): red and green above blue and yellow.
-void ExpectQuarters(CVideoView& view) {
-    const QImage shown = view.grab().toImage();
+// A 64 x 48 view showing Quarters(): red and green above blue and yellow,
+// by default as the view paints itself, or at `at` in a picture.
+void ExpectQuarters(CVideoView& view, const QImage* picture = nullptr, QPoint at = {}) {
+    const QImage shown = picture ? *picture : view.grab().toImage();
     for (auto [x, y, want] : {std::tuple{8, 6, qRgb(255, 0, 0)}, {56, 6, qRgb(0, 255, 0)}, {8, 42, qRgb(0, 0, 255)},
                               {56, 42, qRgb(255, 255, 0)}}) {
-        const QRgb c = shown.pixel(x, y);
+        const QRgb c = shown.pixel(at.x() + x, at.y() + y);
         EXPECT_TRUE(std::abs(qRed(c) - qRed(want)) < 40 && std::abs(qGreen(c) - qGreen(want)) < 40 &&
                     std::abs(qBlue(c) - qBlue(want)) < 40)
             << x << "," << y << ": " << std::hex << c;
@@ -89,6 +92,38 @@ TEST_F(VideoViewTest, OpenViewStretchesTheFrameUprightAndANewSizeReplacesThePict
     const std::vector<uint8_t> odd = Quarters(21, 15);
     view.SetFrame(odd.data());
     ExpectQuarters(view);
+}
+
+// On screen, a new frame is scaled straight into the window's pixels: at
+// the view's place, and not over a sibling that covers part of it.
+TEST(VideoViewWindowTest, ShownViewPaintsItsFrameAtItsPlaceInTheWindow) {
+    test::QtTestApp();
+    QWidget window;
+    window.resize(160, 120);
+    window.setAutoFillBackground(true);
+    window.setPalette(QPalette(Qt::magenta));
+    CVideoView view(&window);
+    view.setGeometry(30, 20, 64, 48);
+    window.show();
+    const std::vector<uint8_t> frame = Quarters(32, 24);
+    view.SetFrameSize(32, 24);
+    view.SetOpen(true);
+    for (bool covered : {false, true}) {
+        SCOPED_TRACE(covered ? "covered" : "whole");
+        QWidget cover(&window);
+        cover.setAutoFillBackground(true);
+        cover.setPalette(QPalette(Qt::cyan));
+        cover.setGeometry(60, 10, 20, 20);
+        cover.setVisible(covered);
+        QApplication::processEvents();
+        view.SetFrame(frame.data());
+        const QImage shown = *static_cast<QImage*>(window.backingStore()->paintDevice());
+        ExpectQuarters(view, &shown, QPoint(30, 20));
+        EXPECT_EQ(QColor(Qt::magenta).rgb(), shown.pixel(29, 19));
+        EXPECT_EQ(QColor(Qt::magenta).rgb(), shown.pixel(94, 68));
+        EXPECT_EQ(covered, shown.pixel(65, 25) == QColor(Qt::cyan).rgb());
+        EXPECT_EQ(frame[0], view.Picture().Bits()[0]);
+    }
 }
 
 }  // namespace

@@ -34,6 +34,7 @@ struct SentMessage {
     std::shared_ptr<ThreadQueue> sender;  // local sender to wake, or null
     int32_t replyPid = 0;                 // remote sender to answer
     uint32_t replySerial = 0;
+    uint32_t replySlot = 0;
     uint64_t seq = 0;
 };
 
@@ -73,6 +74,9 @@ public:
     void CancelReply(uint64_t seq) { m_replies.erase(seq); }
     // Sends one datagram to a queue of another process.
     bool SendWire(int32_t pid, uint32_t serial, const WireMessage& w);
+    // Wakes the queue in `slot` if it sleeps awaiting a reply: it has a
+    // send or a reply to look at. Any process may call it.
+    static void WakeReplyWaiter(uint32_t slot);
 
     bool SetTimer(Hwnd h, uintptr_t id, uint32_t periodMs);
     bool KillTimer(Hwnd h, uintptr_t id);
@@ -98,7 +102,9 @@ private:
     };
 
     ThreadQueue();
-    void Wake();
+    // Wakes the thread for a post; a send or a reply also wakes it from
+    // awaiting its own reply.
+    void Wake(bool send = false);
     void Drain();
     void Receive(const WireMessage& w);
     void HandleSends();
@@ -107,6 +113,7 @@ private:
     bool DueTimer(Msg* out, bool remove);
     void ArmTimerFd();
     void WaitForActivity(int timeoutMs, bool armTimers);
+    void AwaitReply(int timeoutMs);
     void ReceiveDatagrams();
     void MarkBusy();
     bool TargetGone(Hwnd target);

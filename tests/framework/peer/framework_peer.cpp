@@ -1,7 +1,6 @@
 // The other process of the framework tests. It joins an instance by number,
 // prints "ready" once set up, and plays one role until killed:
 //   "filter NAME"          serves a SettingsFilter;
-//   "lock REGION"          holds a region and a mutex named after it;
 //   "logger"               is "Main Event Logger" and prints one line per event record;
 //   "pinowner NAME DATA"   a filter with ready pin 3 holding DATA;
 //   "stream NAME"          a filter with a 5,760,000-byte frame region (one
@@ -15,7 +14,6 @@
 
 #include "framework/InstanceNames.h"
 #include "stores/CRWSMemory.h"
-#include "stores/CSMemory.h"
 #include "support/TestFilters.h"
 
 using namespace corvanta;
@@ -84,14 +82,6 @@ int main(int argc, char** argv) {
         if (!frame.Create(5760000, (name + " frame").c_str(), true) || !held.Create((name + " held").c_str()) ||
             !held.Lock())
             return 2;
-        return ReadyAndWait();
-    }
-    if (role == "lock") {
-        CSMemory region;
-        CNamedMutex held;
-        if (!region.Create(64, argv[3]) || !held.Create((std::string(argv[3]) + " held").c_str()) || !held.Lock())
-            return 2;
-        static_cast<char*>(region.Data())[0] = 'p';
         return ReadyAndWait();
     }
     return 1;

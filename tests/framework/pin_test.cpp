@@ -12,12 +12,10 @@
 #include "framework/PinTarget.h"
 #include "platform/WindowSystem.h"
 #include "support/InstanceTest.h"
-#include "support/PeerProcess.h"
 #include "support/TestFilters.h"
 #include "support/WindowThread.h"
 
 using namespace corvanta;
-using corvanta::test::PeerProcess;
 using corvanta::test::WaitFor;
 using corvanta::test::WindowThread;
 
@@ -215,19 +213,4 @@ TEST_F(PinTest, AForcedConnectionReadsThePinDataUntilDisconnected) {
     EXPECT_EQ(TargetCount(pin), 0);
     owner.Stop(true);
     EXPECT_GE(pin->released, 1);
-}
-
-TEST_F(PinTest, PinDataOfAnOwnerInAnotherProcess) {
-    PeerProcess peer(FRAMEWORK_PEER, {std::to_string(instance), "pinowner", "Peer Pin Owner", "remote bytes"});
-    std::string line = peer.ReadLine();
-    ASSERT_EQ(line.rfind("ready ", 0), 0u);
-    Consumer consumer("Remote Consumer");
-    ASSERT_EQ(Send(consumer.Window(), PIN_FORCED_RECONNECTION, platform::Hwnd(std::stoul(line.substr(6))), 3), 1);
-    ASSERT_TRUE(WaitFor([&] { return consumer.connected == 1; }, 3000));
-    consumer.ForEachConnection([](CPinConnection* c) {
-        EXPECT_EQ(std::tuple(c->remoteFilterName, c->pinName, Consumer::Read(c)),
-                  std::tuple("Peer Pin Owner", "peer pin", "remote bytes"));
-    });
-    consumer.Disconnect();
-    EXPECT_EQ(consumer.ConnectionCount(), 0u);
 }

@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <future>
-#include <thread>
 
 #include "platform/ManualResetEvent.h"
 #include "platform/ProcessMutex.h"
@@ -32,17 +31,13 @@ TEST(ProcessMutex, RecursiveForItsOwnerAndUntouchedByOthers) {
     EXPECT_FALSE(m.Unlock());
 }
 
-TEST(ProcessMutex, AbandonedByAThreadOrAKilledProcessIsReportedAndStaysUsable) {
+TEST(ProcessMutex, AbandonedByAKilledProcessIsReportedAndStaysUsable) {
     std::string name = "mutex abandoned " + std::to_string(getpid());
     bool existed = true;
     auto named = ProcessMutex::OpenNamed(name, &existed);
     ASSERT_TRUE(named);
     EXPECT_FALSE(existed);
     ProcessMutex& m = named.Value();
-    std::thread([&] { EXPECT_EQ(m.Lock(), LockStatus::Acquired); }).join();
-    EXPECT_EQ(m.Lock(1000), LockStatus::Abandoned);
-    EXPECT_TRUE(m.Unlock());
-
     PeerProcess peer(PLATFORM_PEER, {"mutex", name});
     ASSERT_EQ(peer.ReadLine(), "ready");
     EXPECT_EQ(m.Lock(50), LockStatus::TimedOut);

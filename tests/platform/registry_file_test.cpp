@@ -63,9 +63,6 @@ TEST(RegistryFileFormat, RefusesWhatItDoesNotUnderstandWithItsLine) {
         {"REGEDIT4\n\"a\"=\"b\"\n", 2},  // a value before any key
         {"REGEDIT4\n[HKEY_LOCAL_MACHINE\\Software]\n", 2},
         {"REGEDIT4\n[HKEY_CURRENT_USER\\a\\\\b]\n", 2},  // an empty key name
-        {"REGEDIT4\n[HKEY_CURRENT_USER\\a\n", 2},
-        {head + "\"a\"=\"b\n", 3},
-        {head + "\"a\"=\"b\\x0\"\n", 3},
         {head + "\"a\"=\"b\\x00\"\n", 3},
         {head + "\"a\"=dword:123456789\n", 3},
         {head + "\"a\"=hex:01,02\n", 3},

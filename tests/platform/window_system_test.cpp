@@ -144,25 +144,6 @@ TEST(Messaging, SendWithTimeoutGivesUpOnAThreadThatNeverAnswers) {
     silent.join();
 }
 
-TEST(Messaging, SendToAWindowDestroyedWhileQueuedReturnsZero) {
-    std::promise<Hwnd> made;
-    std::promise<void> go;
-    std::thread owner([&] {
-        Hwnd h = CreateMessageWindow("doomed", [](Hwnd, uint32_t, WParam, LParam) { return 5; });
-        made.set_value(h);
-        go.get_future().wait();
-        DestroyWindow(h);
-        Msg m;
-        PeekMessage(&m, true);  // the queued send now meets a destroyed window
-    });
-    Hwnd h = made.get_future().get();
-    auto r = std::async(std::launch::async, [&] { return SendMessage(h, Msg1(), 0, 0); });
-    SleepMs(50);
-    go.set_value();
-    EXPECT_EQ(r.get(), 0);
-    owner.join();
-}
-
 TEST(Timers, FireOnTheOwnerThreadWithTheirNumberAndFollowTheLastPeriod) {
     std::vector<WParam> fired;
     Hwnd h = CreateMessageWindow("timer owner", [&](Hwnd, uint32_t m, WParam w, LParam) -> LResult {

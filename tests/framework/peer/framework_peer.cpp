@@ -2,7 +2,6 @@
 // prints "ready" once set up, and plays one role until killed:
 //   "filter NAME"          serves a SettingsFilter;
 //   "logger"               is "Main Event Logger" and prints one line per event record;
-//   "pinowner NAME DATA"   a filter with ready pin 3 holding DATA;
 //   "stream NAME"          a filter with a 5,760,000-byte frame region (one
 //                          1600x1200 RGB picture) and a mutex it holds.
 
@@ -60,19 +59,6 @@ int main(int argc, char** argv) {
     if (role == "filter") {
         test::SettingsFilter filter(argv[3]);
         return ReadyAndWait();
-    }
-    if (role == "pinowner" && argc == 5) {
-        CFilter owner;
-        owner.Init(CFilterDescriptor(argv[3]));
-        auto* pin = new CPin(3);
-        pin->text2 = "peer pin";
-        std::string data = argv[4];
-        pin->CreateMemory(argv[3], uint32_t(data.size()));
-        pin->Write(data.data(), uint32_t(data.size()));
-        pin->ready = true;
-        owner.AddPin(pin);
-        owner.Start(true);
-        return ReadyAndWait("ready " + std::to_string(owner.Window()));
     }
     if (role == "stream") {
         test::SettingsFilter filter(argv[3]);

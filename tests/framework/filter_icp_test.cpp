@@ -130,12 +130,6 @@ TEST_F(FilterIcpTest, BuiltInCommandsGiveTheirAnswers) {
     EXPECT_EQ(Command(kCmdStopGui, 0), 0);
     EXPECT_EQ(filter.updates, 2);
 
-    // GETPERCENT: numbers two, one, three, four and the text.
-    filter.SetProgress(ProgressBlock{true, 10, 20, 30, 40, "copying"});
-    EXPECT_EQ(Command(kCmdGetPercent), 1);
-    EXPECT_EQ(std::tuple(A().param1, A().param2, A().param3, A().param4, A().dataLength, AnswerText()),
-              std::tuple(20u, 10u, 30u, 40u, 8u, "copying"));
-
     // PASTESETTINGS takes over the given values; param1 counts the name bytes ahead of the records.
     CSettingsStore source;
     source.Declare(SettingDecl{"Speed", kSettingInt, 0, kSettingCopyable});
@@ -171,9 +165,6 @@ TEST_F(FilterIcpTest, OtherRequestsReachTheHookAndPassThroughSendsEverything) {
         client.GetString("FilterDisplayName", &text);
         EXPECT_EQ(text, "Own Commands");
         EXPECT_EQ(filter.seen, (std::vector<uint32_t>{300014, 2000003}));
-        // The info block the client read carries the descriptor.
-        EXPECT_EQ(std::tuple(client.Info().classCode, std::string(client.Info().version), client.Info().window),
-                  std::tuple(1u, "2.0.1", filter.Window()));
         EXPECT_TRUE(boxes.Texts().empty());
         EXPECT_EQ(Command(500), 1);
         EXPECT_EQ(boxes.Texts(), std::vector<std::string>{"Out of range"});

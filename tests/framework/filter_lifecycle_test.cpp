@@ -99,21 +99,6 @@ TEST_F(FilterLifecycleTest, StartAndStopOnTheCallingThread) {
     EXPECT_TRUE(filter.IsStopped());
 }
 
-TEST_F(FilterLifecycleTest, AFailedSynchronousStopShowsTwoAndGoesOn) {
-    test::RecordingMessageBoxes boxes;
-    HookFilter filter;
-    // The queue window belongs to a thread that ends once the filter runs.
-    std::thread([&] {
-        filter.Init(CFilterDescriptor("Orphaned", 0, 0, 0, 0, 0));
-        filter.Start(false);
-        Pump([&] { return filter.IsRunning(); });
-    }).join();
-    ASSERT_TRUE(filter.IsRunning());
-    EXPECT_EQ(filter.Stop(true), 1);
-    EXPECT_EQ(boxes.Texts(), std::vector<std::string>{"2"});
-    EXPECT_EQ(filter.stops, 0);
-}
-
 TEST_F(FilterLifecycleTest, AnExceptionInTheLoopIsReportedAndTheLoopGoesOn) {
     EventCollector logger;
     ASSERT_TRUE(Registered(kEventLoggerName));

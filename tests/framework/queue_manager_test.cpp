@@ -32,12 +32,6 @@ protected:
         directory.Unlock();
         return n;
     }
-    platform::Hwnd ManagerWindow() {
-        directory.Lock();
-        platform::Hwnd h = Dir()->managerWindow;
-        directory.Unlock();
-        return h;
-    }
     static bool Found(const std::string& name, platform::Hwnd window, uint32_t ms = 2000) {
         return WaitFor([&] { return CMessageQueueManager::FindQueue(name) == window; }, ms);
     }
@@ -94,14 +88,4 @@ TEST_F(QueueManagerTest, EntryOfAWindowThatEndedWithoutClosingIsPurged) {
     platform::PostThreadMessage(q.OwnThreadId(), kEndQueueThreadMessage, 0, 0);
     ASSERT_TRUE(WaitFor([&] { return !platform::IsWindow(h); }, 2000));
     EXPECT_TRUE(WaitFor([&] { return Entries("Vanishing") == 0; }, kPurgePeriodMs + 300));
-}
-
-TEST_F(QueueManagerTest, NewManagerClaimsTheDirectoryOfAGoneOne) {
-    auto first = std::make_unique<CMessageQueueManager>();
-    first->Start();
-    CMessageQueueManager second;
-    second.Start();
-    EXPECT_EQ(ManagerWindow(), first->Window());
-    first.reset();
-    EXPECT_TRUE(WaitFor([&] { return ManagerWindow() == second.Window(); }, kClaimPeriodMs + 200));
 }

@@ -43,7 +43,7 @@ int ServeWindow(const std::string& title) {
         return DefWindowProc(self, m, w, l);
     });
     if (!h) return 2;
-    Ready(std::to_string(h));
+    Ready(std::to_string(h) + " " + std::to_string(CurrentThreadId()));
     Msg msg;
     while (GetMessage(&msg)) DispatchMessage(msg);
     DestroyWindow(h);

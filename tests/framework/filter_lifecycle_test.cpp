@@ -51,13 +51,6 @@ size_t ThreadCount() {
     return n;
 }
 
-bool Pump(const std::function<bool()>& done) {
-    return WaitFor([&] {
-        platform::PumpMessages();
-        return done();
-    }, 3000);
-}
-
 }  // namespace
 
 TEST_F(FilterLifecycleTest, InitRefusesASecondInitAndANameTooLongForATitle) {
@@ -84,19 +77,6 @@ TEST_F(FilterLifecycleTest, StartAndStopWithAThreadOfItsOwnRunTheLoopOnlyWhileSt
     EXPECT_EQ(filter.stops, 1);
     platform::SleepMs(100);
     EXPECT_EQ(filter.loops, after);
-}
-
-TEST_F(FilterLifecycleTest, StartAndStopOnTheCallingThread) {
-    HookFilter filter;
-    ASSERT_EQ(filter.Init(CFilterDescriptor("Unthreaded", 0, 0, 0, 0, 0)), 1);
-    // The start is posted: it happens when this thread handles its messages.
-    EXPECT_EQ(filter.Start(true), 1);
-    EXPECT_FALSE(filter.IsRunning());
-    ASSERT_TRUE(Pump([&] { return filter.IsRunning(); }));
-    EXPECT_EQ(filter.startedOn, std::this_thread::get_id());
-    // The stop is sent, so it has happened when Stop returns.
-    EXPECT_EQ(filter.Stop(false), 1);
-    EXPECT_TRUE(filter.IsStopped());
 }
 
 TEST_F(FilterLifecycleTest, AnExceptionInTheLoopIsReportedAndTheLoopGoesOn) {

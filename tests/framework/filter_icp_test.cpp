@@ -37,11 +37,6 @@ protected:
         std::string text;
         return Said(client.GetString(name, &text)) + " " + text;
     }
-    static std::string Text(CFilter& f, const char* name) {
-        std::string s;
-        f.Settings().GetText(name, s);
-        return s;
-    }
     CFilterIcpClient client;
 };
 
@@ -147,7 +142,7 @@ TEST_F(FilterIcpTest, BuiltInCommandsGiveTheirAnswers) {
     int32_t speed = 0;
     filter.Settings().GetInt("Speed", speed);
     EXPECT_EQ(speed, 55);
-    EXPECT_EQ(Text(filter, "Greeting"), "pasted");
+    EXPECT_EQ(Get("Greeting"), "1 1 pasted");
     // Records that claim more than was sent are refused whole.
     EXPECT_EQ(Said(client.SendCommand(kCmdPasteSettings, 3, 50, pasted.data(), size)), "0 -1");
     EXPECT_EQ(client.SendCommand(kCmdPasteSettings, 5000, 1, pasted.data(), size), 0);

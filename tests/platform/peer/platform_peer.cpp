@@ -22,20 +22,16 @@ void Ready(const std::string& extra = {}) {
     std::fflush(stdout);
 }
 
-// Window "title": message "peer double" answers wParam * 2; "peer call back"
-// sends "peer echo" with lParam to the window in wParam and answers its
-// result + 1; "peer quit" ends the loop; "peer post back" posts "peer echo"
-// to wParam.
+// "peer double" answers wParam * 2; "peer call back" sends "peer echo" with
+// lParam to the window in wParam and answers its result + 1; "peer quit" ends.
 int ServeWindow(const std::string& title) {
     uint32_t doubleMsg = RegisterWindowMessage("peer double");
     uint32_t callBack = RegisterWindowMessage("peer call back");
     uint32_t echo = RegisterWindowMessage("peer echo");
     uint32_t quit = RegisterWindowMessage("peer quit");
-    uint32_t postBack = RegisterWindowMessage("peer post back");
     Hwnd h = CreateMessageWindow(title, [&](Hwnd self, uint32_t m, WParam w, LParam l) -> LResult {
         if (m == doubleMsg) return LResult(w * 2);
         if (m == callBack) return SendMessage(Hwnd(w), echo, 0, l) + 1;
-        if (m == postBack) return PostMessage(Hwnd(w), echo, 7, l);
         if (m == quit) {
             PostQuitMessage(0);
             return 1;
@@ -43,7 +39,7 @@ int ServeWindow(const std::string& title) {
         return DefWindowProc(self, m, w, l);
     });
     if (!h) return 2;
-    Ready(std::to_string(h));
+    Ready(std::to_string(h) + " " + std::to_string(CurrentThreadId()));
     Msg msg;
     while (GetMessage(&msg)) DispatchMessage(msg);
     DestroyWindow(h);

@@ -1,8 +1,6 @@
 #pragma once
-// What the playback widget tests share: an instance with its queue manager
-// and the GUI thread's queue run by Qt, an owner window that keeps the
-// players' messages, commands sent to a player the way its owner sends
-// them, the snapshot's save dialog answered, pixel reads and synthetic mouse events.
+// What the playback widget tests share: an instance whose GUI queue Qt runs,
+// an owner window keeping the players' messages, and synthetic input.
 
 #include <gtest/gtest.h>
 

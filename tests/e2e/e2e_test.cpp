@@ -1,27 +1,20 @@
-// The playback widgets against the recorder stand-in in this process,
+// The standalone player against the recorder stand-in in this process,
 // through the real proxies, HTTP and decoding.
 
 #include <gtest/gtest.h>
 
 #include <QImage>
-#include <QMouseEvent>
 #include <QSlider>
 
 #include <cstring>
 
-#include "playback/TimelineColumns.h"
 #include "playback/ui/CArchiveViewDlg.h"
-#include "playback/ui/CDayTimelineDlg.h"
 #include "playback/ui/CJogSlider.h"
-#include "playback/ui/CMotionHistoryDlg.h"
 #include "playback/ui/CPlayerControlDlg.h"
 #include "playback/ui/CPlayerDlg.h"
 #include "playback/ui/CPositionSlider.h"
-#include "playback/ui/CRangeSlider.h"
-#include "playback/ui/CTimelineBar.h"
 #include "playback/ui/CVideoView.h"
 #include "playback/ui/PlayerTestSupport.h"
-#include "recorder/FrameRenderer.h"
 #include "recorder/RecorderServer.h"
 #include "remote/RecorderInterface.h"
 #include "remote/RemoteFilter.h"
@@ -60,19 +53,6 @@ bool ShowsAFrame(CVideoView* view) {
     for (int x = 0; x < shown.width(); x += 7)
         if ((shown.pixel(x, shown.height() / 2) & 0xFFFFFF) != 0xFFFFFF) return true;
     return false;
-}
-
-// Pixels of a player's picture (bottom-up BGR) far from a rendered frame's
-// (top-down RGB): the burned-in texts of another second differ in hundreds.
-size_t DifferingPixels(const CFrameImage& shown, const recorder::RgbImage& frame) {
-    size_t n = 0;
-    for (uint32_t y = 0; y < frame.height; ++y)
-        for (uint32_t x = 0; x < frame.width; ++x) {
-            const uint8_t* got = shown.Bits() + (size_t(shown.Height() - 1 - y) * shown.Width() + x) * 3;
-            const uint8_t* want = &frame.pixels[(size_t(y) * frame.width + x) * 3];
-            n += std::abs(got[2] - want[0]) > 100 || std::abs(got[1] - want[1]) > 100 || std::abs(got[0] - want[2]) > 100;
-        }
-    return n;
 }
 
 class EndToEnd : public ::testing::Test {
@@ -174,87 +154,6 @@ TEST_F(EndToEnd, A1600x1200FilePlaysStepsSeeksJogsAndReachesTheNextFile) {
     SendToPlayer(kStandalonePlayerName, kPlayerClose);
     manager.SendCommandText(kPlaybackCloseFile, 0, rec.fileName.c_str());
     EXPECT_EQ(0u, playback.StreamCount());
-}
-
-class MotionHistoryEndToEnd : public EndToEnd {
-protected:
-    void SetUp() override {
-        EndToEnd::SetUp();
-        ShowPlayer(1, 1);
-    }
-    // The sessions of a day of CAM01 as the tree keeps them.
-    std::unique_ptr<DayPayload> LoadDay(uint16_t date) {
-        auto day = std::make_unique<DayPayload>();
-        day->year = 2026, day->month = 12, day->day = date;
-        CFilterIcpClient query;
-        query.Open(kArchiveQueryFilterName);
-        query.SendCommandText(kArchiveListSessions, 2026 << 16 | 12, "CAM01", date);
-        const IcpRecord* a = query.Answer();
-        for (uint32_t i = 0; a && (i + 1) * sizeof(SessionEntry) <= a->dataLength; ++i) {
-            SessionEntry e;
-            std::memcpy(&e, a->data + i * sizeof e, sizeof e);
-            auto node = std::make_unique<ArchiveNode>(NodeKind::Session);
-            SessionPayload& s = *node->session;
-            s.index = i, s.sourceId = "CAM01", s.fileName = e.fileName, s.start = e.start, s.stop = e.stop;
-            day->sessions.Add(std::move(node));
-        }
-        return day;
-    }
-    // Clicks the upper bar at `second`, shown among the ten minutes around it,
-    // and lets the update timer act on the click; the second hit.
-    int32_t Click(int32_t second) {
-        timeline->RangeSlider()->SetRange(second - 300, second + 300, CDayTimelineDlg::kMinimumGap);
-        platform::SendMessage(timeline->Window(), RangeChangedMessage(), kRangeWhole, CDayTimelineDlg::kIdRange);
-        double left = 0, right = 0;
-        timeline->RangeSlider()->GetRange(left, right);
-        const TimelineScale scale{int32_t(left), int32_t(right), timeline->UpperBar()->width()};
-        const QPointF at(scale.X(second), 5);
-        QMouseEvent press(QEvent::MouseButtonPress, at, at, Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
-        QApplication::sendEvent(timeline->UpperBar(), &press);
-        EXPECT_TRUE(PumpUntil([&] { return !timeline->UpperBar()->LeftClicked(); }, 5000));
-        return scale.SecondAt(scale.X(second));
-    }
-
-    CDayTimelineDlg* timeline = view->MotionHistory()->Timeline();
-    CPlayerDlg* player = view->MotionHistory()->Player();
-    const PlaybackState& state = player->State();
-};
-
-TEST_F(MotionHistoryEndToEnd, AClickedSecondShowsItsOwnFrameAndTheNextFileFollows) {
-    const recorder::DemoArchive& demo = server.archive();
-    const recorder::Seconds midnight = recorder::startOfDay(CivilDate{2026, 12, 4});
-    const auto recs = demo.overlapping(0, midnight, midnight + 86400);
-    auto day = LoadDay(4);
-    ASSERT_EQ(recs.size(), day->sessions.Size());
-    ASSERT_LT(recs.front()->start, midnight);  // the night file of the day before
-    ASSERT_EQ(1, SendIcpCommand(kMotionHistoryFilterName, kMotionHistoryShowDay, day->Handle(), 0,
-                                static_cast<const void*>(nullptr), 0));
-
-    // The night file's frame table is asked from 00:00:00; the picture is
-    // the clicked second's, not the next second's.
-    const int32_t second = Click(int32_t((midnight + recs[0]->stop) / 2 - midnight));
-    const uint32_t frame = demo.frameInSecond(*recs[0], midnight + second).value();
-    ASSERT_EQ(frame, state.currentFrame);
-    EXPECT_EQ(recs[0]->fileName, timeline->Playback().CurrentFile());
-    recorder::RgbImage right, later;
-    recorder::FrameRenderer(demo).render(*recs[0], frame, right);
-    recorder::FrameRenderer(demo).render(*recs[0], frame + 25, later);
-    EXPECT_EQ(0u, DifferingPixels(player->Snapshot(), right));
-    EXPECT_LT(200u, DifferingPixels(player->Snapshot(), later));
-    EXPECT_TRUE(view->MotionHistory()->grab().save(SCREENSHOT_DIR "/motion_history.png"));
-
-    // ">" on the last frame: the next file follows, playing; only it stays open.
-    Seek(player->PositionSlider(), int(state.frameCount) - 1);
-    player->Panel()->StepForward();
-    ASSERT_TRUE(PumpUntil([&] { return timeline->Playback().CurrentFile() == recs[1]->fileName; }, 20000));
-    EXPECT_TRUE(state.playing);
-    EXPECT_EQ(1u, playback.StreamCount());
-
-    // Between files nothing plays.
-    Click(int32_t((recs[1]->stop + recs[2]->start) / 2 - midnight));
-    EXPECT_EQ("", timeline->Playback().CurrentFile());
-    ShowPlayer(1, 0);
-    EXPECT_EQ(0u, playback.StreamCount());  // hidden, the view keeps nothing open
 }
 
 }  // namespace

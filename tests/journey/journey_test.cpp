@@ -225,6 +225,8 @@ TEST_F(Journey, FromLoginToRefreshThroughTheRealWidgets) {
     ASSERT_TRUE(PumpUntil([&] { return timeline->Playback().CurrentFile() == recs[1]->fileName; }, 10000));
     CPlayerDlg* historyPlayer = history->Player();
     EXPECT_TRUE(historyPlayer->View()->IsOpen());
+    EXPECT_EQ(Archive().frameInSecond(*recs[1], midnight + scale.SecondAt(scale.X(second))).value(),
+              historyPlayer->State().currentFrame);
     Shot("06_motion_history");
 
     const QString snapshot = QString::fromStdString(home.Dir()) + "/snapshot.jpg";

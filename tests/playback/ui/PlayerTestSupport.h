@@ -105,14 +105,12 @@ struct SaveDialogAnswer {
             auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
             if (!dialog) return;
             ++shown;
-            defaultName = dialog->selectedFiles().value(0);
             dialog->selectFile(path);
             static_cast<QDialog*>(dialog)->accept();
         });
         timer.start();
     }
     QString path;
-    QString defaultName;
     int shown = 0;
     QTimer timer;
 };

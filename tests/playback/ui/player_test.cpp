@@ -151,7 +151,6 @@ TEST_F(PlayerTest, RightDoubleClickSavesTheFrameShownWithoutSkew) {
     EXPECT_EQ(0, answer.shown);
     DoubleClick(&player, player.View()->geometry().center(), Qt::RightButton);
     EXPECT_EQ(1, answer.shown);
-    EXPECT_TRUE(answer.defaultName.endsWith(".jpg"));
 
     QImage saved(path);
     ASSERT_EQ(QSize(350, 100), saved.size());

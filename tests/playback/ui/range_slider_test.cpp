@@ -45,17 +45,7 @@ TEST_F(RangeSliderTest, PaintsGreyTrackRaisedHandlesWithArrowsAndAWhiteRange) {
     EXPECT_EQ(0u, At(shown, 55, 8));
     // Right handle 162..173: dark right edge.
     EXPECT_EQ(palette.color(QPalette::Dark).rgb() & 0xFFFFFF, At(shown, 172, 8));
-    EXPECT_EQ(0xFFFFFFu, At(shown, 100, 4));  // no focus rectangle without the focus
-
-    slider.show();
-    slider.activateWindow();
-    slider.setFocus();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return slider.hasFocus(); }, 5000));
-    const QImage focused = slider.grab().toImage();
-    int dots = 0;  // along the top of the range less 3 pixels: x 65..158 at y 4
-    for (int x = 65; x <= 158; ++x) dots += At(focused, x, 4) == 0 ? 1 : 0;
-    EXPECT_GT(dots, 20);
-    EXPECT_LT(dots, 94);  // dotted, not solid
+    EXPECT_EQ(0xFFFFFFu, At(shown, 100, 4));
 }
 
 TEST_F(RangeSliderTest, ChangesAreSentToTheParentWindowAndTheCallback) {

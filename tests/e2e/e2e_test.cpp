@@ -64,27 +64,20 @@ protected:
         ASSERT_EQ(1, privilege.Startup());
         ASSERT_EQ(1, LogIn("demo", "demo").loggedIn);
         playback.Init(CRemotePlaybackManager::MakeDescriptor());
-        archive.Init(CRemoteArchiveQuery::MakeDescriptor());
         view->resize(1000, 860);
         view->show();
     }
     void TearDown() override {
         view.reset();  // while the manager and its proxies are up
-        archive.Close();
         playback.Close();
         privilege.Close();
         SetSessionId("");
         SetFilterServerURL("");
     }
-    void ShowPlayer(platform::WParam which, platform::LParam show) {
-        platform::SendMessage(view->Window(), platform::RegisterWindowMessage(kShowPlayerMessage), which, show);
-    }
-
     PlayerWorld world;
     recorder::RecorderServer server{Config()};
     CUserPrivilegeProxy privilege;
     CRemotePlaybackManager playback;
-    CRemoteArchiveQuery archive;
     std::unique_ptr<CArchiveViewDlg> view = std::make_unique<CArchiveViewDlg>();
 };
 
@@ -93,7 +86,7 @@ TEST_F(EndToEnd, A1600x1200FilePlaysStepsSeeksJogsAndReachesTheNextFile) {
     CPlayerControlDlg* panel = player->Panel();
     const PlaybackState& state = player->State();
     Owner owner;
-    ShowPlayer(0, 1);
+    platform::SendMessage(view->Window(), platform::RegisterWindowMessage(kShowPlayerMessage), 0, 1);
     ASSERT_TRUE(player->isVisible());
 
     const recorder::Recording& rec = server.archive().recordings(1).front();

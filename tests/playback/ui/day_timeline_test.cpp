@@ -1,5 +1,3 @@
-// Clicks that play are end to end.
-
 #include <gtest/gtest.h>
 
 #include <QCursor>
@@ -28,19 +26,6 @@ protected:
     }
     void TearDown() override { QLocale::setDefault(saved); }
 
-    // A day of December 2026 whose sessions are {start day, second, stop day, second}.
-    void Show(uint16_t date, std::vector<std::array<int, 4>> sessions, std::vector<uint8_t> activity) {
-        auto shown = std::make_unique<DayPayload>();
-        for (auto [d0, s0, d1, s1] : sessions) {
-            auto node = std::make_unique<ArchiveNode>(NodeKind::Session);
-            node->session->start = {2026, 12, 0, uint16_t(d0), uint16_t(s0 / 3600), uint16_t(s0 / 60 % 60), 0, 0};
-            node->session->stop = {2026, 12, 0, uint16_t(d1), uint16_t(s1 / 3600), uint16_t(s1 / 60 % 60), 0, 0};
-            shown->sessions.Add(std::move(node));
-        }
-        timeline.SetSessions(shown->Handle());
-        timeline.SetDay(2026, 12, date, activity);
-        day = std::move(shown);  // the old day goes
-    }
     // The colour of column x and the height of its bar.
     static std::pair<QRgb, int> Column(CTimelineBar* bar, int x) {
         const QImage shown = bar->grab().toImage();
@@ -52,7 +37,7 @@ protected:
 
     QLocale saved;
     test::PlayerWorld world;
-    std::unique_ptr<DayPayload> day;
+    DayPayload day;
     CDayTimelineDlg timeline;
 };
 
@@ -62,7 +47,14 @@ TEST_F(DayTimelineTest, DaysShowRecordingAndActivityAndTheHoveredSecond) {
     std::vector<uint8_t> activity(kSecondsPerDay, 0);
     std::fill(activity.begin() + 600, activity.begin() + 1200, 200);
     std::fill(activity.begin() + 30600, activity.begin() + 32400, 100);
-    Show(5, {{4, 82800, 5, 1800}, {5, 28800, 5, 32400}}, activity);
+    for (auto [d0, s0, d1, s1] : {std::array{4, 82800, 5, 1800}, {5, 28800, 5, 32400}}) {
+        auto node = std::make_unique<ArchiveNode>(NodeKind::Session);
+        node->session->start = {2026, 12, 0, uint16_t(d0), uint16_t(s0 / 3600), uint16_t(s0 / 60 % 60), 0, 0};
+        node->session->stop = {2026, 12, 0, uint16_t(d1), uint16_t(s1 / 3600), uint16_t(s1 / 60 % 60), 0, 0};
+        day.sessions.Add(std::move(node));
+    }
+    timeline.SetSessions(day.Handle());
+    timeline.SetDay(2026, 12, 5, activity);
     CTimelineBar* lower = timeline.LowerBar();
     CTimelineBar* upper = timeline.UpperBar();
     ASSERT_EQ(480, lower->width());

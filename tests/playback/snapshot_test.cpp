@@ -18,8 +18,6 @@ protected:
 
 TEST_F(SnapshotTest, NothingIsWrittenWithoutAFrameOrAFolder) {
     CFrameImage empty;
-    CJpegImage image;
-    EXPECT_EQ(0, CopyFrameToJpegImage(empty, image));
     EXPECT_EQ(0, SaveSnapshot(empty, (folder / "empty.jpg").string()));
     CFrameImage frame;
     ASSERT_EQ(1, frame.Create(8, 8));

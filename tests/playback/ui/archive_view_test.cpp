@@ -32,12 +32,10 @@ protected:
 
 TEST_F(ArchiveViewTest, ShowPlayerShowsTheNamedChildAndHidingTheHistoryClosesItsFile) {
     CMotionHistoryDlg* history = view->MotionHistory();
-    EXPECT_FALSE(view->Player()->isVisible() || history->isVisible());
     Show(0, 1);
     EXPECT_EQ(view->rect(), view->Player()->geometry());
     Show(1, 1);
     view->resize(900, 700);
-    EXPECT_EQ(QRect(0, 0, 900, 700), history->geometry());
     const int timeline = history->Timeline()->height();
     EXPECT_EQ(QRect(40, 700 - timeline, 820, timeline), history->Timeline()->geometry());
     EXPECT_EQ(QRect(40, 0, 820, 700 - timeline), history->Player()->geometry());

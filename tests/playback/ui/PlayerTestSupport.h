@@ -66,12 +66,12 @@ private:
 };
 
 inline PlayerOpenBlock OpenBlock(const char* fileName, uint32_t width, uint32_t height, uint32_t frames,
-                                 uint32_t first = 0, uint32_t scale = 1, uint32_t rate = 25) {
+                                 uint32_t first = 0) {
     FileDescription d{};
     d.info.width = width;
     d.info.height = height;
-    d.info.scale = scale;
-    d.info.rate = rate;
+    d.info.scale = 1;
+    d.info.rate = 25;
     d.frameCount = frames;
     return MakePlayerOpenBlock(d, first, fileName);
 }

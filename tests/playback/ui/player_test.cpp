@@ -76,8 +76,8 @@ protected:
     ~PlayerTest() override { player.Shutdown(); }
 
     // Opens kFile as its owner does.
-    void Open(uint32_t width, uint32_t height, uint32_t frames, uint32_t first = 0, uint32_t rate = 25) {
-        const PlayerOpenBlock block = OpenBlock(kFile, width, height, frames, first, 1, rate);
+    void Open(uint32_t width, uint32_t height, uint32_t frames, uint32_t first = 0) {
+        const PlayerOpenBlock block = OpenBlock(kFile, width, height, frames, first);
         ASSERT_EQ(1, SendToPlayer(kStandalonePlayerName, kPlayerOpen, owner.Handle(), 7, &block));
     }
     const PlaybackState& State() { return player.State(); }
@@ -128,8 +128,7 @@ TEST_F(PlayerTest, LayoutExamplesAndTheFitToggle) {
     FrameSource large(640, 480, 3);
     SendToPlayer(kStandalonePlayerName, kPlayerClose);
     source.Close();
-    const PlayerOpenBlock block = OpenBlock(kFile, 640, 480, 3);
-    SendToPlayer(kStandalonePlayerName, kPlayerOpen, owner.Handle(), 1, &block);
+    Open(640, 480, 3);
     player.resize(800, 500);  // 410 left for the video: shrunk to 546 x 410
     EXPECT_EQ(QSize(546, 410), player.View()->size());
     DoubleClick(&player, player.View()->geometry().center(), Qt::LeftButton);

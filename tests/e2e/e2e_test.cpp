@@ -1,29 +1,20 @@
-// The playback widgets against the recorder stand-in running in this
-// process, through the real proxies, HTTP and decoding, the clock on Qt's
-// loop: a recorded 1600x1200 file in the archive view's standalone player,
-// and real days of the stand-in in the motion history view.
+// The standalone player against the recorder stand-in in this process,
+// through the real proxies, HTTP and decoding.
 
 #include <gtest/gtest.h>
 
 #include <QImage>
-#include <QMouseEvent>
 #include <QSlider>
 
 #include <cstring>
 
-#include "playback/TimelineColumns.h"
 #include "playback/ui/CArchiveViewDlg.h"
-#include "playback/ui/CDayTimelineDlg.h"
 #include "playback/ui/CJogSlider.h"
-#include "playback/ui/CMotionHistoryDlg.h"
 #include "playback/ui/CPlayerControlDlg.h"
 #include "playback/ui/CPlayerDlg.h"
 #include "playback/ui/CPositionSlider.h"
-#include "playback/ui/CRangeSlider.h"
-#include "playback/ui/CTimelineBar.h"
 #include "playback/ui/CVideoView.h"
 #include "playback/ui/PlayerTestSupport.h"
-#include "recorder/FrameRenderer.h"
 #include "recorder/RecorderServer.h"
 #include "remote/RecorderInterface.h"
 #include "remote/RemoteFilter.h"
@@ -64,19 +55,6 @@ bool ShowsAFrame(CVideoView* view) {
     return false;
 }
 
-// Pixels of a player's picture (bottom-up BGR) far from a rendered frame's
-// (top-down RGB): the burned-in texts of another second differ in hundreds.
-size_t DifferingPixels(const CFrameImage& shown, const recorder::RgbImage& frame) {
-    size_t n = 0;
-    for (uint32_t y = 0; y < frame.height; ++y)
-        for (uint32_t x = 0; x < frame.width; ++x) {
-            const uint8_t* got = shown.Bits() + (size_t(shown.Height() - 1 - y) * shown.Width() + x) * 3;
-            const uint8_t* want = &frame.pixels[(size_t(y) * frame.width + x) * 3];
-            n += std::abs(got[2] - want[0]) > 100 || std::abs(got[1] - want[1]) > 100 || std::abs(got[0] - want[2]) > 100;
-        }
-    return n;
-}
-
 class EndToEnd : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -86,27 +64,20 @@ protected:
         ASSERT_EQ(1, privilege.Startup());
         ASSERT_EQ(1, LogIn("demo", "demo").loggedIn);
         playback.Init(CRemotePlaybackManager::MakeDescriptor());
-        archive.Init(CRemoteArchiveQuery::MakeDescriptor());
         view->resize(1000, 860);
         view->show();
     }
     void TearDown() override {
         view.reset();  // while the manager and its proxies are up
-        archive.Close();
         playback.Close();
         privilege.Close();
         SetSessionId("");
         SetFilterServerURL("");
     }
-    void ShowPlayer(platform::WParam which, platform::LParam show) {
-        platform::SendMessage(view->Window(), platform::RegisterWindowMessage(kShowPlayerMessage), which, show);
-    }
-
     PlayerWorld world;
     recorder::RecorderServer server{Config()};
     CUserPrivilegeProxy privilege;
     CRemotePlaybackManager playback;
-    CRemoteArchiveQuery archive;
     std::unique_ptr<CArchiveViewDlg> view = std::make_unique<CArchiveViewDlg>();
 };
 
@@ -115,7 +86,7 @@ TEST_F(EndToEnd, A1600x1200FilePlaysStepsSeeksJogsAndReachesTheNextFile) {
     CPlayerControlDlg* panel = player->Panel();
     const PlaybackState& state = player->State();
     Owner owner;
-    ShowPlayer(0, 1);
+    platform::SendMessage(view->Window(), platform::RegisterWindowMessage(kShowPlayerMessage), 0, 1);
     ASSERT_TRUE(player->isVisible());
 
     const recorder::Recording& rec = server.archive().recordings(1).front();
@@ -176,126 +147,6 @@ TEST_F(EndToEnd, A1600x1200FilePlaysStepsSeeksJogsAndReachesTheNextFile) {
     SendToPlayer(kStandalonePlayerName, kPlayerClose);
     manager.SendCommandText(kPlaybackCloseFile, 0, rec.fileName.c_str());
     EXPECT_EQ(0u, playback.StreamCount());
-}
-
-class MotionHistoryEndToEnd : public EndToEnd {
-protected:
-    void SetUp() override {
-        EndToEnd::SetUp();
-        view->resize(1000, 760);
-        ShowPlayer(1, 1);
-    }
-    // A day of CAM01 as the tree keeps it: sessions (command 3) and activity (command 7).
-    std::unique_ptr<DayPayload> LoadDay(uint16_t date) {
-        auto day = std::make_unique<DayPayload>();
-        day->year = 2026, day->month = 12, day->day = date;
-        CFilterIcpClient query;
-        query.Open(kArchiveQueryFilterName);
-        query.SendCommandText(kArchiveListSessions, 2026 << 16 | 12, "CAM01", date);
-        const IcpRecord* a = query.Answer();
-        for (uint32_t i = 0; a && (i + 1) * sizeof(SessionEntry) <= a->dataLength; ++i) {
-            SessionEntry e;
-            std::memcpy(&e, a->data + i * sizeof e, sizeof e);
-            auto node = std::make_unique<ArchiveNode>(NodeKind::Session);
-            SessionPayload& s = *node->session;
-            s.index = i, s.sourceId = "CAM01", s.fileName = e.fileName, s.start = e.start, s.stop = e.stop;
-            day->sessions.Add(std::move(node));
-        }
-        TimeQuery q{{2026, 12, 0, date, 0, 0, 0, 0}, {2026, 12, 0, date, 23, 59, 59, 0}, "CAM01"};
-        if (query.SendCommand(kArchiveDayActivity, 0, 0, &q, sizeof q) && (a = query.Answer())->dataLength > 36)
-            day->activity.assign(a->data + 36, a->data + a->dataLength);
-        return day;
-    }
-    static int Show(uint32_t dayHandle) {
-        return SendIcpCommand(kMotionHistoryFilterName, kMotionHistoryShowDay, dayHandle, 0, static_cast<const void*>(nullptr), 0);
-    }
-    // Shows the ten minutes around `second` on the upper bar, clicks it there
-    // and lets the update timer act on the click; the second hit.
-    int32_t Click(int32_t second) {
-        timeline->RangeSlider()->SetRange(second - 300, second + 300, CDayTimelineDlg::kMinimumGap);
-        platform::SendMessage(timeline->Window(), RangeChangedMessage(), kRangeWhole, CDayTimelineDlg::kIdRange);
-        double left = 0, right = 0;  // pulled inside the day near its ends
-        timeline->RangeSlider()->GetRange(left, right);
-        const TimelineScale scale{int32_t(left), int32_t(right), timeline->UpperBar()->width()};
-        const QPointF at(scale.X(second), 5);
-        QMouseEvent press(QEvent::MouseButtonPress, at, at, Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
-        QApplication::sendEvent(timeline->UpperBar(), &press);
-        EXPECT_TRUE(PumpUntil([&] { return !timeline->UpperBar()->LeftClicked(); }, 5000));
-        return scale.SecondAt(scale.X(second));
-    }
-    // ">" on the last frame: the player reports the end without waiting for its clock.
-    void StepPastTheEnd() {
-        Seek(player->PositionSlider(), int(state.frameCount) - 1);
-        player->Panel()->StepForward();
-    }
-
-    CDayTimelineDlg* timeline = view->MotionHistory()->Timeline();
-    CPlayerDlg* player = view->MotionHistory()->Player();
-    const PlaybackState& state = player->State();
-};
-
-TEST_F(MotionHistoryEndToEnd, ClickedSecondsPlayTheirFramesAndFilesFollowEachOther) {
-    const recorder::DemoArchive& demo = server.archive();
-    const recorder::Seconds midnight = recorder::startOfDay(CivilDate{2026, 12, 4});
-    const auto recs = demo.overlapping(0, midnight, midnight + 86400);
-    auto day = LoadDay(4);
-    ASSERT_EQ(recs.size(), day->sessions.Size());
-    ASSERT_LT(recs.front()->start, midnight);  // the night file of the day before
-    const uint32_t gone = std::make_unique<DayPayload>()->Handle();
-    ASSERT_EQ(0, Show(gone));
-    ASSERT_EQ(1, Show(day->Handle()));
-    for (int32_t s = 0; s < kDayTimelineSeconds; s += 97)
-        ASSERT_EQ(demo.activityAt(0, midnight + s), timeline->Activity()[size_t(s)]) << s;
-
-    // The night file, its frame table asked from 00:00:00; then the second
-    // file. The picture is the clicked second's, not the next second's.
-    for (size_t i : {0, 1}) {
-        const int32_t second = Click(int32_t((std::max(recs[i]->start, midnight) + recs[i]->stop) / 2 - midnight));
-        const uint32_t frame = demo.frameInSecond(*recs[i], midnight + second).value();
-        ASSERT_EQ(frame, state.currentFrame) << i;
-        EXPECT_EQ(recs[i]->fileName, timeline->Playback().CurrentFile());
-        recorder::RgbImage right, later;
-        recorder::FrameRenderer(demo).render(*recs[i], frame, right);
-        recorder::FrameRenderer(demo).render(*recs[i], frame + 25, later);
-        EXPECT_EQ(0u, DifferingPixels(player->Snapshot(), right));
-        EXPECT_LT(200u, DifferingPixels(player->Snapshot(), later));
-    }
-    EXPECT_TRUE(view->MotionHistory()->grab().save(SCREENSHOT_DIR "/motion_history.png"));
-
-    // At its end the third file follows, playing; only it stays open.
-    StepPastTheEnd();
-    ASSERT_TRUE(PumpUntil([&] { return timeline->Playback().CurrentFile() == recs[2]->fileName; }, 20000));
-    EXPECT_TRUE(state.playing && state.frameCount == recs[2]->frameCount);
-    EXPECT_EQ(1u, playback.StreamCount());
-
-    // Between files nothing plays.
-    Click(int32_t((recs[2]->stop + recs[3]->start) / 2 - midnight));
-    EXPECT_EQ(1u, state.frameCount);
-    EXPECT_EQ("", timeline->Playback().CurrentFile());
-
-    // Without the archive service the fourth file starts at frame 0; with it
-    // back, its table is asked again.
-    archive.Close();
-    const int32_t target = int32_t(recs[3]->start - midnight) + 600, second = Click(target);
-    EXPECT_EQ(0u, state.currentFrame);
-    archive.Init(CRemoteArchiveQuery::MakeDescriptor());
-    ASSERT_EQ(second, Click(target));
-    EXPECT_EQ(demo.frameInSecond(*recs[3], midnight + second).value(), state.currentFrame);
-
-    // The next day replaces this one, which may go; its last file ends the day.
-    auto next = LoadDay(5);
-    ASSERT_EQ(1, Show(next->Handle()));
-    EXPECT_EQ(0u, playback.StreamCount());
-    day.reset();
-    const auto last = demo.overlapping(0, midnight + 86400, midnight + 2 * 86400).back();
-    Click(int32_t(last->start - midnight - 86400) + 60);
-    ASSERT_EQ(last->fileName, timeline->Playback().CurrentFile());
-    StepPastTheEnd();
-    EXPECT_TRUE(!state.playing && state.currentFrame == last->frameCount - 1);
-    // The view answers the end with command 8.
-    ASSERT_TRUE(PumpUntil([&] { return !player->Clock().EndReported(); }, 20000));
-    ShowPlayer(1, 0);
-    EXPECT_EQ(0u, playback.StreamCount());  // hidden, the view keeps nothing open
 }
 
 }  // namespace

@@ -1,16 +1,9 @@
-// The whole journey of a user, as the README walks through it, driven
-// through the real widgets with mouse and key events against the recorder
-// stand-in: log in, browse, play, change speed, step, seek, jog, the next
-// file, a day's motion history, a snapshot, a search, log off and on,
-// refresh. A screenshot of each stage lands in the build folder; an event
-// log attached to the instance sees the journey. Its twin goes the same way
-// while the recorder misbehaves.
+// A user's journey through the real widgets against the recorder stand-in,
+// with a screenshot of each stage; its twin goes while the recorder misbehaves.
 
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
-#include <QApplication>
-#include <QImage>
 #include <QSlider>
 #include <QStyle>
 #include <QStyleOptionSlider>
@@ -23,7 +16,6 @@
 #include "archive/ui/CArchiveTreeDlg.h"
 #include "archive/ui/CTimeTreeDlg.h"
 #include "framework/CMessageQueueManager.h"
-#include "framework/EventReport.h"
 #include "framework/InstanceNames.h"
 #include "maindlg/ui/CArchiveMainDlg.h"
 #include "maindlg/ui/CPaneTabCtrl.h"
@@ -60,7 +52,6 @@ void ClickItem(QTreeWidget* tree, QTreeWidgetItem* item) {
     QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, tree->visualItemRect(item).center());
 }
 
-// Opens an item's branch as a user does: selects it and presses Right.
 void OpenItem(QTreeWidget* tree, QTreeWidgetItem* item) {
     ClickItem(tree, item);
     tree->setFocus();
@@ -116,13 +107,8 @@ protected:
         dialog->resize(1280, 800);
         dialog->show();
         dialog->activateWindow();
-        messages.emplace();  // kept instead of shown; after the dialog installed its own
+        messages.emplace();  // after the dialog installed its own
     }
-    void TearDown() override {
-        messages.reset();
-        dialog.reset();
-    }
-
     void Shot(const char* name) {
         Pump(30);
         dialog->grab().save(QStringLiteral(SCREENSHOT_DIR "/journey_") + name + ".png", "PNG");
@@ -132,7 +118,6 @@ protected:
         ClickToolbar(*dialog, CArchiveMainDlg::kCmdLogin);
     }
     const recorder::DemoArchive& Archive() { return recorder.Server().archive(); }
-    // A day of source 0 with at least three files that start and end on it.
     CivilDate BusyDay() {
         std::map<int64_t, int> perDay;
         for (const auto& r : Archive().recordings(0))
@@ -164,7 +149,6 @@ TEST_F(Journey, FromLoginToRefreshThroughTheRealWidgets) {
     ASSERT_NE(eventLog.ReadLine(), "");
     ASSERT_TRUE(PumpUntil([] { return CMessageQueueManager::FindQueue(kEventLoggerName) != 0; }, 5000));
 
-    // Log in as the demo user.
     Shot("01_start");
     LogIn();
     ASSERT_NE(dialog->FullPane(), nullptr);
@@ -173,7 +157,6 @@ TEST_F(Journey, FromLoginToRefreshThroughTheRealWidgets) {
     CPlayerControlDlg* panel = player->Panel();
     const PlaybackState& state = player->State();
 
-    // A source, a month and a day in "Full".
     const CivilDate date = BusyDay();
     QTreeWidgetItem* day = OpenDay(date);
     ASSERT_NE(day, nullptr);
@@ -182,7 +165,6 @@ TEST_F(Journey, FromLoginToRefreshThroughTheRealWidgets) {
     ASSERT_EQ(day->childCount(), int(recs.size()));
     Shot("02_day_opened");
 
-    // Play a file: it opens paused; Play starts it.
     const int first = day->childCount() - 2;
     ClickItem(tree, day->child(first));
     ASSERT_TRUE(player->View()->IsOpen());
@@ -191,21 +173,20 @@ TEST_F(Journey, FromLoginToRefreshThroughTheRealWidgets) {
     ASSERT_TRUE(PumpUntil([&] { return player->FramesShown() > shown + 5; }, 10000));
     Shot("03_playing");
 
-    // Faster on the speed slider, then back with the keyboard.
+    // Faster on the slider, back with the keyboard, which needs the focus.
     const uint32_t period = player->ClockPeriod();
     QSlider* speed = panel->SpeedSlider();
     DragSlider(speed, speed->maximum());
     EXPECT_EQ(panel->SpeedPosition(), 9);
-    EXPECT_EQ(state.step, 8u) << "the fastest speed shows every eighth frame";
+    EXPECT_EQ(state.step, 8u);
     dialog->activateWindow();
     player->setFocus();
-    ASSERT_TRUE(PumpUntil([&] { return player->hasFocus(); }, 3000));  // its shortcuts need the focus
+    ASSERT_TRUE(PumpUntil([&] { return player->hasFocus(); }, 3000));
     for (int i = 0; i < 4; ++i) QTest::keyClick(player, Qt::Key_Down);
     EXPECT_EQ(panel->SpeedPosition(), 5);
     EXPECT_EQ(state.step, 1u);
     EXPECT_EQ(player->ClockPeriod(), period);
 
-    // Pause, step forward and back.
     ClickControl(panel, CPlayerControlDlg::kIdPause);
     EXPECT_EQ(state.paused, 1u);
     const uint32_t at = state.currentFrame;
@@ -214,28 +195,24 @@ TEST_F(Journey, FromLoginToRefreshThroughTheRealWidgets) {
     ClickControl(panel, CPlayerControlDlg::kIdStepBack);
     EXPECT_EQ(state.currentFrame, at);
 
-    // Seek to three quarters with the position slider.
     CPositionSlider* position = player->PositionSlider();
     const int target = position->maximum() * 3 / 4;
     DragSlider(position, target);
     EXPECT_NEAR(double(state.currentFrame), double(target), position->maximum() / 20.0);
 
-    // Jog forward: held off its middle, the jog moves the picture on.
     const uint32_t beforeJog = state.currentFrame;
     CJogSlider* jog = panel->JogSlider();
     DragSlider(jog, jog->maximum(), 400);
     EXPECT_GT(state.currentFrame, beforeJog);
-    EXPECT_TRUE(PumpUntil([&] { return state.jogging == 0; }, 2000)) << "let go, the jog springs back";
+    EXPECT_TRUE(PumpUntil([&] { return state.jogging == 0; }, 2000));
     Shot("04_stepped");
 
-    // The end of the file hands over to the next file of the day.
     DragSlider(position, position->maximum());
     ClickControl(panel, CPlayerControlDlg::kIdStepForward);
     ASSERT_TRUE(PumpUntil([&] { return tree->currentItem() == day->child(first + 1); }, 10000));
     EXPECT_TRUE(player->View()->IsOpen());
     Shot("05_next_file");
 
-    // The day's motion history; a click on a second plays the file there.
     ClickItem(tree, day);
     CMotionHistoryDlg* history = dialog->ViewPane()->MotionHistory();
     ASSERT_TRUE(PumpUntil([&] { return history->isVisible(); }, 5000));
@@ -248,18 +225,18 @@ TEST_F(Journey, FromLoginToRefreshThroughTheRealWidgets) {
     ASSERT_TRUE(PumpUntil([&] { return timeline->Playback().CurrentFile() == recs[1]->fileName; }, 10000));
     CPlayerDlg* historyPlayer = history->Player();
     EXPECT_TRUE(historyPlayer->View()->IsOpen());
+    EXPECT_EQ(Archive().frameInSecond(*recs[1], midnight + scale.SecondAt(scale.X(second))).value(),
+              historyPlayer->State().currentFrame);
     Shot("06_motion_history");
 
-    // A snapshot of the frame on screen: a right double click on the video.
     const QString snapshot = QString::fromStdString(home.Dir()) + "/snapshot.jpg";
     SaveDialogAnswer answer(snapshot);
     QTest::mouseDClick(historyPlayer->View(), Qt::RightButton, {}, historyPlayer->View()->rect().center());
     const QImage saved(snapshot);
-    ASSERT_FALSE(saved.isNull()) << "the snapshot was written and reads back";
+    ASSERT_FALSE(saved.isNull());
     EXPECT_EQ(saved.width(), int(Archive().sources()[0].width));
     EXPECT_EQ(saved.height(), int(Archive().sources()[0].height));
 
-    // Search by time in "By time" and play a result.
     ClickTab(dialog->LeftTab(), 1);
     CTimeTreeDlg* byTime = dialog->ByTimePane();
     ASSERT_TRUE(byTime->isVisible());
@@ -271,7 +248,6 @@ TEST_F(Journey, FromLoginToRefreshThroughTheRealWidgets) {
     EXPECT_TRUE(player->View()->IsOpen());
     Shot("07_search");
 
-    // Log off, log in again, refresh.
     AnswerLogin(nullptr, nullptr, true);
     ClickToolbar(*dialog, CArchiveMainDlg::kCmdLogin);
     EXPECT_EQ(dialog->LeftTab()->Count(), 0);
@@ -283,20 +259,18 @@ TEST_F(Journey, FromLoginToRefreshThroughTheRealWidgets) {
     EXPECT_EQ(tree->topLevelItemCount(), int(Archive().sources().size()));
     Shot("09_logged_in_again");
 
-    // The event log saw the journey.
     std::string seen;
     for (std::string line; !(line = eventLog.ReadLine(2000)).empty();) seen += line + "\n";
     for (const char* note : {"note logged in", "note play", "note motion history", "found", "note logged off"})
         EXPECT_NE(seen.find(note), std::string::npos) << note << " in\n" << seen;
 }
 
-// Each fault in turn, then clean answers again: nothing crashes or hangs,
-// the user is told what to do where it is theirs to act, and the journey goes on.
+// Each fault in turn, then clean answers: nothing crashes or hangs, and the
+// user is told what to do where it is theirs to act.
 TEST_F(Journey, SurvivesAMisbehavingRecorderAndGoesOnWhenItAnswersAgain) {
     recorder::RecorderServer* server = &recorder.Server();
 
-    // Slow and half of the answers empty: logging in may take a few tries,
-    // each failed one says so.
+    // Slow, half of the answers empty: each failed login says so.
     server->setFaults({.delayMs = 150, .emptyShare = 0.5, .seed = 3});
     int tries = 0;
     while (!dialog->FullPane() && tries < 12) {
@@ -308,7 +282,7 @@ TEST_F(Journey, SurvivesAMisbehavingRecorderAndGoesOnWhenItAnswersAgain) {
     QTreeWidget* tree = dialog->FullPane()->Tree();
     CPlayerDlg* player = dialog->ViewPane()->Player();
 
-    // Garbage instead of the archive: an empty tree, until the next refresh.
+    // Garbage instead of the archive: an empty tree until the next refresh.
     server->setFaults({.garbageShare = 1});
     ClickToolbar(*dialog, CArchiveMainDlg::kCmdRefresh);
     EXPECT_EQ(tree->topLevelItemCount(), 0);
@@ -316,8 +290,7 @@ TEST_F(Journey, SurvivesAMisbehavingRecorderAndGoesOnWhenItAnswersAgain) {
     ClickToolbar(*dialog, CArchiveMainDlg::kCmdRefresh);
     ASSERT_EQ(tree->topLevelItemCount(), int(Archive().sources().size()));
 
-    // Cut-off pictures and dropped connections while playing: frames are
-    // missed, playback goes on.
+    // Cut-off pictures and dropped connections while playing.
     QTreeWidgetItem* day = OpenDay(BusyDay());
     ASSERT_NE(day, nullptr);
     ClickItem(tree, day->child(0));
@@ -330,8 +303,7 @@ TEST_F(Journey, SurvivesAMisbehavingRecorderAndGoesOnWhenItAnswersAgain) {
     EXPECT_TRUE(PumpUntil([&] { return player->FramesShown() > shown + 5; }, 10000));
     Shot("faults_after_bad_frames");
 
-    // A stall: after the first long wait frames give up within a second,
-    // so Pause gets through.
+    // A stall: frames give up within a second, so Pause gets through.
     server->stallFor(60000);
     Pump(300);
     ClickControl(player->Panel(), CPlayerControlDlg::kIdPause);
@@ -351,7 +323,7 @@ TEST_F(Journey, SurvivesAMisbehavingRecorderAndGoesOnWhenItAnswersAgain) {
     day = OpenDay(BusyDay());
     ASSERT_NE(day, nullptr);
     ClickItem(tree, day->child(1));
-    EXPECT_TRUE(player->View()->IsOpen()) << "the journey goes on";
+    EXPECT_TRUE(player->View()->IsOpen());
     Shot("faults_recovered");
 }
 

@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <cstring>
 #include <random>
 #include <vector>
@@ -25,24 +24,14 @@ std::vector<uint32_t> Scaled(FrameScaler& scaler, const std::vector<uint8_t>& fr
     return out;
 }
 
-// Channel c of the top-first pixel (x, y) of a bottom-first frame.
-double At(const std::vector<uint8_t>& f, uint32_t w, uint32_t h, int64_t x, int64_t y, int c) {
-    x = std::clamp<int64_t>(x, 0, w - 1);
-    y = std::clamp<int64_t>(y, 0, h - 1);
-    return f[(size_t(h - 1 - y) * w + size_t(x)) * 3 + size_t(c)];
-}
-
 TEST(FrameScaler, VectorAndPlainPathsGiveTheSameBytesAtEverySize) {
     const struct {
         uint32_t w, h, dw, dh;
     } sizes[] = {
         {1600, 1200, 1230, 923},
-        {1600, 1200, 1600, 1200},
-        {350, 288, 701, 577},
         {353, 17, 31, 5},
         {1, 1, 9, 4},
         {7, 3, 2, 1},
-        {1600, 1200, 333, 251},
     };
     for (const auto& s : sizes) {
         SCOPED_TRACE(testing::Message() << s.w << "x" << s.h << " -> " << s.dw << "x" << s.dh);
@@ -53,43 +42,11 @@ TEST(FrameScaler, VectorAndPlainPathsGiveTheSameBytesAtEverySize) {
     }
 }
 
-TEST(FrameScaler, FlipsConvertsAndFiltersLikeBilinearSampling) {
-    const uint32_t w = 37, h = 23;
-    const auto frame = RandomFrame(w, h, 7);
-    FrameScaler scaler;
-    // Same size: each pixel upright, opaque, red in bits 16..23.
-    const auto same = Scaled(scaler, frame, w, h, w, h);
-    for (uint32_t y = 0; y < h; ++y)
-        for (uint32_t x = 0; x < w; ++x)
-            ASSERT_EQ(0xFF000000u | uint32_t(At(frame, w, h, x, y, 2)) << 16 | uint32_t(At(frame, w, h, x, y, 1)) << 8 |
-                          uint32_t(At(frame, w, h, x, y, 0)),
-                      same[size_t(y) * (w + 1) + x]);
-    // Shrunk and grown: near exact bilinear sampling of pixel centres (weights
-    // have six bits, and the vertical step is rounded to a byte).
-    for (const auto& [dw, dh] : {std::pair{29u, 17u}, std::pair{80u, 51u}}) {
-        const auto out = Scaled(scaler, frame, w, h, dw, dh);
-        for (uint32_t y = 0; y < dh; ++y)
-            for (uint32_t x = 0; x < dw; ++x) {
-                const double sx = std::max(0.0, (x + 0.5) * w / dw - 0.5), sy = std::max(0.0, (y + 0.5) * h / dh - 0.5);
-                const auto x0 = int64_t(sx), y0 = int64_t(sy);
-                const double fx = sx - double(x0), fy = sy - double(y0);
-                for (int c = 0; c < 3; ++c) {
-                    const double top = At(frame, w, h, x0, y0, c) * (1 - fx) + At(frame, w, h, x0 + 1, y0, c) * fx;
-                    const double bottom =
-                        At(frame, w, h, x0, y0 + 1, c) * (1 - fx) + At(frame, w, h, x0 + 1, y0 + 1, c) * fx;
-                    const double want = top * (1 - fy) + bottom * fy;
-                    const auto got = double((out[size_t(y) * (dw + 1) + x] >> (8 * c)) & 0xFF);
-                    ASSERT_NEAR(want, got, 4.0) << dw << "x" << dh << " at " << x << "," << y << " channel " << c;
-                }
-            }
-    }
-}
-
 TEST(FrameScaler, CopyAndScaleCopiesTheWholeFrameAndScalesAsScaleDoes) {
     const uint32_t w = 640, h = 480;
     const auto frame = RandomFrame(w, h, 3);
     FrameScaler scaler;
-    for (const uint32_t factor : {1u, 2u, 5u}) {  // with 5, rows are skipped and still copied
+    for (const uint32_t factor : {1u, 5u}) {  // with 5, rows are skipped and still copied
         const uint32_t dw = w / factor, dh = h / factor;
         std::vector<uint8_t> copy(frame.size(), 0);
         std::vector<uint32_t> out(size_t(dw) * dh, 0);

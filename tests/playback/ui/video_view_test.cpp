@@ -1,6 +1,3 @@
-// The view's picture and what it shows: a closed view is white inside a
-// black border, an open one stretches its bottom-up frame upright.
-
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -19,7 +16,7 @@ namespace {
 
 using test::At;
 
-// A bottom-up BGR frame: each quarter of the picture (as seen) has its own colour.
+// A bottom-up BGR frame: red and green above blue and yellow, as seen.
 std::vector<uint8_t> Quarters(int w, int h) {
     std::vector<uint8_t> bgr(size_t(w) * h * 3);
     for (int row = 0; row < h; ++row) {
@@ -36,10 +33,8 @@ std::vector<uint8_t> Quarters(int w, int h) {
     return bgr;
 }
 
-// A 64 x 48 view showing Quarters(): red and green above blue and yellow,
-// by default as the view paints itself, or at `at` in a picture.
-void ExpectQuarters(CVideoView& view, const QImage* picture = nullptr, QPoint at = {}) {
-    const QImage shown = picture ? *picture : view.grab().toImage();
+// Quarters() shown in a 64 x 48 area at `at` of `shown`.
+void ExpectQuarters(const QImage& shown, QPoint at = {}) {
     for (auto [x, y, want] : {std::tuple{8, 6, qRgb(255, 0, 0)}, {56, 6, qRgb(0, 255, 0)}, {8, 42, qRgb(0, 0, 255)},
                               {56, 42, qRgb(255, 255, 0)}}) {
         const QRgb c = shown.pixel(at.x() + x, at.y() + y);
@@ -49,54 +44,30 @@ void ExpectQuarters(CVideoView& view, const QImage* picture = nullptr, QPoint at
     }
 }
 
-class VideoViewTest : public ::testing::Test {
-protected:
-    void SetUp() override { view.resize(64, 48); }
-    QApplication& app = test::QtTestApp();  // before any widget
+TEST(VideoView, ClosedIsWhiteInABlackBorderOpenStretchesTheFrameUpright) {
+    test::QtTestApp();  // before any widget
     CVideoView view;
-};
-
-TEST_F(VideoViewTest, ClosedViewShowsAWhiteAreaWithABlackBorder) {
+    view.resize(64, 48);
     const std::vector<uint8_t> frame = Quarters(32, 24);
-    for (int pass = 0; pass < 2; ++pass) {
-        const QImage shown = view.grab().toImage();
-        for (auto [x, y] : {std::pair{0, 0}, {63, 47}, {30, 47}}) EXPECT_EQ(0u, At(shown, x, y)) << x << "," << y;
-        for (auto [x, y] : {std::pair{1, 1}, {32, 24}}) EXPECT_EQ(0xFFFFFFu, At(shown, x, y)) << x << "," << y;
-        // A frame size and frame without an open file still draw nothing.
-        view.SetFrameSize(32, 24);
-        view.SetFrame(frame.data());
-    }
-}
-
-TEST_F(VideoViewTest, OpenViewStretchesTheFrameUprightAndANewSizeReplacesThePicture) {
     view.SetFrameSize(32, 24);
-    const uint8_t* first = view.Picture().Bits();
-    ASSERT_NE(nullptr, first);
-    view.SetFrameSize(32, 24);
-    EXPECT_EQ(first, view.Picture().Bits());
-    view.SetOpen(true);
-    const std::vector<uint8_t> frame = Quarters(32, 24);
-    view.SetFrame(frame.data());
-    ExpectQuarters(view);
-
-    // Closing keeps the picture but shows the empty state again.
-    view.SetOpen(false);
-    view.SetFrame(nullptr);
-    EXPECT_EQ(0xFFFFFFu, At(view.grab().toImage(), 8, 6));
-    EXPECT_EQ(frame[0], view.Picture().Bits()[0]);
+    view.SetFrame(frame.data());  // a frame without an open file draws nothing
+    QImage shown = view.grab().toImage();
+    for (auto [x, y] : {std::pair{0, 0}, {63, 47}}) EXPECT_EQ(0u, At(shown, x, y)) << x << "," << y;
+    EXPECT_EQ(0xFFFFFFu, At(shown, 32, 24));
 
     // 21 * 3 bytes per row: rows that padded-row readers would misread.
-    view.SetFrameSize(21, 15);
-    EXPECT_EQ(21u * 15u * 3u, view.Picture().Size());
-    view.SetOpen(true);
     const std::vector<uint8_t> odd = Quarters(21, 15);
+    view.SetFrameSize(21, 15);
+    view.SetOpen(true);
     view.SetFrame(odd.data());
-    ExpectQuarters(view);
+    ExpectQuarters(view.grab().toImage());
+    view.SetOpen(false);
+    EXPECT_EQ(0xFFFFFFu, At(view.grab().toImage(), 8, 6));
 }
 
 // On screen, a new frame is scaled straight into the window's pixels: at
 // the view's place, and not over a sibling that covers part of it.
-TEST(VideoViewWindowTest, ShownViewPaintsItsFrameAtItsPlaceInTheWindow) {
+TEST(VideoView, OnScreenPaintsItsFrameAtItsPlaceInTheWindow) {
     test::QtTestApp();
     QWidget window;
     window.resize(160, 120);
@@ -118,7 +89,7 @@ TEST(VideoViewWindowTest, ShownViewPaintsItsFrameAtItsPlaceInTheWindow) {
         QApplication::processEvents();
         view.SetFrame(frame.data());
         const QImage shown = *static_cast<QImage*>(window.backingStore()->paintDevice());
-        ExpectQuarters(view, &shown, QPoint(30, 20));
+        ExpectQuarters(shown, QPoint(30, 20));
         EXPECT_EQ(QColor(Qt::magenta).rgb(), shown.pixel(29, 19));
         EXPECT_EQ(QColor(Qt::magenta).rgb(), shown.pixel(94, 68));
         EXPECT_EQ(covered, shown.pixel(65, 25) == QColor(Qt::cyan).rgb());

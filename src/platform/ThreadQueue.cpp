@@ -1,10 +1,8 @@
 #include "platform/ThreadQueue.h"
 
-#include <linux/futex.h>
 #include <sys/epoll.h>
 #include <sys/eventfd.h>
 #include <sys/socket.h>
-#include <sys/syscall.h>
 #include <sys/timerfd.h>
 #include <sys/un.h>
 #include <unistd.h>
@@ -66,15 +64,6 @@ socklen_t SocketAddress(int32_t pid, uint32_t serial, sockaddr_un* a) {
 }
 
 void AtomicStore(uint32_t& w, uint32_t v) { std::atomic_ref<uint32_t>(w).store(v, std::memory_order_relaxed); }
-
-// The slot table is shared between processes, so its futexes are not
-// private to one.
-void FutexWait(uint32_t* word, uint32_t seen, int timeoutMs) {
-    timespec timeout{timeoutMs / 1000, long(timeoutMs % 1000) * 1000000L};
-    syscall(SYS_futex, word, FUTEX_WAIT, seen, timeoutMs < 0 ? nullptr : &timeout, nullptr, 0);
-}
-
-void FutexWake(uint32_t* word) { syscall(SYS_futex, word, FUTEX_WAKE, 1, nullptr, nullptr, 0); }
 
 }  // namespace
 
@@ -146,22 +135,11 @@ void ThreadQueue::Shutdown() {
     pq.bySerial.erase(m_serial);
 }
 
-void ThreadQueue::Wake(bool send) {
+void ThreadQueue::Wake() {
     if (!m_signaled.exchange(true)) {
         uint64_t one = 1;
         [[maybe_unused]] ssize_t n = write(m_event, &one, sizeof one);
     }
-    if (send) WakeReplyWaiter(m_slot);
-}
-
-void ThreadQueue::WakeReplyWaiter(uint32_t slot) {
-    if (slot >= kMaxQueues) return;
-    QueueSlot& q = WindowTable::Instance().Queue(slot);
-    // Bumped after the message became visible and before `waiting` is
-    // read; AwaitReply stores `waiting` before it looks for messages. So
-    // either it sees the message, or this sees it asleep and wakes it.
-    std::atomic_ref<uint32_t>(q.wakes).fetch_add(1);
-    if (std::atomic_ref<uint32_t>(q.waiting).load() == QueueSlot::kAwaitingReply) FutexWake(&q.wakes);
 }
 
 bool ThreadQueue::Post(const Msg& m) {
@@ -180,7 +158,7 @@ bool ThreadQueue::Deliver(const std::shared_ptr<SentMessage>& s) {
         if (m_closed) return false;
         m_sends.push_back(s);
     }
-    Wake(true);
+    Wake();
     return true;
 }
 
@@ -241,7 +219,6 @@ void ThreadQueue::Receive(const WireMessage& w) {
             s->msg = m;
             s->replyPid = w.senderPid;
             s->replySerial = w.senderSerial;
-            s->replySlot = w.senderSlot;
             s->seq = w.seq;
             std::lock_guard lock(m_mutex);
             m_sends.push_back(std::move(s));
@@ -274,14 +251,14 @@ void ThreadQueue::Complete(const std::shared_ptr<SentMessage>& s, LResult r) {
     if (s->sender) {
         s->result = r;
         s->done.store(true, std::memory_order_release);
-        s->sender->Wake(true);
+        s->sender->Wake();
     } else if (s->replyPid != 0) {
         WireMessage w{};
         w.magic = kWireMagic;
         w.type = kWireReply;
         w.seq = s->seq;
         w.result = r;
-        if (SendWire(s->replyPid, s->replySerial, w)) WakeReplyWaiter(s->replySlot);
+        SendWire(s->replyPid, s->replySerial, w);
     }
 }
 
@@ -352,29 +329,6 @@ void ThreadQueue::WaitForActivity(int timeoutMs, bool armTimers) {
     MarkBusy();
 }
 
-// A sender awaiting its reply sleeps on a futex rather than in epoll: it
-// wakes the way a thread waiting on a condition variable does, and the
-// scheduler then tends to run the two sides of an exchange on one CPU, as
-// it does for such a pair, instead of waking each on a CPU of its own.
-void ThreadQueue::AwaitReply(int timeoutMs) {
-    if (m_slot >= kMaxQueues) {
-        WaitForActivity(timeoutMs, false);
-        return;
-    }
-    QueueSlot& q = WindowTable::Instance().Queue(m_slot);
-    const uint32_t seen = std::atomic_ref<uint32_t>(q.wakes).load();
-    std::atomic_ref<uint32_t>(q.waiting).store(QueueSlot::kAwaitingReply);
-    epoll_event events[4];
-    const int n = epoll_wait(m_epoll, events, 4, 0);
-    if (n > 0) {
-        m_ready = ReadyBits(events, n, m_event, m_timerFd);
-        m_readyFresh = true;
-    } else {
-        FutexWait(&q.wakes, seen, timeoutMs);
-    }
-    MarkBusy();
-}
-
 bool ThreadQueue::GetMessage(Msg* out) {
     for (;;) {
         Drain();
@@ -435,7 +389,7 @@ bool ThreadQueue::WaitUntil(Done done, Hwnd target, uint32_t flags, uint32_t tim
         }
         uint64_t wait = nextCheck - now;
         if (timeoutMs != kInfinite) wait = std::min<uint64_t>(wait, start + timeoutMs - now);
-        AwaitReply(int(wait));
+        WaitForActivity(int(wait), false);
         Drain();
         if (!(flags & SMTO_BLOCK)) HandleSends();
     }

@@ -34,7 +34,6 @@ struct SentMessage {
     std::shared_ptr<ThreadQueue> sender;  // local sender to wake, or null
     int32_t replyPid = 0;                 // remote sender to answer
     uint32_t replySerial = 0;
-    uint32_t replySlot = 0;
     uint64_t seq = 0;
 };
 
@@ -74,9 +73,6 @@ public:
     void CancelReply(uint64_t seq) { m_replies.erase(seq); }
     // Sends one datagram to a queue of another process.
     bool SendWire(int32_t pid, uint32_t serial, const WireMessage& w);
-    // Wakes the queue in `slot` if it sleeps awaiting a reply: it has a
-    // send or a reply to look at. Any process may call it.
-    static void WakeReplyWaiter(uint32_t slot);
 
     bool SetTimer(Hwnd h, uintptr_t id, uint32_t periodMs);
     bool KillTimer(Hwnd h, uintptr_t id);
@@ -102,9 +98,7 @@ private:
     };
 
     ThreadQueue();
-    // Wakes the thread for a post; a send or a reply also wakes it from
-    // awaiting its own reply.
-    void Wake(bool send = false);
+    void Wake();
     void Drain();
     void Receive(const WireMessage& w);
     void HandleSends();
@@ -113,7 +107,6 @@ private:
     bool DueTimer(Msg* out, bool remove);
     void ArmTimerFd();
     void WaitForActivity(int timeoutMs, bool armTimers);
-    void AwaitReply(int timeoutMs);
     void ReceiveDatagrams();
     void MarkBusy();
     bool TargetGone(Hwnd target);

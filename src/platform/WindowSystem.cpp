@@ -55,14 +55,12 @@ LResult SendRemote(Hwnd h, const WindowOwner& owner, const Msg& m, uint32_t flag
     w.lParam = m.lParam;
     w.senderPid = ThisProcess();
     w.senderSerial = self->Serial();
-    w.senderSlot = self->Slot();
     w.seq = self->ExpectReply();
     LResult result = 0;
     if (!self->SendWire(owner.pid, owner.serial, w)) {
         self->CancelReply(w.seq);
         return 0;
     }
-    ThreadQueue::WakeReplyWaiter(owner.queue);
     *ok = self->WaitForRemote(w.seq, h, flags, timeoutMs, &result);
     return *ok ? result : 0;
 }

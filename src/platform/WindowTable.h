@@ -40,13 +40,9 @@ struct QueueSlot {
     uint32_t live;          // 1 while the thread queue exists
     int32_t pid;            // its process
     uint32_t serial;        // its number within the process; with pid, its socket address
-    uint32_t waiting;       // kIdle or kAwaitingReply while the thread waits, else 0
+    uint32_t waiting;       // 1 while the thread sits in its loop with nothing to do
     uint32_t busySince;     // tick when it last left its loop to handle work
-    uint32_t wakes;         // bumped on every send or reply to it; a sender awaiting its reply sleeps on it
-    uint32_t spare[2];
-
-    static constexpr uint32_t kIdle = 1;           // in its loop with nothing to do
-    static constexpr uint32_t kAwaitingReply = 2;  // asleep on `wakes` until its reply comes
+    uint32_t spare[3];
 };
 static_assert(sizeof(QueueSlot) == 32);
 static_assert(offsetof(QueueSlot, live) == 0);
@@ -54,7 +50,6 @@ static_assert(offsetof(QueueSlot, pid) == 4);
 static_assert(offsetof(QueueSlot, serial) == 8);
 static_assert(offsetof(QueueSlot, waiting) == 12);
 static_assert(offsetof(QueueSlot, busySince) == 16);
-static_assert(offsetof(QueueSlot, wakes) == 20);
 
 struct MessageName {
     char name[kMaxMessageNameLength + 1];

@@ -24,10 +24,8 @@ struct WireMessage {
     uint32_t senderSerial;
     uint64_t seq;           // pairs a reply with its send
     int64_t result;         // the handler's result, in a reply
-    uint32_t senderSlot;    // the sender's queue slot, to wake it when the reply is sent
-    uint32_t spare;
 };
-static_assert(sizeof(WireMessage) == 64);
+static_assert(sizeof(WireMessage) == 56);
 static_assert(offsetof(WireMessage, magic) == 0);
 static_assert(offsetof(WireMessage, type) == 4);
 static_assert(offsetof(WireMessage, hwnd) == 8);
@@ -38,7 +36,6 @@ static_assert(offsetof(WireMessage, senderPid) == 32);
 static_assert(offsetof(WireMessage, senderSerial) == 36);
 static_assert(offsetof(WireMessage, seq) == 40);
 static_assert(offsetof(WireMessage, result) == 48);
-static_assert(offsetof(WireMessage, senderSlot) == 56);
 
 inline constexpr uint32_t kWireMagic = 0x43574D31;  // "CWM1"
 

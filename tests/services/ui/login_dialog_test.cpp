@@ -151,14 +151,12 @@ TEST_F(LoginDialog, OkKeepsTheDialogOpenOnMissingOrBrokenInput) {
     EXPECT_TRUE(boxes.Texts().empty());
 
     // The store may hold more than an edit lets a person type; OK then names the limit.
-    const std::string integer = "Please enter an integer.";
     const struct {
         int id;
         std::string text, message;
     } cases[] = {
         {Dlg::kIdPassword, "\xC3\xBC" + std::string(19, 'p'), "Please enter no more than 20 characters."},
-        {Dlg::kIdStreamPort, "12a", integer},
-        {Dlg::kIdStreamPort, "2147483648", integer},
+        {Dlg::kIdStreamPort, "2147483648", "Please enter an integer."},
     };
     for (const auto& c : cases) {
         Dlg broken(&store);
@@ -203,11 +201,6 @@ TEST_F(LoginDialog, OkLogsInAndSavesOnlyWhenAskedAndASecondLoginReplacesTheFirst
     EXPECT_EQ(Stored(kSettingUserName), "previous") << "without Save login data the store keeps its values";
     EXPECT_NE(SessionId(), firstId);
     EXPECT_EQ(recorder.PrivilegeLines(11, true).size(), 1u) << "the old session was logged off";
-
-    Dlg logOff(&store);
-    logOff.open();
-    Click(logOff, Dlg::kIdLogOff);
-    EXPECT_EQ(std::tuple(logOff.result(), logOff.LoggedIn(), logOff.LoggedOff()), std::tuple(int(kIdOk), 0, 1));
 }
 
 TEST_F(LoginDialog, TitleButtonsAndLabelsWithAnIdAreTranslatedUnderTheDialogPrefix) {

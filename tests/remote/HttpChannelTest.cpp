@@ -110,7 +110,6 @@ TEST_F(HttpChannelTest, AnyBodyIsTheAnswerUpToTheBoundAndEndsInNul) {
     for (size_t i = 0; i < longBody.size(); ++i) longBody[i] = char('a' + i % 26);
     const std::string cases[][3] = {
         {std::string("\x00\x01\xFF", 3), "200 OK", ""},
-        {"<html>not found</html>", "404 Not Found", ""},
         {"moved", "302 Found", "Location: /elsewhere\r\n"},
         {longBody.substr(0, bound), "200 OK", ""},
         {longBody, "200 OK", ""},
@@ -128,12 +127,6 @@ TEST_F(HttpChannelTest, AnyBodyIsTheAnswerUpToTheBoundAndEndsInNul) {
                              ConsecutiveFailures()));
         EXPECT_EQ(0, std::memcmp(body.data(), request.Buffer(), kept));
     }
-}
-
-// Three failures against a closed port are the recorder channel tests' part.
-TEST(HttpConnectTimeout, ShrinksAfterMoreThanTwoAndMoreThanTenFailures) {
-    for (const auto& [failures, timeoutMs] : {std::pair<int32_t, uint32_t>{2, 2000}, {10, 100}, {11, 50}})
-        EXPECT_EQ(timeoutMs, CHttpRequest::ConnectTimeoutFor(failures)) << failures;
 }
 
 // Each fault meets a kept-alive connection first, then a fresh one. It counts

@@ -73,7 +73,6 @@ TEST_F(MainDialogFrameworkTest, StartUpStartsNoFilterRefusesCommandsAndServesSto
         CSettingsStore stored;
         ASSERT_TRUE(DeclareMainDialogSettings(stored));
         stored.SetInt(kSettingStreamPort, 9100);
-        stored.SetText(kSettingUserName, "operator");
         ASSERT_TRUE(stored.Save());
     }
     DialogThread dialog;
@@ -93,10 +92,6 @@ TEST_F(MainDialogFrameworkTest, StartUpStartsNoFilterRefusesCommandsAndServesSto
     EXPECT_EQ(9100, value);
     ASSERT_TRUE(client.GetInt(kSettingCommType, &value));
     EXPECT_EQ(2, value);
-    char name[kMainDialogTextCapacity] = {};
-    uint32_t size = sizeof name;
-    ASSERT_TRUE(client.GetBytes(kSettingUserName, name, &size));
-    EXPECT_STREQ("operator", name);
 }
 
 TEST_F(MainDialogFrameworkTest, ShutDownTakesThePanesFirstAndLeavesNothingReachable) {

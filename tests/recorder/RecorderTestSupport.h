@@ -1,7 +1,6 @@
 #pragma once
-// Shared by the recorder's tests: a real HTTP client, requests built as the
-// viewer builds them, answers decoded with bounds checks, JPEGs decoded by
-// libjpeg-turbo rather than by anything of ours.
+// A real HTTP client, requests built as the viewer builds them, answers decoded
+// with bounds checks, JPEGs decoded by libjpeg-turbo rather than by anything of ours.
 
 #include <arpa/inet.h>
 #include <curl/curl.h>

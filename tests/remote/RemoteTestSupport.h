@@ -1,7 +1,6 @@
 #pragma once
-// Records as the recorder sends them, and a loopback HTTP server on raw
-// sockets that keeps the exact bytes of every request and can answer in the
-// faulty ways a real server may.
+// Records as the recorder sends them, and a raw loopback HTTP server that keeps
+// every request's bytes and can answer in the faulty ways a real server may.
 
 #include <arpa/inet.h>
 #include <fcntl.h>
@@ -58,8 +57,7 @@ inline uint16_t ClosedPort() {
 
 class TestHttpServer {
 public:
-    // Answer keeps the connection; the others close it after the request:
-    // without a byte, after half the body, or after bytes that are no HTTP.
+    // Answer keeps the connection; the others close it without a byte, after half the body, or after no HTTP.
     enum class Mode { Answer, Drop, ShortBody, Garbage };
 
     TestHttpServer() : m_listener(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)), m_port(BindLoopback(m_listener)) {
@@ -100,7 +98,6 @@ public:
     }
 
 private:
-    // False once the server stops.
     bool WaitReadable(int fd) {
         pollfd fds[2] = {{fd, POLLIN, 0}, {m_stop[0], POLLIN, 0}};
         return poll(fds, 2, -1) > 0 && !(fds[1].revents & POLLIN);

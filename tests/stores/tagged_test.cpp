@@ -2,7 +2,6 @@
 
 #include <cstring>
 #include <string>
-#include <thread>
 #include <tuple>
 #include <vector>
 
@@ -171,26 +170,4 @@ TEST(TaggedStore, WalksStopAfter999Entries) {
     EXPECT_EQ(out.find("<e999>"), std::string::npos);
     store.ImportTagged("<e998>{01}<e999>{01}", true);
     EXPECT_EQ(std::tuple(WordOf(store, "e998"), WordOf(store, "e999")), std::tuple(1u, 0u));
-}
-
-TEST(TaggedStore, ThreadsShareAStore) {
-    CTaggedValueStore store;
-    ASSERT_EQ(store.Declare("n", 1, 0, 0), 1);
-    std::thread importer([&] {
-        for (int i = 0; i < 500; ++i) store.ImportTagged(MakeTaggedField("n", i % 2 ? "01000000" : "02000000"), false);
-    });
-    std::thread declarer([&] {
-        for (int i = 0; i < 200; ++i) store.Declare("d" + std::to_string(i), 8, 0, 4);
-    });
-    int bad = 0;
-    for (int i = 0; i < 500; ++i) {
-        std::string out;
-        store.GetAsHex("n", out, true);
-        bad += out != "" && out != "01000000" && out != "02000000";
-        store.ExportTagged(out, false);
-    }
-    importer.join();
-    declarer.join();
-    EXPECT_EQ(bad, 0);
-    EXPECT_EQ(store.Count(), 201u);
 }

@@ -29,7 +29,6 @@ TEST_F(PlaybackTest, FramesAreJpegsOfTheAnnouncedSizeWhoseHoldTimesFillTheFilesC
         ASSERT_GT(fd.frameCount, fd.info.rate);
         // `rate` frames last `scale` seconds.
         uint64_t held = 0;
-        std::string previous;
         for (uint32_t i = 0; i < fd.info.rate; ++i) {
             const Decoded d = ask(frameSourceName(e.fileName), sid_, kFrameSourceGetFrame, i);
             EXPECT_LE(d.data.size() + kIcpOverhead, kMaxAnswerBody);
@@ -40,8 +39,6 @@ TEST_F(PlaybackTest, FramesAreJpegsOfTheAnnouncedSizeWhoseHoldTimesFillTheFilesC
                 auto jpeg = decodeJpeg(d.data);
                 EXPECT_TRUE(jpeg && uint32_t(jpeg->width) == fd.info.width && uint32_t(jpeg->height) == fd.info.height);
             }
-            EXPECT_NE(d.data, previous) << "consecutive frames differ (their time stamps do)";
-            previous = d.data;
         }
         EXPECT_EQ(held, uint64_t{fd.info.scale} * 1000);
     }

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <string>
 #include <thread>
+#include <tuple>
 
 #include "app/HostOptions.h"
 #include "support/Files.h"
@@ -19,9 +20,7 @@ TEST(HostOptions, AcceptsWhatTheHelpSaysAndRefusesTheRest) {
     HostOptions options;
     std::string error;
     ASSERT_TRUE(ParseHostOptions({"--server-url", "http://10.0.0.5", "--server-port=8080", "--demo"}, options, error));
-    EXPECT_EQ(options.serverUrl, "http://10.0.0.5");
-    EXPECT_EQ(options.serverPort, 8080);
-    EXPECT_TRUE(options.demo);
+    EXPECT_EQ(std::tuple(options.serverUrl, options.serverPort, options.demo), std::tuple("http://10.0.0.5", 8080, true));
 
     struct Case {
         std::vector<std::string> args;

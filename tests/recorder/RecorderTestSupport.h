@@ -127,9 +127,7 @@ inline std::string frameSourceName(std::string fileName) {
     return fileName;
 }
 
-struct JpegSize {
-    int width = 0, height = 0;
-};
+struct JpegSize { int width = 0, height = 0; };
 
 // The size of a JPEG that decodes without a warning.
 inline std::optional<JpegSize> decodeJpeg(const std::string& jpeg) {

@@ -128,12 +128,11 @@ TEST_F(RecorderChannelTest, ClosingAllStreamsAndShuttingDownRemoveEveryProxy) {
     for (const std::string& name : {small, small, large}) ASSERT_EQ(1, OpenFile(name)) << name;
     EXPECT_EQ(2u, playback->CloseAllStreams());
     EXPECT_TRUE(Gone(FrameSourceName(small)) && Gone(FrameSourceName(large)));
-    // The manager goes on serving: opening again makes new proxies, which its shutdown closes.
-    for (const std::string& name : {small, large}) ASSERT_EQ(1, OpenFile(name)) << name;
+    // The manager goes on serving; its shutdown closes the proxies opened since.
+    ASSERT_EQ(1, OpenFile(small));
     managerClient.Close();
     playback.reset();
-    for (const std::string& name : {FrameSourceName(small), FrameSourceName(large), std::string(kPlaybackManagerFilterName)})
-        EXPECT_TRUE(Gone(name)) << name;
+    EXPECT_TRUE(Gone(FrameSourceName(small)) && Gone(kPlaybackManagerFilterName));
 }
 
 TEST_F(RecorderChannelTest, BadBaseUrlsAndAClosedPortFailAndShortenTheConnectTimeOut) {

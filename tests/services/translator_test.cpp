@@ -75,7 +75,6 @@ TEST_F(Translator, AnUnknownKeyIsLearnedOnceAndAnswersItsFirstTextNextTime) {
 TEST_F(Translator, TheFirstPlaceFoundIsReadAndAppendedTo) {
     const std::vector<std::string> places = DictionaryPlaces();
     ASSERT_EQ(places.size(), 5u);
-    EXPECT_EQ(places[3], world.DataDir() + "/language_basic.txt");
     // Here the install places name files in the current directory; each step adds one in front.
     const std::pair<int, std::string> steps[] = {{3, "data"}, {0, "current"}};
     for (const auto& [place, answer] : steps) {

@@ -38,7 +38,6 @@ TEST(HostOptions, AcceptsWhatTheHelpSaysAndRefusesTheRest) {
     }
 }
 
-// Runs `program` with `args`, its standard output and error into files.
 pid_t Start(const char* program, const std::vector<std::string>& args, const std::string& outFile,
             const std::string& errFile, const std::string& config) {
     pid_t pid = fork();
@@ -86,7 +85,6 @@ protected:
     std::string dir;
 };
 
-// Until `text` appears in the file or 30 s pass.
 bool WaitForText(const std::string& path, const std::string& text) {
     for (int i = 0; i < 3000; ++i) {
         if (Read(path).find(text) != std::string::npos) return true;

@@ -1,6 +1,3 @@
-// "Main User Privilege": login, log-off, privilege checks, users and the
-// bounds that keep a misbehaving client from growing the session table.
-
 #include <atomic>
 
 #include "RecorderTestSupport.h"

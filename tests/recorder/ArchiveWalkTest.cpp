@@ -1,6 +1,3 @@
-// The archive as the viewer walks it (sources, months, days, sessions) agreeing
-// with search and file selection; below that, the generated archive.
-
 #include <map>
 
 #include "RecorderTestSupport.h"

@@ -1,7 +1,3 @@
-// Requests as they arrive: what the recorder cannot serve gets an empty body
-// and the server keeps serving; what the viewer really sends (raw blanks,
-// odd hex, no spare bytes) is served.
-
 #include "RecorderTestSupport.h"
 
 namespace corvanta::recorder::test {

@@ -1,6 +1,3 @@
-// The corvanta-recorder program: its options, and a run in the foreground
-// that serves, logs and stops cleanly on a signal.
-
 #include <signal.h>
 
 #include "RecorderTestSupport.h"

@@ -1,6 +1,3 @@
-// Opening files on "AVIPlayback Manager", fetching frames from their frame
-// sources and closing them again; below that, the frame cache.
-
 #include "RecorderTestSupport.h"
 #include "recorder/FrameStore.h"
 

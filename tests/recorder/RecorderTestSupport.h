@@ -129,7 +129,6 @@ inline std::string frameSourceName(std::string fileName) {
 
 struct JpegSize { int width = 0, height = 0; };
 
-// The size of a JPEG that decodes without a warning.
 inline std::optional<JpegSize> decodeJpeg(const std::string& jpeg) {
     std::unique_ptr<void, decltype(&tjDestroy)> tj(tjInitDecompress(), tjDestroy);
     int width = 0, height = 0, subsamp = 0, colorspace = 0;

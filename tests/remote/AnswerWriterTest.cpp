@@ -1,6 +1,3 @@
-// Whatever body the recorder, or something pretending to be it, sends must
-// not make the writer read or write outside the body and the region.
-
 #include <gtest/gtest.h>
 
 #include <algorithm>

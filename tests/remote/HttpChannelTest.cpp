@@ -1,6 +1,3 @@
-// Requests and a proxy against the raw loopback server: the exact request
-// sent, how the answer is taken, and how faults fail.
-
 #include <gtest/gtest.h>
 
 #include "RemoteTestSupport.h"

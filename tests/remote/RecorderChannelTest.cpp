@@ -1,5 +1,3 @@
-// The proxies against the recorder stand-in in this process: files opened,
-// their frames fetched through the stream proxies, and the stand-in's faults.
 // Walking the archive through the query proxy is the archive tree tests' part.
 
 #include <gtest/gtest.h>

@@ -21,7 +21,6 @@
 
 namespace corvanta::test {
 
-// No recorder, no session and no failures left for the next test.
 inline void ForgetRecorder() {
     SetFilterServerURL("");
     SetSessionId("");
@@ -38,7 +37,6 @@ inline std::string RecordBody(const IcpHeader& header, const std::string& data,
     return std::string(reinterpret_cast<const char*>(&header), kIcpHeaderSize) + data + spare;
 }
 
-// Binds `fd` to a free port on 127.0.0.1 and returns the port.
 inline uint16_t BindLoopback(int fd) {
     sockaddr_in address{AF_INET, 0, {htonl(INADDR_LOOPBACK)}, {}};
     socklen_t length = sizeof address;
@@ -47,7 +45,6 @@ inline uint16_t BindLoopback(int fd) {
     return ntohs(address.sin_port);
 }
 
-// A port nothing listens on: bound once, then released.
 inline uint16_t ClosedPort() {
     const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     const uint16_t port = BindLoopback(fd);

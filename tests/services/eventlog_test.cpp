@@ -1,5 +1,3 @@
-// corvanta-eventlog in its own process prints what the filters of this one report.
-
 #include <gtest/gtest.h>
 #include <signal.h>
 

@@ -28,7 +28,6 @@ Bytes FloatBytes(float f) {
 
 class SettingsRegistry : public testenv::TempConfigHome {
 protected:
-    // The store's key, opened directly in the registry.
     static RegistryKey SectionKey(std::vector<std::string> sections = {"MainDialog"}) {
         RegistryKey key = RegistryKey::CurrentUser();
         std::vector<std::string> path = {"Software", "Orvalmedia", "Corvanta Basic Live OCX"};
@@ -40,7 +39,6 @@ protected:
         }
         return key;
     }
-    // A stored value as "dword:%08x", as its text, or "<none>".
     static std::string Stored(const RegistryKey& key, const std::string& name) {
         std::vector<char> buf(30000);
         uint32_t type = 0, size = uint32_t(buf.size());

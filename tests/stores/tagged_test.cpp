@@ -15,7 +15,6 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-// Capacity, length and data bytes of an entry; capacity ~0 when it does not exist.
 struct EntryState {
     uint32_t capacity = 0xFFFFFFFF, length = 0;
     Bytes data;

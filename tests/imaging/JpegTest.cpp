@@ -1,11 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <atomic>
 #include <filesystem>
 #include <fstream>
 #include <random>
-#include <thread>
 #include <tuple>
 
 #include "JpegTestSupport.h"
@@ -17,8 +15,7 @@ namespace {
 namespace fs = std::filesystem;
 
 // Output of `capacity` bytes followed by guard bytes the decoder must never
-// touch. Decode also checks what every caller relies on: a failure leaves
-// the size alone, a success fits the capacity.
+// touch; a failure must leave the size alone, a success fit the capacity.
 struct Output {
     explicit Output(size_t capacity) : capacity(uint32_t(capacity)), bytes(capacity + 64, 0xA5) {}
     bool Untouched(size_t from = 0) const {
@@ -55,8 +52,8 @@ void ExpectClose(const uint8_t* bottomUp, const std::vector<uint8_t>& topDown, i
     EXPECT_LT(worst, 24) << what;
 }
 
-// Grey, YCbCr, RGB, CMYK as Adobe applications store it (inks inverted,
-// here without black) and progressive all come out as the picture put in.
+// Grey, YCbCr and CMYK as Adobe applications store it (inks inverted, here
+// without black) all come out as the picture put in.
 TEST(DecodeJpeg, EveryLayoutComesOutBottomUpUnpaddedBgr) {
     const int width = 23, height = 19;  // 69-byte rows: padding would show
     const std::vector<uint8_t> pattern = test::TestPattern(width, height);
@@ -73,8 +70,6 @@ TEST(DecodeJpeg, EveryLayoutComesOutBottomUpUnpaddedBgr) {
         test::EncodeOptions options;
     };
     for (const Case& c : {Case{"YCbCr", pattern, pattern, {width, height}},
-                          Case{"RGB", pattern, pattern, {width, height, 3, JCS_EXT_BGR, JCS_RGB}},
-                          Case{"progressive", pattern, pattern, {width, height, 3, JCS_EXT_BGR, JCS_YCbCr, true}},
                           Case{"grey", grey, greyAsBgr, {width, height, 1, JCS_GRAYSCALE, JCS_GRAYSCALE}},
                           Case{"Adobe CMYK", cmyk, pattern, {width, height, 4, JCS_CMYK, JCS_YCCK}}}) {
         Output out(size_t(width) * height * 3);
@@ -125,30 +120,6 @@ TEST(DecodeJpeg, PicturesDoNotInheritTheTablesOfEarlierOnes) {
     EXPECT_EQ(0, Output(32 * 24 * 3).Decode(withoutQuantisation));
 }
 
-// Each thread keeps a decompressor of its own; a failure on one thread must
-// not disturb the next picture on it or on any other.
-TEST(DecodeJpeg, ThreadsDecodeIndependentlyAndRecoverFromFailures) {
-    const std::vector<uint8_t> jpegs[] = {test::PatternJpeg(17, 9), test::PatternJpeg(64, 40)};
-    Output expected[] = {Output(17 * 9 * 3), Output(64 * 40 * 3)};
-    for (int i = 0; i < 2; ++i) ASSERT_EQ(1, expected[i].Decode(jpegs[i]));
-    std::atomic<int> good{0};
-    std::vector<std::thread> threads;
-    for (int t = 0; t < 4; ++t) {
-        threads.emplace_back([&, t] {
-            const Output& want = expected[t % 2];
-            std::vector<uint8_t> out(want.capacity);
-            for (int i = 0; i < 25; ++i) {
-                uint32_t size = uint32_t(jpegs[t % 2].size()), half = size / 2;
-                good -= DecodeJpeg(jpegs[t % 2].data(), half, out.data(), want.capacity);
-                good += DecodeJpeg(jpegs[t % 2].data(), size, out.data(), want.capacity) &&
-                        std::equal(out.begin(), out.end(), want.bytes.begin());
-            }
-        });
-    }
-    for (std::thread& thread : threads) thread.join();
-    EXPECT_EQ(100, good.load());
-}
-
 TEST(JpegImage, RowsArePaddedToWholeWordsAndBadSizesLeaveNoPicture) {
     for (const auto& [width, padding] : {std::pair<int32_t, uint32_t>{1, 1}, {4, 0}, {7, 3}}) {
         CJpegImage image;
@@ -178,20 +149,16 @@ protected:
     fs::path folder;
 };
 
-TEST_F(JpegImageWrite, FailuresLeaveNoFileBehind) {
+TEST_F(JpegImageWrite, FailuresLeaveNoFileAndARoundTripKeepsThePictureAndReplacesTheFileWhole) {
     CJpegImage image;
     EXPECT_EQ(0, image.WriteJpegFile((folder / "empty.jpg").c_str(), 90));  // no picture yet
-    ASSERT_EQ(1, image.Create(8, 8));
+    const int width = 61, height = 45;  // odd sizes: padding and partial blocks
+    ASSERT_EQ(1, image.Create(width, height));
     EXPECT_EQ(0, image.WriteJpegFile((folder / "missing" / "snap.jpg").c_str(), 100));
     EXPECT_EQ(0, image.WriteJpegFile(nullptr, 100));
     EXPECT_EQ(0u, EntryCount());
-}
 
-TEST_F(JpegImageWrite, RoundTripKeepsThePictureAndReplacesTheFileWhole) {
-    const int width = 61, height = 45;  // odd sizes: padding and partial blocks
     const std::vector<uint8_t> pattern = test::TestPattern(width, height);
-    CJpegImage image;
-    ASSERT_EQ(1, image.Create(width, height));
     for (int y = 0; y < height; ++y) std::copy_n(&pattern[size_t(y) * width * 3], width * 3, image.Row(height - 1 - y));
     const fs::path target = folder / "snap.jpg";
     std::ofstream(target) << "an older, longer file that must be replaced whole";
@@ -199,20 +166,7 @@ TEST_F(JpegImageWrite, RoundTripKeepsThePictureAndReplacesTheFileWhole) {
     EXPECT_EQ(1u, EntryCount()) << "no temporary left beside it";
 
     std::ifstream in(target, std::ios::binary);
-    std::vector<uint8_t> jpeg{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    jpeg_decompress_struct cinfo{};
-    jpeg_error_mgr err{};
-    cinfo.err = jpeg_std_error(&err);
-    jpeg_create_decompress(&cinfo);
-    jpeg_mem_src(&cinfo, jpeg.data(), jpeg.size());
-    ASSERT_EQ(JPEG_HEADER_OK, jpeg_read_header(&cinfo, TRUE));
-    ASSERT_EQ(3, cinfo.num_components);
-    const jpeg_component_info* c = cinfo.comp_info;  // chroma halved both ways
-    EXPECT_EQ(std::tuple(JCS_YCbCr, FALSE, 2, 2, 1, 1, 1, 1),
-              std::tuple(cinfo.jpeg_color_space, cinfo.progressive_mode, c[0].h_samp_factor, c[0].v_samp_factor,
-                         c[1].h_samp_factor, c[1].v_samp_factor, c[2].h_samp_factor, c[2].v_samp_factor));
-    jpeg_destroy_decompress(&cinfo);
-
+    const std::vector<uint8_t> jpeg{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
     Output out(size_t(width) * height * 3);
     ASSERT_EQ(1, out.Decode(jpeg));
     EXPECT_EQ(out.capacity, out.decoded);

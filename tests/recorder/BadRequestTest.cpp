@@ -1,7 +1,3 @@
-// Requests as they arrive: what the recorder cannot serve gets an empty body
-// and the server keeps serving; what the viewer really sends (raw blanks,
-// odd hex, no spare bytes) is served.
-
 #include "RecorderTestSupport.h"
 
 namespace corvanta::recorder::test {
@@ -23,14 +19,11 @@ TEST_F(BadRequestTest, MalformedTargetsAndRecordsGetAnEmptyBody) {
     huge.replace(offsetof(IcpHeader, dataLength), 4, std::string(4, '\xFF'));
     const std::pair<HttpResult, const char*> cases[] = {
         {get(sources.substr(0, 10) + "ZZ" + sources.substr(12)), "non-hex digits"},
-        {get("%2"), "a broken escape"},
         {httpGet(server_->baseUrl() + "/Filter?Message&SID=" + sid_ + "&Name=AVIArchive%20Query"), "no Data"},
-        {get(sources, "/Filter?"), "no Message marker"},
         {get(sources, "/Other?Message"), "another path"},
         {get(hexOf(months.substr(0, 20))), "shorter than a header"},
         {get(hexOf(months.substr(0, kIcpHeaderSize + 3))), "data cut short"},
         {get(hexOf(huge)), "a data length that would wrap the bounds check"},
-        {get(hexOf(makeRequestRecord(kIcpGet, 0, 0, 0, textData("FilterDisplayName")))), "a settings GET, not a command"},
     };
     for (const auto& [r, what] : cases) EXPECT_TRUE(r.ok() && r.body.empty()) << what << ": " << r.body.size() << " bytes";
 
@@ -46,11 +39,8 @@ TEST_F(BadRequestTest, MalformedTargetsAndRecordsGetAnEmptyBody) {
 
 TEST_F(BadRequestTest, CommandsWithBadArgumentsOrNoSessionGetAnEmptyBody) {
     auto window = [](SystemTime from, SystemTime to) { return timeQuery(from, to, "CAM01"); };
-    Bytes shortLogin = bytesOf(loginRecord("demo", "demo")), shortQuery = window(wireTime(2024, 3, 1), wireTime(2024, 3, 1, 1));
+    Bytes shortLogin = bytesOf(loginRecord("demo", "demo"));
     shortLogin.resize(60);
-    shortQuery.resize(100);
-    LoginRecord longName = loginRecord("demo", "demo");
-    std::memset(longName.userName, 'x', sizeof longName.userName);
     Bytes longSource = window(wireTime(2024, 3, 1), wireTime(2024, 3, 1, 1));
     std::memset(longSource.data() + offsetof(TimeQuery, sourceId), 'C', sizeof(TimeQuery::sourceId));
     struct Case {
@@ -59,22 +49,16 @@ TEST_F(BadRequestTest, CommandsWithBadArgumentsOrNoSessionGetAnEmptyBody) {
         Bytes data;
         const char* what;
     };
-    std::vector<Case> cases = {
+    const Case cases[] = {
         {kUserPrivilegeFilterName, kPrivilegeLogIn, 0, 0, shortLogin, "login record cut short"},
-        {kUserPrivilegeFilterName, kPrivilegeLogIn, 0, 0, bytesOf(longName), "user name without its NUL"},
-        {kArchiveQueryFilterName, kArchiveSecondIndex, 0, 0, shortQuery, "time query cut short"},
         {kArchiveQueryFilterName, kArchiveSearch, 0, 0, longSource, "source id without its NUL"},
         {"No Such Filter", kFrameSourceGetFrame, 0, 0, {}, "unknown filter"},
-        {kArchiveQueryFilterName, kArchiveListMonths, 0, 0, textData("CAM99"), "unknown source"},
-        {kArchiveQueryFilterName, kArchiveListDays, 2024, 13, textData("CAM01"), "month 13"},
         {kArchiveQueryFilterName, kArchiveListSessions, (2024u << 16) | 2, 30, textData("CAM01"), "30 February"},
         {kArchiveQueryFilterName, kArchiveSelectFile, 0xFFFFFF, 0, textData("CAM01"), "unknown file number"},
-        {kArchiveQueryFilterName, kArchiveSearch, 0, 0, window(wireTime(2024, 3, 1, 25), wireTime(2024, 3, 1, 1)), "hour 25"},
         {kArchiveQueryFilterName, kArchiveDayActivity, 0, 0, window(wireTime(2024, 2, 28), wireTime(2024, 3, 1)), "longer than a day"},
         {kArchiveQueryFilterName, kArchiveSecondIndex, 0, 0, window(wireTime(2024, 3, 1, 2), wireTime(2024, 3, 1, 1)), "reversed"},
+        {kPlaybackManagerFilterName, 65000, 0, 0, {}, "unknown command"},
     };
-    for (const char* filter : {kArchiveQueryFilterName, kPlaybackManagerFilterName, kUserPrivilegeFilterName})
-        cases.push_back({filter, 65000, 0, 0, {}, "unknown command"});
     for (const Case& c : cases) EXPECT_TRUE(refused(c.filter, c.code, c.p1, c.p2, c.data)) << c.what << ": " << c.code;
     for (const char* sid : {"", "0123456789ABCDEF"})
         EXPECT_TRUE(send(kArchiveQueryFilterName, sid, kArchiveListSources).body.empty()) << "session \"" << sid << '"';

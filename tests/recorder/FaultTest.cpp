@@ -1,6 +1,3 @@
-// Fault injection (each mode does what it says and goes away when switched
-// off) and the server's start and stop.
-
 #include <thread>
 
 #include "RecorderTestSupport.h"

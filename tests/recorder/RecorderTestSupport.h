@@ -1,7 +1,6 @@
 #pragma once
-// Shared by the recorder's tests: a real HTTP client, requests built as the
-// viewer builds them, answers decoded with bounds checks, JPEGs decoded by
-// libjpeg-turbo rather than by anything of ours.
+// A real HTTP client, requests built as the viewer builds them, answers decoded
+// with bounds checks, JPEGs decoded by libjpeg-turbo rather than by anything of ours.
 
 #include <arpa/inet.h>
 #include <curl/curl.h>
@@ -128,11 +127,8 @@ inline std::string frameSourceName(std::string fileName) {
     return fileName;
 }
 
-struct JpegSize {
-    int width = 0, height = 0;
-};
+struct JpegSize { int width = 0, height = 0; };
 
-// The size of a JPEG that decodes without a warning.
 inline std::optional<JpegSize> decodeJpeg(const std::string& jpeg) {
     std::unique_ptr<void, decltype(&tjDestroy)> tj(tjInitDecompress(), tjDestroy);
     int width = 0, height = 0, subsamp = 0, colorspace = 0;

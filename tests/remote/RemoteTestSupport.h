@@ -1,7 +1,6 @@
 #pragma once
-// Records as the recorder sends them, and a loopback HTTP server on raw
-// sockets that keeps the exact bytes of every request and can answer in the
-// faulty ways a real server may.
+// Records as the recorder sends them, and a raw loopback HTTP server that keeps
+// every request's bytes and can answer in the faulty ways a real server may.
 
 #include <arpa/inet.h>
 #include <fcntl.h>
@@ -22,7 +21,6 @@
 
 namespace corvanta::test {
 
-// No recorder, no session and no failures left for the next test.
 inline void ForgetRecorder() {
     SetFilterServerURL("");
     SetSessionId("");
@@ -39,7 +37,6 @@ inline std::string RecordBody(const IcpHeader& header, const std::string& data,
     return std::string(reinterpret_cast<const char*>(&header), kIcpHeaderSize) + data + spare;
 }
 
-// Binds `fd` to a free port on 127.0.0.1 and returns the port.
 inline uint16_t BindLoopback(int fd) {
     sockaddr_in address{AF_INET, 0, {htonl(INADDR_LOOPBACK)}, {}};
     socklen_t length = sizeof address;
@@ -48,7 +45,6 @@ inline uint16_t BindLoopback(int fd) {
     return ntohs(address.sin_port);
 }
 
-// A port nothing listens on: bound once, then released.
 inline uint16_t ClosedPort() {
     const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     const uint16_t port = BindLoopback(fd);
@@ -58,8 +54,7 @@ inline uint16_t ClosedPort() {
 
 class TestHttpServer {
 public:
-    // Answer keeps the connection; the others close it after the request:
-    // without a byte, after half the body, or after bytes that are no HTTP.
+    // Answer keeps the connection; the others close it without a byte, after half the body, or after no HTTP.
     enum class Mode { Answer, Drop, ShortBody, Garbage };
 
     TestHttpServer() : m_listener(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)), m_port(BindLoopback(m_listener)) {
@@ -100,7 +95,6 @@ public:
     }
 
 private:
-    // False once the server stops.
     bool WaitReadable(int fd) {
         pollfd fds[2] = {{fd, POLLIN, 0}, {m_stop[0], POLLIN, 0}};
         return poll(fds, 2, -1) > 0 && !(fds[1].revents & POLLIN);

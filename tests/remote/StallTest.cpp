@@ -1,6 +1,3 @@
-// A recorder that stops answering: one long wait, then short ones until it
-// answers again.
-
 #include <gtest/gtest.h>
 
 #include "recorder/RecorderServer.h"

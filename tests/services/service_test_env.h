@@ -1,8 +1,7 @@
 #pragma once
-// A test's own world: a temporary current directory (where the dictionary is
-// looked for first) holding XDG_CONFIG_HOME, XDG_DATA_HOME and HOME, so no
-// test touches the real home's registry or dictionary; and, unless the code
-// under test makes its own, an instance with its queue manager.
+// A temporary current directory (where the dictionary is looked for first)
+// holding XDG_CONFIG_HOME, XDG_DATA_HOME and HOME; and, unless the code under
+// test makes its own, an instance with its queue manager.
 
 #include <gtest/gtest.h>
 #include <stdlib.h>

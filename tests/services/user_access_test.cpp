@@ -1,11 +1,7 @@
 #include <gtest/gtest.h>
 
-#include <cstring>
-#include <mutex>
 #include <string>
-#include <vector>
 
-#include "framework/CFilter.h"
 #include "remote/RemoteSession.h"
 #include "services/CUserPrivilegeProxy.h"
 #include "services/UserAccess.h"
@@ -78,46 +74,4 @@ TEST(UserAccessRecords, TextsAreCutToTheirFieldsAndNothingElseTravels) {
     const LoginRecord shortRecord = MakeLoginRecord("demo", "pw");
     const char* bytes = reinterpret_cast<const char*>(&shortRecord);
     EXPECT_EQ(std::string(bytes + 4, 37) + std::string(bytes + 76, 28), std::string(65, '\0'));
-}
-
-namespace {
-
-// "Main User Privilege" in this process: every login gets the next id of a
-// list, and each log-off notes what it carried and what SessionId was then.
-class LocalPrivilegeService : public CFilter {
-public:
-    LocalPrivilegeService() { Init(CUserPrivilegeProxy::MakeDescriptor()); }
-    ~LocalPrivilegeService() override { Close(); }
-    int OnIcp(IcpRecord* q, IcpRecord* a) override {
-        if (q->code == kPrivilegeLogIn) {
-            const std::string id = "ID" + std::to_string(++logins);
-            std::memcpy(a->data, id.c_str(), id.size() + 1);
-            a->dataLength = uint32_t(id.size() + 1);
-            return 1;
-        }
-        if (q->code != kPrivilegeLogOff) return 0;
-        std::lock_guard<std::mutex> lock(mutex);
-        const char* text = reinterpret_cast<const char*>(q->data);
-        logOffs.push_back(std::string(text, strnlen(text, q->dataLength)) + " while " + SessionId());
-        return 1;
-    }
-    int logins = 0;
-    std::mutex mutex;
-    std::vector<std::string> logOffs;
-};
-
-}  // namespace
-
-TEST(LoginOrder, TheNewIdIsInPlaceBeforeTheOldOneIsLoggedOff) {
-    ServiceWorld world;
-    SetSessionId("");
-    LocalPrivilegeService service;
-    ASSERT_TRUE(ServiceWorld::Registered(kUserPrivilegeFilterName));
-    ASSERT_EQ(LogIn("demo", "demo").loggedIn, 1);
-    const LoginOutcome second = LogIn("demo", "demo");
-    EXPECT_EQ(std::pair(second.loggedIn, second.loggedOff), std::pair(1, 1));
-    EXPECT_EQ(SessionId(), "ID2");
-    std::lock_guard<std::mutex> lock(service.mutex);
-    EXPECT_EQ(service.logOffs, std::vector<std::string>{"ID1 while ID2"});
-    SetSessionId("");
 }

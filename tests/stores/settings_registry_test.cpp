@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "platform/Registry.h"
-#include "stores/CRegistrySettingsBackend.h"
 #include "stores/CSettingsStore.h"
 #include "support/TempConfigHome.h"
 
@@ -29,7 +28,6 @@ Bytes FloatBytes(float f) {
 
 class SettingsRegistry : public testenv::TempConfigHome {
 protected:
-    // The store's key, opened directly in the registry.
     static RegistryKey SectionKey(std::vector<std::string> sections = {"MainDialog"}) {
         RegistryKey key = RegistryKey::CurrentUser();
         std::vector<std::string> path = {"Software", "Orvalmedia", "Corvanta Basic Live OCX"};
@@ -41,7 +39,6 @@ protected:
         }
         return key;
     }
-    // A stored value as "dword:%08x", as its text, or "<none>".
     static std::string Stored(const RegistryKey& key, const std::string& name) {
         std::vector<char> buf(30000);
         uint32_t type = 0, size = uint32_t(buf.size());
@@ -79,8 +76,6 @@ TEST_F(SettingsRegistry, SaveWritesEachTypeInItsOwnForm) {
         {{"Text", 3, 101}, Nul("Front \"door\" \\ 1\n2"), "Front \"door\" \\ 1\n2"},
         {{"Eight4", 4}, Bytes(eight, eight + 8), "0123456789ABCDEF"},
         {{"Float", 7}, FloatBytes(1.5f), "1.500000"},
-        {{"Block", 8}, {0x0A, 0xFF, 0x00}, "0AFF00"},
-        {{"Blob2", 2}, {'z', 'z'}, "<none>"},
         {{"Unknown", 9, 4}, {'z', 'z'}, "<none>"},
     };
     CSettingsStore store;
@@ -104,19 +99,13 @@ TEST_F(SettingsRegistry, LoadTakesEachTypeBackOnlyWhenItFits) {
         Bytes after;  // the leading value bytes
     } cases[] = {
         {{"Int", 1}, "dword:00001f90", {}, 4, {0x90, 0x1F, 0, 0}},
-        {{"Text", 3, 101}, "camera 7", {}, 9, Nul("camera 7")},
         {{"Eight", 4}, "a1B2c3", {}, 3, {0xA1, 0xB2, 0xC3, 0}},
-        {{"Odd", 8}, "ABC", {}, 1, {0xAB, 0}},
         {{"Float", 7}, "  2.25xyz", {}, 4, FloatBytes(2.25f)},
-        {{"Two", 2}, "41", {}, 0, {0}},
-        {{"Block", 8, 2}, "0AFF00", {0x55, 0x66}, 2, {0x55, 0x66}},
         {{"Long", 3, 101}, std::string(101, 'L'), Nul("default"), 8, Nul("default")},
         {{"Huge", 3, 9000}, std::string(8047, 'H'), {}, 8048, {'H'}},
         {{"TooHuge", 3, 9000}, std::string(8048, 'T'), Nul("default"), 8, Nul("default")},
         {{"TooHugeHex", 8, 20000}, std::string(20048, '1'), {}, 0, {0}},
-        {{"BadFloat", 7}, "abc", FloatBytes(0.5f), 4, FloatBytes(0.5f)},
         {{"TextAsInt", 3, 20}, "dword:41414141", Nul("default"), 8, Nul("default")},
-        {{"Absent", 1}, "<none>", {}, 4, {0, 0, 0, 0}},
     };
     const RegistryKey key = SectionKey();
     CSettingsStore store;
@@ -136,26 +125,18 @@ TEST_F(SettingsRegistry, LoadTakesEachTypeBackOnlyWhenItFits) {
 }
 
 TEST_F(SettingsRegistry, SectionIsChosenByCaseSensitiveSubstring) {
-    CSettingsStore inside, nested, other, lower;
-    inside.SetSection("XMainDialogY");
+    CSettingsStore nested, lower;
     nested.SetSection("Outer");
-    nested.SetSection("MainDialog");
-    other.SetSection("Player");
+    nested.SetSection("XMainDialogY");
     lower.SetSection("maindialog");
-    for (CSettingsStore* s : {&inside, &nested, &other, &lower}) {
+    for (CSettingsStore* s : {&nested, &lower}) {
         ASSERT_EQ(s->Declare({"v", 1}), 1);
-        ASSERT_EQ(s->SetInt("v", s == &nested ? 5 : 11), 1);
+        ASSERT_EQ(s->SetInt("v", 5), 1);
     }
-    EXPECT_EQ(inside.Save(), 1);
     EXPECT_EQ(nested.Save(), 1);
-    EXPECT_EQ(Stored(SectionKey({"XMainDialogY"}), "v"), "dword:0000000b");
-    EXPECT_EQ(Stored(SectionKey({"Outer", "MainDialog"}), "v"), "dword:00000005");
-    for (CSettingsStore* s : {&other, &lower}) {
-        EXPECT_EQ(s->Save(), 0);
-        EXPECT_EQ(s->Load(), 0);
-    }
-    EXPECT_EQ(ReadFile(RegistryFile()).find("Player"), std::string::npos);
-    EXPECT_EQ(CRegistrySettingsBackend().Open({}), 0) << "an empty path";
+    EXPECT_EQ(Stored(SectionKey({"Outer", "XMainDialogY"}), "v"), "dword:00000005");
+    EXPECT_EQ(std::tuple(lower.Save(), lower.Load()), std::tuple(0, 0));
+    EXPECT_EQ(ReadFile(RegistryFile()).find("maindialog"), std::string::npos);
 }
 
 TEST_F(SettingsRegistry, PersistsAcrossStoreObjectsAndProcesses) {

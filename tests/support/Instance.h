@@ -1,6 +1,5 @@
 #pragma once
-// Gives each test process an instance of its own, so parallel test
-// processes never share a queue directory.
+// An instance per test process, so parallel tests never share a queue directory.
 
 #include <unistd.h>
 

@@ -1,6 +1,5 @@
 #pragma once
-// A test that runs its own instance with a queue manager, so filters made
-// in it can be found by name.
+// A test with its own instance and queue manager, so its filters are found by name.
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,6 @@
 #pragma once
-// A second process of ours, started by a test: its standard output (and on
-// request its standard error) is a pipe the test reads, and it can be killed
-// and reaped. A killed peer cannot close its regions, so the end of the test
-// removes what nobody holds.
+// A second process whose standard output (and error, on request) the test
+// reads; a killed peer cannot close its regions, so its end removes what nobody holds.
 
 #include <poll.h>
 #include <signal.h>
@@ -87,7 +85,6 @@ public:
         return text;
     }
 
-    // Kills the peer and reaps it, so it is gone from the process table.
     void Kill() {
         if (m_pid <= 0) return;
         kill(m_pid, SIGKILL);
@@ -96,7 +93,7 @@ public:
         m_killed = true;
     }
 
-    // Waits for a normal end; the exit status, or -1.
+    // The exit status of a normal end, or -1.
     int Wait() {
         if (m_pid <= 0) return -1;
         int status = 0;

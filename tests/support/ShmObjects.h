@@ -1,6 +1,5 @@
 #pragma once
-// What the kernel says about our shared-memory objects: which process holds
-// or waits for a file lock on them (/proc/locks).
+// Which process holds or waits for a file lock on our shared-memory objects (/proc/locks).
 
 #include <dirent.h>
 #include <sys/stat.h>

@@ -1,6 +1,5 @@
 #pragma once
-// Points the registry at a fresh temporary folder for one test, so no test
-// ever reads or writes the real home.
+// Points the registry at a fresh temporary folder for one test.
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
@@ -19,15 +18,14 @@ protected:
         char tmpl[] = "/tmp/corvanta-config-test-XXXXXX";
         ASSERT_NE(mkdtemp(tmpl), nullptr);
         m_dir = tmpl;
-        m_savedXdg = Saved("XDG_CONFIG_HOME");
-        m_savedHome = Saved("HOME");
-        setenv("XDG_CONFIG_HOME", m_dir.c_str(), 1);
         // Anything that ignores XDG_CONFIG_HOME still lands in the temporary folder.
-        setenv("HOME", (m_dir + "/home").c_str(), 1);
+        for (auto& [name, sub, saved] : m_env) {
+            if (const char* v = getenv(name)) saved = v;
+            setenv(name, (m_dir + sub).c_str(), 1);
+        }
     }
     void TearDown() override {
-        Restore("XDG_CONFIG_HOME", m_savedXdg);
-        Restore("HOME", m_savedHome);
+        for (auto& [name, sub, saved] : m_env) saved ? setenv(name, saved->c_str(), 1) : unsetenv(name);
         std::error_code ec;
         std::filesystem::remove_all(m_dir, ec);
     }
@@ -41,17 +39,11 @@ protected:
     std::string m_dir;
 
 private:
-    static std::optional<std::string> Saved(const char* name) {
-        const char* v = getenv(name);
-        return v ? std::optional<std::string>(v) : std::nullopt;
-    }
-    static void Restore(const char* name, const std::optional<std::string>& slot) {
-        if (slot)
-            setenv(name, slot->c_str(), 1);
-        else
-            unsetenv(name);
-    }
-    std::optional<std::string> m_savedXdg, m_savedHome;
+    struct Variable {
+        const char* name;
+        const char* sub;
+        std::optional<std::string> saved;
+    } m_env[2] = {{"XDG_CONFIG_HOME", "", {}}, {"HOME", "/home", {}}};
 };
 
 }  // namespace corvanta::testenv

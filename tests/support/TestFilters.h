@@ -1,7 +1,6 @@
 #pragma once
-// Filters and helpers shared by the filter, pin and event tests: a sink that
-// records message boxes, a logger filter that keeps the event records it is
-// sent, and a filter that serves a few settings, tagged values and commands.
+// A sink that records message boxes, a logger that keeps the event records it
+// is sent, and a filter that serves a few settings, tagged values and commands.
 
 #include <algorithm>
 #include <cstring>

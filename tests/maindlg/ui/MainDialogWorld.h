@@ -1,6 +1,5 @@
 #pragma once
-// What a main-dialog test stands on: the recorder stand-in on a free port,
-// a temporary home and answers typed into the modal login dialog as a person would.
+// Answers typed into the modal login dialog as a person would.
 
 #include <gtest/gtest.h>
 

@@ -26,25 +26,6 @@ uint32_t BlendPixel(const uint8_t* p, uint8_t w) {
     return 0xFF000000u | Blend(p[0], p[3], w) | Blend(p[1], p[4], w) << 8 | Blend(p[2], p[5], w) << 16;
 }
 
-// Copies with stores that skip the cache, so that a copy kept for later
-// does not evict what is being read, nor cost a read of its own lines.
-#if CORVANTA_SCALER_SSSE3
-void StreamCopy(uint8_t* to, const uint8_t* from, size_t bytes) {
-    const size_t head = std::min(bytes, (16 - reinterpret_cast<uintptr_t>(to) % 16) % 16);
-    std::memcpy(to, from, head);
-    size_t i = head;
-    for (; i + 16 <= bytes; i += 16)
-        _mm_stream_si128(reinterpret_cast<__m128i*>(to + i), _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + i)));
-    std::memcpy(to + i, from + i, bytes - i);
-}
-
-void StreamFence() { _mm_sfence(); }
-#else
-void StreamCopy(uint8_t* to, const uint8_t* from, size_t bytes) { std::memcpy(to, from, bytes); }
-
-void StreamFence() {}
-#endif
-
 #if CORVANTA_SCALER_SSSE3
 enum class Vector { None, Ssse3, Avx2 };
 
@@ -260,14 +241,13 @@ void FrameScaler::CopyAndScale(const uint8_t* src, uint8_t* copy, uint32_t width
     Prepare(width, height, dstWidth, dstHeight);
     // Rows are stored bottom first; `copied` counts rows from the top. A
     // row is copied just before its first use, so the blend reads it from
-    // the cache rather than the frame's 5.8 MB a second time. The copy is
-    // not read again soon, so it bypasses the cache.
-    const uint8_t* frame = src;
+    // the cache rather than the frame's 5.8 MB a second time.
+    const uint8_t* frame = copy ? copy : src;
     uint32_t copied = copy ? 0 : height;
     auto copyTo = [&](uint32_t rows) {
         for (; copied < rows; ++copied) {
             const size_t at = (size_t(height) - 1 - copied) * rowBytes;
-            StreamCopy(copy + at, src + at, rowBytes);
+            std::memcpy(copy + at, src + at, rowBytes);
         }
     };
     for (uint32_t y = 0; y < dstHeight; ++y) {
@@ -288,7 +268,6 @@ void FrameScaler::CopyAndScale(const uint8_t* src, uint8_t* copy, uint32_t width
         BlendColumns(line, reinterpret_cast<uint32_t*>(reinterpret_cast<uint8_t*>(dst) + size_t(y) * dstStride));
     }
     copyTo(height);
-    StreamFence();
 }
 
 }  // namespace corvanta

@@ -1,6 +1,5 @@
 #pragma once
 #include <QImage>
-#include <QPainter>
 #include <QWidget>
 
 #include <cstdint>
@@ -8,6 +7,8 @@
 #include "playback/CFrameImage.h"
 #include "playback/FrameScaler.h"
 #include "stores/CNamedMutex.h"
+
+class QPainter;
 
 namespace corvanta {
 

@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QFileDialog>
 #include <QImage>
+#include <QLineEdit>
 #include <QMouseEvent>
 #include <QTimer>
 
@@ -105,7 +106,11 @@ struct SaveDialogAnswer {
             auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
             if (!dialog) return;
             ++shown;
-            dialog->selectFile(path);
+            // Typed into the name field: selectFile() leaves the field alone
+            // once it has focus, and the dialog would save the default name.
+            auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+            ASSERT_NE(name, nullptr);
+            name->setText(path);
             static_cast<QDialog*>(dialog)->accept();
         });
         timer.start();

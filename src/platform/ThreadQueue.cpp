@@ -1,10 +1,12 @@
 #include "platform/ThreadQueue.h"
 
+#include <sched.h>
 #include <sys/epoll.h>
 #include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <sys/timerfd.h>
 #include <sys/un.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -22,6 +24,15 @@ namespace {
 
 // How often a waiting sender checks that its target still exists.
 constexpr uint32_t kTargetCheckMs = 50;
+
+// How long a waiting sender yields before it sleeps.
+constexpr int64_t kYieldWaitNs = 50'000;
+
+int64_t NowNs() {
+    timespec t;
+    clock_gettime(CLOCK_MONOTONIC, &t);
+    return int64_t(t.tv_sec) * 1'000'000'000 + t.tv_nsec;
+}
 
 enum ReadyBit : uint32_t { kEventReady = 1, kTimerReady = 2, kSocketReady = 4 };
 
@@ -369,7 +380,7 @@ void ThreadQueue::PumpPending() {
 bool ThreadQueue::TargetGone(Hwnd target) { return !WindowTable::Instance().IsWindow(target); }
 
 template <typename Done>
-bool ThreadQueue::WaitUntil(Done done, Hwnd target, uint32_t flags, uint32_t timeoutMs) {
+bool ThreadQueue::WaitUntil(Done done, Hwnd target, uint32_t flags, uint32_t timeoutMs, bool replyByDatagram) {
     uint64_t start = MonotonicMs();
     uint64_t nextCheck = start + kTargetCheckMs;
     // A timer that expired during the wait was read off its descriptor. A
@@ -379,6 +390,15 @@ bool ThreadQueue::WaitUntil(Done done, Hwnd target, uint32_t flags, uint32_t tim
         ThreadQueue* q;
         ~Rearm() { q->ArmTimerFd(); }
     } rearm{this};
+    // Most answers take microseconds. Yielding meanwhile runs a receiver
+    // woken on this CPU at once, and lets one on another CPU answer
+    // without having to wake this one: both are what sleeping costs.
+    for (const int64_t end = NowNs() + kYieldWaitNs; NowNs() < end;) {
+        if (done()) return true;
+        if (replyByDatagram) ReceiveDatagrams();
+        if (!(flags & SMTO_BLOCK)) HandleSends();
+        sched_yield();
+    }
     for (;;) {
         if (done()) return true;
         uint64_t now = MonotonicMs();
@@ -396,7 +416,7 @@ bool ThreadQueue::WaitUntil(Done done, Hwnd target, uint32_t flags, uint32_t tim
 }
 
 bool ThreadQueue::WaitForLocal(const std::shared_ptr<SentMessage>& s, Hwnd target, uint32_t flags, uint32_t timeoutMs) {
-    return WaitUntil([&] { return s->done.load(std::memory_order_acquire); }, target, flags, timeoutMs);
+    return WaitUntil([&] { return s->done.load(std::memory_order_acquire); }, target, flags, timeoutMs, false);
 }
 
 bool ThreadQueue::WaitForRemote(uint64_t seq, Hwnd target, uint32_t flags, uint32_t timeoutMs, LResult* result) {
@@ -407,7 +427,7 @@ bool ThreadQueue::WaitForRemote(uint64_t seq, Hwnd target, uint32_t flags, uint3
             *result = it->second.result;
             return true;
         },
-        target, flags, timeoutMs);
+        target, flags, timeoutMs, true);
     m_replies.erase(seq);
     return ok;
 }

@@ -85,7 +85,7 @@ private:
     // Serves the queue until done() holds, the time-out passes or the target
     // window is gone; checks the target every kTargetCheckMs.
     template <typename Done>
-    bool WaitUntil(Done done, Hwnd target, uint32_t flags, uint32_t timeoutMs);
+    bool WaitUntil(Done done, Hwnd target, uint32_t flags, uint32_t timeoutMs, bool replyByDatagram);
     struct Timer {
         Hwnd hwnd;
         uintptr_t id;

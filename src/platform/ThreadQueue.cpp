@@ -381,8 +381,11 @@ bool ThreadQueue::TargetGone(Hwnd target) { return !WindowTable::Instance().IsWi
 
 template <typename Done>
 bool ThreadQueue::WaitUntil(Done done, Hwnd target, uint32_t flags, uint32_t timeoutMs, bool replyByDatagram) {
-    uint64_t start = MonotonicMs();
-    uint64_t nextCheck = start + kTargetCheckMs;
+    // A target whose last answer took longer than the yield window (a stream
+    // proxy decoding a frame) is waited for asleep from the start.
+    AnswerSpeed& speed = m_answerSpeed[target % m_answerSpeed.size()];
+    const bool yield = speed.target != target || !speed.slow;
+    const int64_t began = NowNs();
     // A timer that expired during the wait was read off its descriptor. A
     // thread whose loop is another event loop waits on that descriptor
     // only, so it is armed again before going back.
@@ -390,15 +393,30 @@ bool ThreadQueue::WaitUntil(Done done, Hwnd target, uint32_t flags, uint32_t tim
         ThreadQueue* q;
         ~Rearm() { q->ArmTimerFd(); }
     } rearm{this};
-    // Most answers take microseconds. Yielding meanwhile runs a receiver
-    // woken on this CPU at once, and lets one on another CPU answer
-    // without having to wake this one: both are what sleeping costs.
+    const bool answered = (yield && YieldWait(done, flags, replyByDatagram)) ||
+                          SleepWait(done, target, flags, timeoutMs);
+    speed = AnswerSpeed{target, NowNs() - began > kYieldWaitNs};
+    return answered;
+}
+
+// Most answers take microseconds. Yielding meanwhile runs a receiver woken
+// on this CPU at once, and lets one on another CPU answer without having to
+// wake this one: both are what sleeping costs.
+template <typename Done>
+bool ThreadQueue::YieldWait(Done& done, uint32_t flags, bool replyByDatagram) {
     for (const int64_t end = NowNs() + kYieldWaitNs; NowNs() < end;) {
         if (done()) return true;
         if (replyByDatagram) ReceiveDatagrams();
         if (!(flags & SMTO_BLOCK)) HandleSends();
         sched_yield();
     }
+    return false;
+}
+
+template <typename Done>
+bool ThreadQueue::SleepWait(Done& done, Hwnd target, uint32_t flags, uint32_t timeoutMs) {
+    uint64_t start = MonotonicMs();
+    uint64_t nextCheck = start + kTargetCheckMs;
     for (;;) {
         if (done()) return true;
         uint64_t now = MonotonicMs();

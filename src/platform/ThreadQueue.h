@@ -10,6 +10,7 @@
 
 #include <sys/types.h>
 
+#include <array>
 #include <atomic>
 #include <cstdint>
 #include <deque>
@@ -86,6 +87,10 @@ private:
     // window is gone; checks the target every kTargetCheckMs.
     template <typename Done>
     bool WaitUntil(Done done, Hwnd target, uint32_t flags, uint32_t timeoutMs, bool replyByDatagram);
+    template <typename Done>
+    bool YieldWait(Done& done, uint32_t flags, bool replyByDatagram);
+    template <typename Done>
+    bool SleepWait(Done& done, Hwnd target, uint32_t flags, uint32_t timeoutMs);
     struct Timer {
         Hwnd hwnd;
         uintptr_t id;
@@ -121,6 +126,12 @@ private:
     uint64_t m_armedDue = kTimerUnknown;
     int m_socket = -1;
     std::atomic<bool> m_signaled{false};
+    // Whether a target's last answer came after the yield window, by target.
+    struct AnswerSpeed {
+        Hwnd target = 0;
+        bool slow = false;
+    };
+    std::array<AnswerSpeed, 16> m_answerSpeed{};
     // Which descriptors the last wait saw ready; `m_readyFresh` while unused.
     uint32_t m_ready = 0;
     bool m_readyFresh = false;

@@ -6,7 +6,6 @@
 #include <sys/socket.h>
 #include <sys/timerfd.h>
 #include <sys/un.h>
-#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -26,13 +25,7 @@ namespace {
 constexpr uint32_t kTargetCheckMs = 50;
 
 // How long a waiting sender yields before it sleeps.
-constexpr int64_t kYieldWaitNs = 50'000;
-
-int64_t NowNs() {
-    timespec t;
-    clock_gettime(CLOCK_MONOTONIC, &t);
-    return int64_t(t.tv_sec) * 1'000'000'000 + t.tv_nsec;
-}
+constexpr uint64_t kYieldWaitNs = 50'000;
 
 enum ReadyBit : uint32_t { kEventReady = 1, kTimerReady = 2, kSocketReady = 4 };
 
@@ -385,7 +378,7 @@ bool ThreadQueue::WaitUntil(Done done, Hwnd target, uint32_t flags, uint32_t tim
     // proxy decoding a frame) is waited for asleep from the start.
     AnswerSpeed& speed = m_answerSpeed[target % m_answerSpeed.size()];
     const bool yield = speed.target != target || !speed.slow;
-    const int64_t began = NowNs();
+    const uint64_t began = MonotonicNs();
     // A timer that expired during the wait was read off its descriptor. A
     // thread whose loop is another event loop waits on that descriptor
     // only, so it is armed again before going back.
@@ -395,7 +388,7 @@ bool ThreadQueue::WaitUntil(Done done, Hwnd target, uint32_t flags, uint32_t tim
     } rearm{this};
     const bool answered = (yield && YieldWait(done, flags, replyByDatagram)) ||
                           SleepWait(done, target, flags, timeoutMs);
-    speed = AnswerSpeed{target, NowNs() - began > kYieldWaitNs};
+    speed = AnswerSpeed{target, MonotonicNs() - began > kYieldWaitNs};
     return answered;
 }
 
@@ -404,7 +397,7 @@ bool ThreadQueue::WaitUntil(Done done, Hwnd target, uint32_t flags, uint32_t tim
 // wake this one: both are what sleeping costs.
 template <typename Done>
 bool ThreadQueue::YieldWait(Done& done, uint32_t flags, bool replyByDatagram) {
-    for (const int64_t end = NowNs() + kYieldWaitNs; NowNs() < end;) {
+    for (const uint64_t end = MonotonicNs() + kYieldWaitNs; MonotonicNs() < end;) {
         if (done()) return true;
         if (replyByDatagram) ReceiveDatagrams();
         if (!(flags & SMTO_BLOCK)) HandleSends();

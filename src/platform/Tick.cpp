@@ -5,11 +5,13 @@
 
 namespace corvanta::platform {
 
-uint64_t MonotonicMs() {
+uint64_t MonotonicNs() {
     timespec ts{};
     clock_gettime(CLOCK_MONOTONIC, &ts);
-    return uint64_t(ts.tv_sec) * 1000u + uint64_t(ts.tv_nsec) / 1000000u;
+    return uint64_t(ts.tv_sec) * 1000000000u + uint64_t(ts.tv_nsec);
 }
+
+uint64_t MonotonicMs() { return MonotonicNs() / 1000000u; }
 
 uint32_t TickCount() { return uint32_t(MonotonicMs()); }
 

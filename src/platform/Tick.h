@@ -12,6 +12,7 @@ uint32_t TickCount();
 
 // Monotonic milliseconds without wrap, for deadlines.
 uint64_t MonotonicMs();
+uint64_t MonotonicNs();
 
 void SleepMs(uint32_t ms);
 

@@ -30,6 +30,9 @@ TEST(StartupSweep, NothingOfAKilledInstanceIsLeftAfterTheNextOneStarts) {
     manager.Start();
     // The user's window table belongs to no instance: another test process
     // may map it between the kill and the sweep, and then it rightly stays.
-    for (const auto& o : objects)
-        if (o.path.find("window_table") == std::string::npos) EXPECT_FALSE(o.StillThere()) << o.path;
+    for (const auto& o : objects) {
+        if (o.path.find("window_table") == std::string::npos) {
+            EXPECT_FALSE(o.StillThere()) << o.path;
+        }
+    }
 }

@@ -27,7 +27,8 @@ TEST_F(SnapshotTest, NothingIsWrittenWithoutAFrameOrAFolder) {
 }
 
 TEST(SnapshotFileName, IsTheLocalTimeWithUnderscores) {
-    const std::tm t{.tm_sec = 59, .tm_min = 3, .tm_hour = 14, .tm_mday = 31, .tm_mon = 4, .tm_year = 2007 - 1900};
+    std::tm t{};
+    t.tm_sec = 59, t.tm_min = 3, t.tm_hour = 14, t.tm_mday = 31, t.tm_mon = 4, t.tm_year = 2007 - 1900;
     EXPECT_EQ("2007_05_31_14_03_59.jpg", SnapshotFileName(t));
 }
 

@@ -13,6 +13,7 @@ namespace corvanta {
 namespace {
 
 constexpr size_t kSpare = 16;
+constexpr uint32_t kCopyBand = 8;  // rows
 
 inline uint32_t Blend(uint32_t a, uint32_t b, uint32_t w) {
     return (a * (FrameScaler::kOne - w) + b * w + FrameScaler::kOne / 2) / FrameScaler::kOne;
@@ -239,16 +240,20 @@ void FrameScaler::CopyAndScale(const uint8_t* src, uint8_t* copy, uint32_t width
         return;
     }
     Prepare(width, height, dstWidth, dstHeight);
-    // Rows are stored bottom first; `copied` counts rows from the top. A
-    // row is copied just before its first use, so the blend reads it from
-    // the cache rather than the frame's 5.8 MB a second time.
+    // Rows are stored bottom first; `copied` counts rows from the top. Rows
+    // are copied just before their first use, so the blend reads them from
+    // the cache rather than the frame's 5.8 MB a second time. They go a
+    // band at a time, each band one block in rising addresses: row by row
+    // from the top the reads fall, which the prefetcher follows less well
+    // (about 5 % of the copy and scaling together at 1600x1200).
     const uint8_t* frame = copy ? copy : src;
     uint32_t copied = copy ? 0 : height;
     auto copyTo = [&](uint32_t rows) {
-        for (; copied < rows; ++copied) {
-            const size_t at = (size_t(height) - 1 - copied) * rowBytes;
-            std::memcpy(copy + at, src + at, rowBytes);
-        }
+        if (copied >= rows) return;
+        const uint32_t end = std::min(height, std::max(rows, copied + kCopyBand));
+        const size_t at = (size_t(height) - end) * rowBytes;
+        std::memcpy(copy + at, src + at, size_t(end - copied) * rowBytes);
+        copied = end;
     };
     for (uint32_t y = 0; y < dstHeight; ++y) {
         const Tap row = m_rows[y];

@@ -43,7 +43,7 @@ TEST(FrameScaler, VectorAndPlainPathsGiveTheSameBytesAtEverySize) {
 }
 
 TEST(FrameScaler, CopyAndScaleCopiesTheWholeFrameAndScalesAsScaleDoes) {
-    const uint32_t w = 640, h = 480;
+    const uint32_t w = 640, h = 479;  // rows are copied in bands: the last one is short
     const auto frame = RandomFrame(w, h, 3);
     FrameScaler scaler;
     for (const uint32_t factor : {1u, 5u}) {  // with 5, rows are skipped and still copied

@@ -118,6 +118,11 @@ bool PlayNode(ArchiveNode& node, const PlaybackTarget& target) {
     return false;
 }
 
+void ShowPlayFailure(const std::string& text, const PlaybackTarget& target) {
+    SendIcpCommand(target.playerName.c_str(), kPlayerNotice, 0, 0, text.c_str());
+    ShowPlayer(target, 0, 1);
+}
+
 bool ShowDayHistory(ArchiveNode& day, const PlaybackTarget& target) {
     if (!SendIcpCommand(kMotionHistoryFilterName, kMotionHistoryShowDay, day.day->Handle(), 0,
                         static_cast<const void*>(nullptr), 0))

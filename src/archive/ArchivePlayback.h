@@ -33,6 +33,10 @@ void LoadDaySessions(ArchiveNode& day);
 // is told to hide the player. True when the player was told to open.
 bool PlayNode(ArchiveNode& node, const PlaybackTarget& target);
 
+// Says `text` over the player's empty picture (closing what it showed)
+// and shows the player: a recording that did not open, without a modal box.
+void ShowPlayFailure(const std::string& text, const PlaybackTarget& target);
+
 // Shows a day's motion history. True when the view took the day.
 bool ShowDayHistory(ArchiveNode& day, const PlaybackTarget& target);
 

@@ -36,4 +36,16 @@ void CFrameImage::Fill(uint8_t value) {
     if (m_bits) std::memset(m_bits.get(), value, m_size);
 }
 
+int32_t CFrameImage::CopyFrom(const CFrameImage& other) {
+    if (!other.m_bits) {
+        Free();
+        return 1;
+    }
+    if (other.m_width != m_width || other.m_height != m_height || !m_bits) {
+        if (!Create(other.m_width, other.m_height)) return 0;
+    }
+    std::memcpy(m_bits.get(), other.m_bits.get(), m_size);
+    return 1;
+}
+
 }  // namespace corvanta

@@ -24,6 +24,9 @@ public:
     int32_t Create(uint32_t width, uint32_t height);
     void Free();
     void Fill(uint8_t value);
+    // Becomes a copy of `other` (empty when it is). 1, or 0 when the block
+    // cannot be made.
+    int32_t CopyFrom(const CFrameImage& other);
 
     uint32_t Width() const { return m_width; }
     uint32_t Height() const { return m_height; }

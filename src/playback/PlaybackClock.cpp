@@ -72,6 +72,11 @@ void CPlaybackClock::ShowFrame(bool clockDriven) {
     m_surface.MoveSlider(m_state.currentFrame);
 }
 
+void CPlaybackClock::ShowOpened() {
+    ShowFrame(false);
+    if (m_state.playing) m_state.currentFrame += m_state.step;
+}
+
 void CPlaybackClock::ClockTick() {
     m_surface.SettleFrameHold();
     if (!m_state.playing || m_state.jogging || m_frameHold.load() != 0) return;

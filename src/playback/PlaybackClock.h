@@ -89,6 +89,9 @@ public:
     // Shows the current frame; a clock-driven show may start the frame hold.
     // Passing the end clamps to the last frame, stops and reports the end.
     void ShowFrame(bool clockDriven);
+    // Shows the first frame of a file just opened; one that plays at once
+    // moves on as a tick would, so the next tick does not show it again.
+    void ShowOpened();
     void ClockTick();                     // timer 1
     void JogTick(int32_t sliderPosition); // timer 2
     // The position slider was let go at `frame`.

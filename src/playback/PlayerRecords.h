@@ -32,6 +32,9 @@ enum PlayerCommand : uint32_t {
     kPlayerStepBack = 6,     // show the current frame
     kPlayerStepForward = 7,  // show the current frame (the end check clamps)
     kPlayerEndHandled = 8,   // the owner has no next file
+    // Closes the file and says why over the empty picture (data: UTF-8
+    // text, NUL-terminated or cut at the data's end); the next open clears it.
+    kPlayerNotice = 9,
 };
 
 // Command of "AVIPlayback MotionHistory": param1 = the day payload's handle (DayPayload::Handle()).

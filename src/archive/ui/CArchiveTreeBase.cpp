@@ -8,7 +8,6 @@
 #include <QUrl>
 
 #include "framework/EventReport.h"
-#include "framework/MessageBoxSink.h"
 #include "platform/WindowSystem.h"
 #include "playback/PlayerRecords.h"
 #include "services/ui/ControlIdentity.h"
@@ -116,10 +115,13 @@ void CArchiveTreeBase::Select(ArchiveNode& node) {
             ReportEventNote(played ? kEventCodePlay : kEventCodePlayFailed, nullptr,
                             (file.empty() ? node.Playable()->label : file).c_str(), played ? "play" : "not played");
             // A source without a live buffer is no fault; a recording that
-            // does not open is, and the user may have to log in again.
+            // does not open is, and the user may have to log in again. Said
+            // in the view, not in a box: a hand-over on a dead recorder would
+            // bring one per file, under the wait cursor.
             if (!played && node.kind == NodeKind::Session)
-                ShowMessageBox("The recorder did not open " + file +
-                               ". Check that it is running; if it was restarted, log in again.");
+                ShowPlayFailure("The recorder did not open " + file +
+                                    ". Check that it is running; if it was restarted, log in again.",
+                                m_target);
             break;
         }
         case NodeKind::Day:

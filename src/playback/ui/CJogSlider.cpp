@@ -15,7 +15,14 @@ CJogSlider::CJogSlider(QWidget* parent) : QSlider(Qt::Horizontal, parent) {
 
 void CJogSlider::mouseReleaseEvent(QMouseEvent* event) {
     QSlider::mouseReleaseEvent(event);
-    setValue((minimum() + maximum()) / 2);
+    setValue(kJogMiddle);
+}
+
+// A wheel step has no release to end it: left off the middle, the jog
+// would run on.
+void CJogSlider::wheelEvent(QWheelEvent* event) {
+    QSlider::wheelEvent(event);
+    setValue(kJogMiddle);
 }
 
 }  // namespace corvanta

@@ -45,6 +45,12 @@ CPlayerControlDlg::CPlayerControlDlg(QWidget* parent) : CTemplateDialog(kTemplat
     m_speed->setValue(kSpeedMiddle);
     m_speed->setFocusPolicy(Qt::NoFocus);
     connect(m_speed, &QSlider::sliderReleased, this, [this] { SpeedReleased(); });
+    // Deliberately beyond the release: a click on the track, the wheel or a
+    // key applies the speed too, as users expect of any slider. A drag
+    // applies it only when let go.
+    connect(m_speed, &QSlider::valueChanged, this, [this] {
+        if (!m_speed->isSliderDown()) Send(kPlayerSpeed);
+    });
     m_jog = MakeTrackbar<CJogSlider>(*this, kIdJog, QRect(58, 29, 100, 12));
 
     const struct {
@@ -110,10 +116,7 @@ void CPlayerControlDlg::StepForward() {
 
 void CPlayerControlDlg::SpeedReleased() { Send(kPlayerSpeed); }
 
-void CPlayerControlDlg::ChangeSpeed(int delta) {
-    m_speed->setValue(m_speed->value() + delta);
-    Send(kPlayerSpeed);
-}
+void CPlayerControlDlg::ChangeSpeed(int delta) { m_speed->setValue(m_speed->value() + delta); }
 
 void CPlayerControlDlg::OnCommand(int id) {
     switch (id) {

@@ -45,7 +45,7 @@ public:
     void StepBack();
     void StepForward();
     void SpeedReleased();
-    // Moves the speed slider by `delta` positions and applies it.
+    // Moves the speed slider by `delta` positions, which applies it.
     void ChangeSpeed(int delta);
 
 protected:

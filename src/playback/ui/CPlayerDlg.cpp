@@ -99,7 +99,7 @@ void CPlayerDlg::Shutdown() {
 }
 
 const PlaybackState& CPlayerDlg::State() const { return m_panel->State(); }
-const CFrameImage& CPlayerDlg::Snapshot() const { return m_view->Picture(); }
+const CFrameImage& CPlayerDlg::Snapshot() const { return m_snapshot; }
 
 int CPlayerDlg::OnIcp(IcpRecord* query, IcpRecord* answer) {
     answer->kind = kIcpCommandAnswer;
@@ -108,6 +108,7 @@ int CPlayerDlg::OnIcp(IcpRecord* query, IcpRecord* answer) {
     switch (query->code) {
         case kPlayerOpen: OpenFile(query); break;
         case kPlayerClose: CloseFile(); break;
+        case kPlayerNotice: ShowNotice(query); break;
         case kPlayerSpeed: m_clock->ApplySpeed(m_panel->SpeedPosition()); break;
         case kPlayerStepBack:
         case kPlayerStepForward: m_clock->ShowFrame(false); break;
@@ -137,6 +138,7 @@ void CPlayerDlg::OpenFile(const IcpRecord* query) {
     // A frame the stream proxy cannot hold is never asked for: the picture stays empty.
     const bool fits = uint64_t(width) * height * 3 <= kFrameAnswerCapacity;
     m_view->SetFrameSize(fits ? width : 0, fits ? height : 0);
+    if (!fits) m_view->SetNotice(QStringLiteral("The pictures of this recording are larger than the viewer can show."));
     m_view->SetOpen(true);
     m_holdTimer.Cancel();
     m_stream.Close();
@@ -147,7 +149,7 @@ void CPlayerDlg::OpenFile(const IcpRecord* query) {
     m_layoutHeight = int32_t(std::min<uint32_t>(height, INT32_MAX));
     m_clock->ApplySpeed(m_panel->SpeedPosition());
     Layout();
-    m_clock->ShowFrame(false);
+    m_clock->ShowOpened();
 }
 
 void CPlayerDlg::CloseFile() {
@@ -162,6 +164,13 @@ void CPlayerDlg::CloseFile() {
     m_layoutHeight = kClosedLayoutHeight;
 }
 
+void CPlayerDlg::ShowNotice(const IcpRecord* query) {
+    const uint32_t length = std::min(query->dataLength, Descriptor().queryCapacity);
+    const auto* text = reinterpret_cast<const char*>(query->data);
+    CloseFile();
+    m_view->SetNotice(QString::fromUtf8(text, qsizetype(strnlen(text, length))));
+}
+
 bool CPlayerDlg::StreamBound() { return m_stream.IsOpen() != 0; }
 
 bool CPlayerDlg::FetchFrame(uint32_t frame, uint32_t* holdMs) {
@@ -169,12 +178,13 @@ bool CPlayerDlg::FetchFrame(uint32_t frame, uint32_t* holdMs) {
     // picture, which is also what a snapshot saves: one copy of 5.8 MB a
     // frame at 1600x1200 instead of three.
     const uint32_t size = m_view->Picture().Size();
+    if (size == 0) return false;
     bool shown = false;
     const int sent = m_stream.SendCommandReading(kFrameSourceGetFrame, frame, 0,
                                                  [&](const IcpRecord& answer, uint32_t capacity) {
                                                      // A frame of another size than the file announced (the
                                                      // recorder changed it mid-file) is not shown.
-                                                     if (size == 0 || answer.dataLength != size || size > capacity)
+                                                     if (answer.dataLength != size || size > capacity)
                                                          return;
                                                      m_view->SetFrame(answer.data);
                                                      *holdMs = answer.param3;
@@ -232,13 +242,15 @@ void CPlayerDlg::mouseDoubleClickEvent(QMouseEvent* event) {
         m_fit = !m_fit;
         m_view->update();
         Layout();
-    } else if (event->button() == Qt::RightButton && InsideVideo(at) && m_view->IsOpen()) {
+    } else if (event->button() == Qt::RightButton && InsideVideo(at) && m_view->IsOpen() && m_view->HasFrame()) {
         SaveSnapshotAs();
     }
     CTemplateDialog::mouseDoubleClickEvent(event);
 }
 
 void CPlayerDlg::SaveSnapshotAs() {
+    // Playing, a hand-over or a seek go on while the dialog waits.
+    if (!m_snapshot.CopyFrom(m_view->Picture())) return;
     QFileDialog dialog(this, QString(), QDir::currentPath(), QStringLiteral("Image Files (*.jpg)"));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
@@ -248,7 +260,7 @@ void CPlayerDlg::SaveSnapshotAs() {
     const QString path = dialog.selectedFiles().front();
     // Only into a folder that exists.
     if (!QFileInfo(path).absoluteDir().exists()) return;
-    SaveSnapshot(m_view->Picture(), path.toStdString());
+    SaveSnapshot(m_snapshot, path.toStdString());
 }
 
 void CPlayerDlg::SeekTo(uint32_t frame) {

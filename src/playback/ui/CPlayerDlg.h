@@ -81,6 +81,7 @@ private:
 
     void OpenFile(const IcpRecord* query);
     void CloseFile();
+    void ShowNotice(const IcpRecord* query);
     void Layout();
     bool InsideVideo(QPoint at) const;
     void MakeShortcuts();
@@ -92,6 +93,8 @@ private:
     CPlayerControlDlg* m_panel = nullptr;
     std::unique_ptr<CPlaybackClock> m_clock;
     CFilterIcpClient m_stream;
+    // Taken at the right double click, so the dialog's wait changes nothing.
+    CFrameImage m_snapshot;
     platform::Hwnd m_owner = 0;
     uint32_t m_fileKey = 0;
     int32_t m_layoutWidth = 320;

@@ -17,6 +17,8 @@ CVideoView::CVideoView(QWidget* parent) : QWidget(parent) {
 
 void CVideoView::SetFrameSize(uint32_t width, uint32_t height) {
     ScopedLock lock(m_mutex);
+    m_hasFrame = false;
+    m_notice.clear();
     if (width != m_frameWidth || height != m_frameHeight) {
         m_picture.Create(width, height);
         m_scaledStale = true;
@@ -36,6 +38,7 @@ void CVideoView::SetFrame(const uint8_t* pixels) {
     // paint copies it and scales it straight into the window's pixels, so
     // the frame is read once and the view's pixels written once.
     m_incoming = pixels;
+    m_hasFrame = true;
     if (m_open && isVisible()) repaint();
     if (m_incoming) {
         m_scaler.CopyAndScale(pixels, m_picture.Bits(), m_picture.Width(), m_picture.Height(), nullptr, 0, 0, 0);
@@ -43,6 +46,19 @@ void CVideoView::SetFrame(const uint8_t* pixels) {
         m_scaledStale = true;
         update();
     }
+}
+
+void CVideoView::SetNotice(const QString& text) {
+    ScopedLock lock(m_mutex);
+    m_notice = text;
+    update();
+}
+
+void CVideoView::PaintEmpty(QPainter& painter) {
+    painter.fillRect(rect(), palette().window());
+    if (m_notice.isEmpty()) return;
+    painter.setPen(palette().windowText().color());
+    painter.drawText(rect().adjusted(8, 8, -8, -8), Qt::AlignCenter | Qt::TextWordWrap, m_notice);
 }
 
 bool CVideoView::ScaledFitsArea() {
@@ -76,13 +92,14 @@ uint32_t* CVideoView::WindowPixels(QPainter& painter, uint32_t* stride) const {
 void CVideoView::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     ScopedLock lock(m_mutex);
-    if (!m_picture.Bits() || !m_open) {
+    if (!m_open) {
         const QRect area = rect();
         painter.fillRect(area, Qt::white);
         painter.setPen(Qt::black);
         painter.drawRect(area.adjusted(0, 0, -1, -1));
         return;
     }
+    if (!m_picture.Bits() || !m_hasFrame) return PaintEmpty(painter);
     const auto width = uint32_t(this->width()), height = uint32_t(this->height());
     uint32_t stride = 0;
     if (uint32_t* window = WindowPixels(painter, &stride)) {

@@ -11,6 +11,7 @@
 #include <QMouseEvent>
 #include <QTimer>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -98,13 +99,15 @@ inline void Mouse(QWidget& widget, QEvent::Type type, int x, bool held = false) 
     QApplication::sendEvent(&widget, &event);
 }
 
-// Answers the save dialog with `path` once it shows; counts the dialogs seen.
+// Answers the save dialog with `path` once it shows and `ready` says so;
+// counts the dialogs answered.
 struct SaveDialogAnswer {
-    explicit SaveDialogAnswer(QString answer) : path(std::move(answer)) {
+    explicit SaveDialogAnswer(QString answer, std::function<bool()> isReady = [] { return true; })
+        : path(std::move(answer)), ready(std::move(isReady)) {
         timer.setInterval(10);
         QObject::connect(&timer, &QTimer::timeout, [this] {
             auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
-            if (!dialog) return;
+            if (!dialog || !ready()) return;
             ++shown;
             // Typed into the name field: selectFile() leaves the field alone
             // once it has focus, and the dialog would save the default name.
@@ -116,6 +119,7 @@ struct SaveDialogAnswer {
         timer.start();
     }
     QString path;
+    std::function<bool()> ready;
     int shown = 0;
     QTimer timer;
 };

@@ -3,11 +3,17 @@
 #include <QApplication>
 #include <QImage>
 #include <QPushButton>
+#include <QSlider>
+#include <QStyle>
+#include <QStyleOptionSlider>
+#include <QTest>
+#include <QWheelEvent>
 
 #include <cstring>
 #include <mutex>
 
 #include "framework/CFilter.h"
+#include "playback/ui/CJogSlider.h"
 #include "playback/ui/CPlayerControlDlg.h"
 #include "playback/ui/CPlayerDlg.h"
 #include "playback/ui/CPositionSlider.h"
@@ -23,10 +29,14 @@ using namespace test;
 constexpr char kFile[] = "D:\\Test\\clip.avi";
 
 // The stream proxy of kFile: frames red on the left, blue on the right under
-// a white top band; frames from `frames` on are refused.
+// a white top band, or `numbered`: a grey of Shade(frame) all over; frames
+// from `frames` on are refused.
 class FrameSource : public CFilter {
 public:
-    FrameSource(uint32_t width, uint32_t height, uint32_t frames) : m_width(width), m_height(height), m_frames(frames) {
+    static int Shade(uint32_t frame) { return int(frame * 3 % 256); }
+
+    FrameSource(uint32_t width, uint32_t height, uint32_t frames, bool numbered = false)
+        : m_width(width), m_height(height), m_frames(frames), m_numbered(numbered) {
         Init(CFilterDescriptor(FrameSourceName(kFile), 8, 24, 0, 0, 1, "1.0.0", 64000, width * height * 3));
     }
     ~FrameSource() override { Close(); }
@@ -38,7 +48,8 @@ public:
             m_requested.push_back(q->param1);
         }
         if (q->param1 >= m_frames) return 0;
-        for (uint32_t row = 0; row < m_height; ++row) {
+        if (m_numbered) std::memset(a->data, Shade(q->param1), size_t(m_width) * m_height * 3);
+        for (uint32_t row = 0; row < m_height && !m_numbered; ++row) {
             const bool top = row >= m_height - m_height / 5;  // rows are bottom-up
             for (uint32_t x = 0; x < m_width; ++x) {
                 uint8_t* p = a->data + (size_t(row) * m_width + x) * 3;
@@ -62,6 +73,7 @@ public:
 
 private:
     uint32_t m_width, m_height, m_frames;
+    bool m_numbered;
     std::mutex m_mutex;
     std::vector<uint32_t> m_requested;
 };
@@ -81,6 +93,8 @@ protected:
         ASSERT_EQ(1, SendToPlayer(kStandalonePlayerName, kPlayerOpen, owner.Handle(), 7, &block));
     }
     const PlaybackState& State() { return player.State(); }
+    QImage Shown() { return player.View()->grab().toImage(); }
+    QRgb Background() { return player.View()->palette().window().color().rgb() & 0xFFFFFF; }
 
     PlayerWorld world;
     Owner owner;
@@ -162,6 +176,136 @@ TEST_F(PlayerTest, RightDoubleClickSavesTheFrameShownWithoutSkew) {
         EXPECT_TRUE(near(saved.pixel(180, y), 0, 0, 255)) << y;
     }
     EXPECT_TRUE(near(saved.pixel(10, 5), 255, 255, 255));  // upright
+}
+
+// Frames went on while the save dialog waited, and the next file opened
+// with another size: the file holds the frame shown at the double click.
+TEST_F(PlayerTest, ASnapshotTakenWhilePlayingSavesTheFrameShownAtTheClick) {
+    FrameSource source(64, 48, 400, true);
+    Open(64, 48, 400);
+    player.Panel()->Play();
+    ASSERT_TRUE(PumpUntil([&] { return owner.frames.size() >= 8; }, 10000));
+    const uint32_t clicked = owner.frames.back();
+
+    const QString path = QString::fromStdString(world.Dir()) + "/playing.jpg";
+    SaveDialogAnswer answer(path, [&] {
+        if (owner.frames.back() < clicked + 5) return false;
+        Open(32, 24, 400);  // frames of 64 x 48 are then refused, but the view's picture is remade
+        return true;
+    });
+    DoubleClick(&player, player.View()->geometry().center(), Qt::RightButton);
+    ASSERT_EQ(1, answer.shown);
+    const QImage saved(path);
+    ASSERT_EQ(QSize(64, 48), saved.size());
+    EXPECT_NEAR(FrameSource::Shade(clicked), qGray(saved.pixel(30, 20)), 3);
+}
+
+// The picture buffer is reused between files of one size and never
+// cleared: until a frame of the open file came, it is not shown.
+TEST_F(PlayerTest, OnlyFramesOfTheOpenFileAreShown) {
+    {
+        FrameSource good(64, 48, 5);
+        Open(64, 48, 5);
+        EXPECT_EQ(0xFF0000u, At(Shown(), 10, 40));
+        // A refused frame leaves the last good one of the same file.
+        player.Panel()->StepForward();
+        good.Close();
+        player.Panel()->StepForward();
+        EXPECT_EQ(0xFF0000u, At(Shown(), 10, 40));
+    }
+    FrameSource refused(64, 48, 0);
+    for (uint32_t first : {0u, 2u}) {
+        Open(64, 48, 5, first);
+        player.Panel()->StepForward();
+        Mouse(*player.PositionSlider(), QEvent::MouseButtonPress, 60);  // a seek
+        Mouse(*player.PositionSlider(), QEvent::MouseButtonRelease, 60);
+        for (int x : {10, 50}) EXPECT_EQ(Background(), At(Shown(), x, 40)) << first;
+    }
+    DoubleClick(&player, player.View()->geometry().center(), Qt::RightButton);
+    EXPECT_EQ(nullptr, QApplication::activeModalWidget());  // nothing to save
+}
+
+TEST_F(PlayerTest, TheNextFileShowsEachFrameOnce) {
+    FrameSource source(64, 48, 3);
+    Open(64, 48, 3);
+    player.Panel()->Play();
+    ASSERT_TRUE(PumpUntil([&] { return owner.ends.size() == 1; }, 10000));
+    const size_t before = source.Requested().size();
+    Open(64, 48, 3);  // the owner's answer to the end: plays at once
+    ASSERT_TRUE(PumpUntil([&] { return owner.ends.size() == 2; }, 10000));
+    const std::vector<uint32_t> all = source.Requested();
+    EXPECT_EQ((std::vector<uint32_t>{0, 1, 2, 3}), std::vector<uint32_t>(all.begin() + long(before), all.end()));
+}
+
+// A left click at `x` on the slider's groove (the tick marks below it take no clicks).
+void ClickTrack(QSlider& slider, int x) {
+    QStyleOptionSlider opt;
+    opt.initFrom(&slider);
+    opt.orientation = slider.orientation();
+    opt.minimum = slider.minimum();
+    opt.maximum = slider.maximum();
+    opt.sliderPosition = opt.sliderValue = slider.value();
+    opt.tickPosition = slider.tickPosition();
+    opt.tickInterval = slider.tickInterval();
+    opt.subControls = QStyle::SC_All;
+    const QRect groove = slider.style()->subControlRect(QStyle::CC_Slider, &opt, QStyle::SC_SliderGroove, &slider);
+    QTest::mouseClick(&slider, Qt::LeftButton, Qt::NoModifier, QPoint(x, groove.center().y()));
+}
+
+TEST_F(PlayerTest, EveryWayOfMovingTheSpeedSliderAppliesIt) {
+    FrameSource source(64, 48, 5);
+    Open(64, 48, 5);
+    QSlider* speed = player.Panel()->SpeedSlider();
+    const uint32_t interval = player.ClockPeriod();
+    ClickTrack(*speed, speed->width() * 3 / 4);  // right of the handle
+
+    EXPECT_EQ(kSpeedMiddle + 1, speed->value());
+    EXPECT_EQ(2u, State().step);
+    QTest::keyClick(speed, Qt::Key_PageUp);
+    EXPECT_EQ(4u, State().step);
+    QTest::keyClick(speed, Qt::Key_Left);
+    EXPECT_EQ(2u, State().step);
+    const QPointF at(speed->width() / 2.0, speed->height() / 2.0);
+    QWheelEvent wheel(at, speed->mapToGlobal(at), QPoint(), QPoint(0, -120), Qt::NoButton, Qt::NoModifier,
+                      Qt::NoScrollPhase, false);
+    QApplication::sendEvent(speed, &wheel);
+    EXPECT_EQ(kSpeedMiddle, speed->value());
+    EXPECT_EQ(1u, State().step);
+    player.Panel()->ChangeSpeed(-1);  // the Down key's way
+    EXPECT_EQ(2 * interval, player.ClockPeriod());
+
+    // The jog springs back after a wheel step as after a release.
+    CJogSlider* jog = player.Panel()->JogSlider();
+    for (int delta : {120, -120}) {
+        QWheelEvent step(at, jog->mapToGlobal(at), QPoint(), QPoint(0, delta), Qt::NoButton, Qt::NoModifier,
+                         Qt::NoScrollPhase, false);
+        QApplication::sendEvent(jog, &step);
+        EXPECT_EQ(kJogMiddle, jog->value()) << delta;
+    }
+}
+
+// Why there is no picture is said over the empty picture, and goes with
+// the next file that opens.
+TEST_F(PlayerTest, NoticesOverTheEmptyPicture) {
+    FrameSource source(64, 48, 5);
+    Open(2000, 1500, 5);
+    EXPECT_TRUE(player.View()->Notice().contains(QStringLiteral("larger than the viewer can show")));
+    EXPECT_TRUE(source.Requested().empty());
+
+    const char text[] = "The recorder did not open clip.avi.";
+    CFilterIcpClient client;
+    ASSERT_TRUE(client.Open(kStandalonePlayerName));
+    client.SendCommand(kPlayerNotice, 0, 0, text, sizeof text - 1);  // without its NUL
+    EXPECT_FALSE(player.View()->IsOpen());
+    EXPECT_EQ(QString::fromUtf8(text), player.View()->Notice());
+    const QImage shown = Shown();
+    bool lettered = false;
+    for (int x = 0; x < shown.width() && !lettered; ++x) lettered = At(shown, x, shown.height() / 2) == 0;
+    EXPECT_TRUE(lettered);
+
+    Open(64, 48, 5);
+    EXPECT_TRUE(player.View()->Notice().isEmpty());
+    EXPECT_EQ(0xFF0000u, At(Shown(), 10, 40));
 }
 
 }  // namespace

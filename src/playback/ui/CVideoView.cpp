@@ -55,9 +55,16 @@ void CVideoView::SetNotice(const QString& text) {
 }
 
 void CVideoView::PaintEmpty(QPainter& painter) {
-    painter.fillRect(rect(), palette().window());
+    const QRect area = rect();
+    if (m_open) {
+        painter.fillRect(area, palette().window());
+    } else {
+        painter.fillRect(area, Qt::white);
+        painter.setPen(Qt::black);
+        painter.drawRect(area.adjusted(0, 0, -1, -1));
+    }
     if (m_notice.isEmpty()) return;
-    painter.setPen(palette().windowText().color());
+    painter.setPen(Qt::black);
     painter.drawText(rect().adjusted(8, 8, -8, -8), Qt::AlignCenter | Qt::TextWordWrap, m_notice);
 }
 
@@ -92,14 +99,7 @@ uint32_t* CVideoView::WindowPixels(QPainter& painter, uint32_t* stride) const {
 void CVideoView::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     ScopedLock lock(m_mutex);
-    if (!m_open) {
-        const QRect area = rect();
-        painter.fillRect(area, Qt::white);
-        painter.setPen(Qt::black);
-        painter.drawRect(area.adjusted(0, 0, -1, -1));
-        return;
-    }
-    if (!m_picture.Bits() || !m_hasFrame) return PaintEmpty(painter);
+    if (!m_open || !m_picture.Bits() || !m_hasFrame) return PaintEmpty(painter);
     const auto width = uint32_t(this->width()), height = uint32_t(this->height());
     uint32_t stride = 0;
     if (uint32_t* window = WindowPixels(painter, &stride)) {

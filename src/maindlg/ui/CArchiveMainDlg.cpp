@@ -139,8 +139,13 @@ void CArchiveMainDlg::keyPressEvent(QKeyEvent* event) {
 }
 
 void CArchiveMainDlg::Login() {
-    ui::CLoginDlg dialog(&Settings(), FilterServerURL(), this);
-    const bool ok = dialog.exec() == ui::kIdOk;
+    // The dialog goes with this window when the control is destroyed while
+    // it is open; exec() then returns and nothing here is touched again.
+    QPointer<ui::CLoginDlg> open = new ui::CLoginDlg(&Settings(), FilterServerURL(), this);
+    const bool ok = open->exec() == ui::kIdOk;
+    if (!open) return;
+    const std::unique_ptr<ui::CLoginDlg> owned(open.data());
+    const ui::CLoginDlg& dialog = *owned;
     if (ok && dialog.LoggedIn()) {
         m_userName = dialog.UserName();
         m_password = dialog.Password();

@@ -149,5 +149,26 @@ TEST_F(MainDialog, LoginMakesThePanesOnceLogOffFilesThemAwayAndTheLeftTabKeepsIt
     EXPECT_EQ(dialog->LeftTab()->Count(), 2);
 }
 
+std::vector<std::string> Titles(const CPaneTabCtrl* tabs) {
+    std::vector<std::string> titles;
+    for (int i = 0; i < tabs->Count(); ++i) titles.push_back(tabs->Title(i).toStdString());
+    return titles;
+}
+
+// A restarted recorder, or one that dropped an idle session, cannot log the
+// old session off: the next login must not file the panes a second time.
+TEST_F(MainDialog, ALoginAfterTheRecorderForgotTheSessionFilesEachPaneOnce) {
+    auto dialog = Open();
+    test::AnswerLogin("demo");
+    Click(*dialog, CArchiveMainDlg::kCmdLogin);
+    ASSERT_NE(dialog->FullPane(), nullptr);
+    ASSERT_TRUE(recorder.Restart());
+    test::AnswerLogin("demo");
+    Click(*dialog, CArchiveMainDlg::kCmdLogin);
+    EXPECT_EQ(Titles(dialog->LeftTab()), std::vector<std::string>({"Full", "By time"}));
+    EXPECT_EQ(Titles(dialog->RightTab()), std::vector<std::string>({"View"}));
+    EXPECT_TRUE(dialog->FullPane()->isVisible());
+}
+
 }  // namespace
 }  // namespace corvanta

@@ -99,7 +99,9 @@ void CLoginDlg::ReadStore() {
     std::string text;
     if (m_store->GetText(kSettingUserName, text)) m_userName = text;
     if (m_store->GetText(kSettingUserPswd, text)) m_password = text;
-    if (m_store->GetText(kSettingServerUrl, text)) m_serverUrl = text;
+    // Deliberately only a non-empty stored URL replaces the given one: the
+    // store always holds one, and users expect the address the host gave.
+    if (m_store->GetText(kSettingServerUrl, text) && !text.empty()) m_serverUrl = text;
     int32_t value = 0;
     if (m_store->GetInt(kSettingStreamPort, value)) m_streamPort = value;
     if (m_store->GetInt(kSettingCommType, value)) m_networkMode = value;

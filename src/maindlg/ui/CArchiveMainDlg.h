@@ -89,7 +89,6 @@ private:
     long long m_startSeconds;
     std::unique_ptr<platform::QtQueueDriver> m_queueDriver;
     std::unique_ptr<CMessageBoxSink> m_messageBoxes;
-    CMessageBoxSink* m_previousMessageBoxes = nullptr;
 };
 
 }  // namespace corvanta

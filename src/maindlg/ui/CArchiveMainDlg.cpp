@@ -15,7 +15,6 @@
 #include "maindlg/ui/ToolbarImages.h"
 #include "platform/qt/QtQueueDriver.h"
 #include "playback/ui/CArchiveViewDlg.h"
-#include "remote/HttpRequest.h"
 #include "remote/RemoteSession.h"
 #include "services/Translation.h"
 #include "services/UserAccess.h"
@@ -166,18 +165,26 @@ void CArchiveMainDlg::Login() {
         ReportEventNote(kEventCodeLogOff, this, FilterServerURL().c_str(), "logged off");
         EndSession();
     } else if (ok) {
-        SayLoginFailed(dialog.ServerUrl());
+        SayLoginFailed(dialog.Failure(), dialog.ServerUrl());
     }
 }
 
-void CArchiveMainDlg::SayLoginFailed(const std::string& url) {
-    // The transport's failure count tells a dead address from a refusal.
-    if (ConsecutiveFailures() > 0) {
-        ReportEventNote(kEventCodeNoRecorder, this, url.c_str(), "no recorder");
-        ShowMessageBox("No recorder answered at " + url + ". Check the server URL and that the recorder is running.");
-    } else {
-        ReportEventNote(kEventCodeLoginRefused, this, url.c_str(), "login refused");
-        ShowMessageBox("The recorder at " + url + " refused the login. Check the user name and the password.");
+void CArchiveMainDlg::SayLoginFailed(LoginFailure failure, const std::string& url) {
+    switch (failure) {
+        case LoginFailure::Refused:
+            ReportEventNote(kEventCodeLoginRefused, this, url.c_str(), "login refused");
+            ShowMessageBox("The recorder at " + url + " refused the login. Check the user name and the password.");
+            break;
+        case LoginFailure::NotARecorder:
+            ReportEventNote(kEventCodeNoRecorder, this, url.c_str(), "not a recorder");
+            ShowMessageBox("The server at " + url +
+                           " did not answer as a recorder. Check the server URL: a recorder answers at "
+                           "http://address:port.");
+            break;
+        default:
+            ReportEventNote(kEventCodeNoRecorder, this, url.c_str(), "no recorder");
+            ShowMessageBox("No recorder answered at " + url + ". Check the server URL and that the recorder is running.");
+            break;
     }
 }
 

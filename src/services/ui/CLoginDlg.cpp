@@ -77,8 +77,15 @@ void CLoginDlg::DoDataExchange(CDataExchange& dx) {
 
 void CLoginDlg::OnOK() {
     if (!UpdateData(true) || m_userName.empty() || m_serverUrl.empty()) return;
+    // Deliberately completed: users type a recorder's address without a
+    // scheme, and the channel reaches it only over http://.
+    if (m_serverUrl.find("://") == std::string::npos && m_serverUrl.size() + 7 <= kMaxServerUrl) {
+        m_serverUrl = "http://" + m_serverUrl;
+        SetControlString(kIdServerUrl, m_serverUrl);
+    }
     SetFilterServerURL(m_serverUrl);
     const LoginOutcome outcome = LogIn(m_userName, m_password);
+    m_failure = outcome.failure;
     if (outcome.loggedIn) {
         m_loggedIn = 1;
         if (outcome.loggedOff) m_loggedOff = 1;

@@ -1,10 +1,35 @@
 #include "app/HostOptions.h"
 
+#include <algorithm>
+#include <array>
 #include <charconv>
+#include <string_view>
 
 namespace corvanta::app {
 
 namespace {
+
+// What QApplication takes from the command line itself (with one or two
+// dashes; a value follows or comes after "=").
+constexpr std::array<std::string_view, 16> kQtOptionsWithValue = {
+    "platform", "platformpluginpath", "platformtheme", "plugin", "qwindowgeometry", "qwindowicon",
+    "qwindowtitle", "qmljsdebugger", "style", "stylesheet", "session", "display", "geometry", "title",
+    "name", "visual"};
+constexpr std::array<std::string_view, 5> kQtFlags = {"reverse", "widgetcount", "nograb", "dograb", "sync"};
+
+// How many arguments from `args[i]` on are Qt's: 0 when it is not one of
+// its options, 2 when its value is the next argument.
+size_t QtOptionLength(const std::vector<std::string>& args, size_t i) {
+    std::string_view arg = args[i];
+    if (!arg.starts_with('-') || arg.size() < 2) return 0;
+    arg.remove_prefix(arg.starts_with("--") ? 2 : 1);
+    const size_t eq = arg.find('=');
+    const std::string_view name = arg.substr(0, eq);
+    const auto has = [name](const auto& names) { return std::find(names.begin(), names.end(), name) != names.end(); };
+    if (has(kQtFlags) && eq == std::string_view::npos) return 1;
+    if (!has(kQtOptionsWithValue)) return 0;
+    return eq != std::string_view::npos || i + 1 >= args.size() ? 1 : 2;
+}
 
 bool ParsePort(const std::string& text, int& port) {
     auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), port);
@@ -15,6 +40,11 @@ bool ParsePort(const std::string& text, int& port) {
 
 bool ParseHostOptions(const std::vector<std::string>& args, HostOptions& options, std::string& error) {
     for (size_t i = 0; i < args.size(); ++i) {
+        // Left in argv for QApplication, which takes them out itself.
+        if (const size_t qt = QtOptionLength(args, i)) {
+            i += qt - 1;
+            continue;
+        }
         std::string arg = args[i];
         std::optional<std::string> inlineValue;
         if (size_t eq = arg.find('='); arg.starts_with("--") && eq != std::string::npos) {
@@ -64,6 +94,9 @@ std::string HostUsage() {
            "                      and use a demo profile of its own; log in as \"demo\",\n"
            "                      password \"demo\"\n"
            "  --version           print the version\n"
+           "\n"
+           "Qt's own options (-platform, -style, -geometry, -reverse, ...) are passed on\n"
+           "to Qt.\n"
            "\n"
            "The control is loaded from the module registered for the ProgID\n"
            "CORVANTAARCHIVE.CorvantaArchiveCtrl.1, or else from libcorvanta-archive.so\n"

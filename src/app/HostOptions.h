@@ -17,7 +17,8 @@ struct HostOptions {
 
 // Fills `options` from the arguments after the program name; false with a
 // one-line `error` for an unknown option, a missing value, or a port that is
-// not a whole number from 1 to 65535.
+// not a whole number from 1 to 65535. Qt's own options (-platform, -style,
+// -geometry, ... with their values) are skipped: QApplication takes them.
 bool ParseHostOptions(const std::vector<std::string>& args, HostOptions& options, std::string& error);
 
 std::string HostUsage();

@@ -1,5 +1,7 @@
 #include "control/CCorvantaArchiveCtrl.h"
 
+#include <QDialog>
+#include <QPointer>
 #include <QResizeEvent>
 #include <cstdio>
 
@@ -12,12 +14,47 @@
 
 namespace corvanta {
 
+namespace {
+
+// Ends every dialog window open under `root` (login, about box, property
+// page, a pane's save dialog, a message box); true when there was one.
+bool EndOpenDialogs(QWidget* root) {
+    bool any = false;
+    for (QDialog* dialog : root->findChildren<QDialog*>()) {
+        if (!dialog->isWindow() || !dialog->isVisible()) continue;
+        dialog->reject();
+        any = true;
+    }
+    return any;
+}
+
+// Runs a dialog of the control modally. The host may destroy the control
+// while it is open, which deletes the dialog with it; exec() then returns.
+template <typename Dialog>
+void RunModal(QWidget* parent) {
+    QPointer<Dialog> dialog = new Dialog(parent);
+    dialog->exec();
+    delete dialog.data();
+}
+
+}  // namespace
+
 CCorvantaArchiveCtrl::CCorvantaArchiveCtrl(QWidget* parent, long long startSeconds)
     : QWidget(parent), m_startSeconds(startSeconds) {
     setObjectName("CorvantaArchiveCtrl");
 }
 
 CCorvantaArchiveCtrl::~CCorvantaArchiveCtrl() {
+    if (EndOpenDialogs(this) && m_dialog) {
+        // Whoever opened the dialog is still inside its exec() and resumes,
+        // on its own pane, once the dialog's loop has ended. The main dialog
+        // goes, with its usual shutdown, when control is back in the event
+        // loop; until then it waits hidden and parentless.
+        CArchiveMainDlg* dialog = m_dialog.release();
+        dialog->hide();
+        dialog->setParent(nullptr);
+        dialog->deleteLater();
+    }
     // The dialog's destruction shuts the framework down; it goes before the
     // widget base so it still has a live parent to leave.
     m_dialog.reset();
@@ -55,15 +92,9 @@ bool CCorvantaArchiveCtrl::LoadProperties(const QByteArray& bag) {
     return ok;
 }
 
-void CCorvantaArchiveCtrl::AboutBox() {
-    control::CAboutDlg about(this);
-    about.exec();
-}
+void CCorvantaArchiveCtrl::AboutBox() { RunModal<control::CAboutDlg>(this); }
 
-void CCorvantaArchiveCtrl::ShowPropertyPage() {
-    control::CCorvantaArchivePropPage page(this);
-    page.exec();
-}
+void CCorvantaArchiveCtrl::ShowPropertyPage() { RunModal<control::CCorvantaArchivePropPage>(this); }
 
 int CCorvantaArchiveCtrl::InstanceNumber() const {
     return m_dialog ? InstanceNames::InstanceNumber() : 0;

@@ -1,7 +1,7 @@
 #pragma once
 // The few failures the framework shows to a person ("Out of range", "2")
-// go through one process-wide sink. The user interface installs its own;
-// until then they are written to standard error.
+// go through the installed sinks. Every control installs its own; until one
+// is installed, and after the last is removed, they go to standard error.
 
 #include <string>
 
@@ -14,9 +14,11 @@ public:
     virtual void Show(const std::string& text) = 0;
 };
 
-// Installs `sink` for the whole process; null restores standard error. The
-// caller keeps the sink alive while it is installed. Returns the previous one.
-CMessageBoxSink* SetMessageBoxSink(CMessageBoxSink* sink);
+// Installs `sink` above every sink installed before; the most recently
+// installed of those still installed shows the boxes. Sinks may be removed
+// in any order. The caller keeps a sink alive until it is removed.
+void InstallMessageBoxSink(CMessageBoxSink* sink);
+void RemoveMessageBoxSink(CMessageBoxSink* sink);
 void ShowMessageBox(const std::string& text);
 
 }  // namespace corvanta

@@ -18,6 +18,12 @@ PaneTabModel::Switch PaneTabModel::Select(int tab) {
     return change;
 }
 
+bool PaneTabModel::Contains(const void* page) const {
+    for (const Item& item : m_items)
+        if (item.page == page) return true;
+    return false;
+}
+
 void PaneTabModel::RemoveAll() {
     m_items.clear();
     m_shown = kNoneShown;

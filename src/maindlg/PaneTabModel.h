@@ -30,6 +30,7 @@ public:
     // `tab` is the selected tab, -1 for none.
     Switch Select(int tab);
     void RemoveAll();
+    bool Contains(const void* page) const;
 
     const std::vector<Item>& Items() const { return m_items; }
     uint32_t Shown() const { return m_shown; }

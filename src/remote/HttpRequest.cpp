@@ -277,6 +277,8 @@ size_t CHttpRequest::OnBody(char* data, size_t size, size_t count, void* self) {
 
 int32_t CHttpRequest::Get(std::string_view url) {
     m_received = 0;
+    m_status = 0;
+    m_sent = false;
     m_truncated = false;
     m_buffer[0] = 0;
     if (!IsHttpUrl(url)) {
@@ -297,12 +299,14 @@ int32_t CHttpRequest::Get(std::string_view url) {
     curl_easy_setopt(easy, CURLOPT_LOW_SPEED_TIME, long{StallTimeoutFor(ConsecutiveStalls(), m_stallSeconds)});
     curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, OnBody);
     curl_easy_setopt(easy, CURLOPT_WRITEDATA, this);
+    m_sent = true;
     const CURLcode result = curl_easy_perform(easy);
     // The handle outlives this object; leave it pointing nowhere.
     curl_easy_setopt(easy, CURLOPT_WRITEDATA, nullptr);
 
     if (result == CURLE_OK || (result == CURLE_WRITE_ERROR && m_truncated)) {
         m_buffer[m_received] = 0;
+        curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &m_status);
         SetConsecutiveFailures(0);
         SetConsecutiveStalls(0);
         return 1;

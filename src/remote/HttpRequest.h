@@ -72,6 +72,10 @@ public:
     // For the requests after this call; kStallTimeoutSeconds until then.
     void SetStallTimeoutSeconds(uint32_t seconds) { m_stallSeconds = seconds; }
     uint32_t ReceivedCount() const { return m_received; }
+    // Whether the last Get went out to the network at all.
+    bool Sent() const { return m_sent; }
+    // The HTTP status of the last answer; 0 when none arrived.
+    long Status() const { return m_status; }
     // True when the last answer was longer than kMaxBody and was cut.
     bool Truncated() const { return m_truncated; }
     const uint8_t* Buffer() const { return m_buffer.get(); }
@@ -83,6 +87,8 @@ private:
     uint32_t m_connectTimeoutMs;
     uint32_t m_stallSeconds = kStallTimeoutSeconds;
     uint32_t m_received = 0;
+    long m_status = 0;
+    bool m_sent = false;
     bool m_truncated = false;
     std::unique_ptr<uint8_t[]> m_buffer;
 };

@@ -25,10 +25,19 @@ int CRemoteFilter::Exchange(const IcpRecord* query, uint32_t queryCapacity, CHtt
 int CRemoteFilter::OnIcp(IcpRecord* query, IcpRecord* answer) {
     CHttpRequest request;
     request.SetStallTimeoutSeconds(m_stallSeconds);
-    if (!Exchange(query, Descriptor().queryCapacity, request)) {
-        return 0;
-    }
-    return m_writer.Write(request.Buffer(), request.ReceivedCount(), answer, Descriptor().answerCapacity);
+    const int written = Exchange(query, Descriptor().queryCapacity, request)
+                            ? m_writer.Write(request.Buffer(), request.ReceivedCount(), answer,
+                                             Descriptor().answerCapacity)
+                            : 0;
+    m_lastReply = ReplyOf(request, written);
+    return written;
+}
+
+CRemoteFilter::Reply CRemoteFilter::ReplyOf(const CHttpRequest& request, int written) {
+    if (written) return Reply::Answer;
+    if (request.Status() == 0) return request.Sent() ? Reply::NoAnswer : Reply::NotSent;
+    if (request.Status() == 200 && request.ReceivedCount() == 0) return Reply::Empty;
+    return Reply::Foreign;
 }
 
 CRemoteArchiveQuery::CRemoteArchiveQuery() {

@@ -31,6 +31,16 @@ public:
     // (see AnswerWriter.h), leaving the answer record as it was.
     int OnIcp(IcpRecord* query, IcpRecord* answer) override;
 
+    // What the last OnIcp met at the recorder's address.
+    enum class Reply {
+        NotSent,   // no request: the URL is not plain HTTP, or the record too large
+        NoAnswer,  // the transport failed: nothing answered
+        Empty,     // HTTP 200 with an empty body: the recorder refused
+        Foreign,   // another status, or a body that is no answer record
+        Answer,    // the recorder's answer, now in the answer record
+    };
+    Reply LastReply() const { return m_lastReply; }
+
     // How long the recorder may stay silent before a request of this proxy fails.
     void SetStallTimeoutSeconds(uint32_t seconds) { m_stallSeconds = seconds; }
     uint32_t StallTimeoutSeconds() const { return m_stallSeconds; }
@@ -39,11 +49,14 @@ protected:
     // The round trip alone: 1 when the recorder answered `query` with a
     // non-empty body, which `request` then holds.
     int Exchange(const IcpRecord* query, uint32_t queryCapacity, CHttpRequest& request);
+    // What `request` met, when its answer made `written` (OnIcp's result).
+    static Reply ReplyOf(const CHttpRequest& request, int written);
 
 private:
     std::string m_url;  // kept to reuse its storage from one request to the next
     CAnswerWriter m_writer;
     uint32_t m_stallSeconds;
+    Reply m_lastReply = Reply::NotSent;
 };
 
 // The proxy of "AVIArchive Query": the recorder's archive.

@@ -32,6 +32,19 @@ private:
 
 bool IsCommand(const IcpRecord* query, uint32_t code) { return query->kind == kIcpCommand && query->code == code; }
 
+LoginFailure LoginFailureOf(CRemoteFilter::Reply reply) {
+    switch (reply) {
+        case CRemoteFilter::Reply::NoAnswer: return LoginFailure::NoAnswer;
+        case CRemoteFilter::Reply::Empty: return LoginFailure::Refused;
+        // An https:// address reaches no recorder: the channel speaks plain HTTP.
+        case CRemoteFilter::Reply::NotSent:
+        case CRemoteFilter::Reply::Foreign: return LoginFailure::NotARecorder;
+        case CRemoteFilter::Reply::Answer: break;
+    }
+    // An answer record the recorder marked as failed.
+    return LoginFailure::Refused;
+}
+
 }  // namespace
 
 CUserPrivilegeProxy::CUserPrivilegeProxy() = default;
@@ -82,7 +95,12 @@ int CUserPrivilegeProxy::OnIcp(IcpRecord* query, IcpRecord* answer) {
 
     const int result = CRemoteFilter::OnIcp(query, answer);
 
-    if (check) {
+    if (!result && IsCommand(query, kPrivilegeLogIn)) {
+        answer->kind = kIcpCommandAnswer;
+        answer->status = kIcpStatusFailed;
+        answer->param1 = static_cast<uint32_t>(LoginFailureOf(LastReply()));
+        answer->dataLength = 0;
+    } else if (check) {
         CacheLock lock(m_cache);
         if (lock.Held()) m_cache.Add(new PrivilegeAnswer{name, result});
     } else if (IsCommand(query, kPrivilegeLogOff)) {

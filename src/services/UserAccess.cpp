@@ -27,6 +27,17 @@ std::string AnswerText(const CFilterIcpClient& client) {
     return std::string(start, strnlen(start, length));
 }
 
+// What the proxy said about a failed login; a reply without its word (no
+// proxy window answered) means nothing was reached.
+LoginFailure FailureOf(const IcpRecord* answer) {
+    if (!answer || answer->status != kIcpStatusFailed) return LoginFailure::NoAnswer;
+    switch (static_cast<LoginFailure>(answer->param1)) {
+        case LoginFailure::NotARecorder: return LoginFailure::NotARecorder;
+        case LoginFailure::Refused: return LoginFailure::Refused;
+        default: return LoginFailure::NoAnswer;
+    }
+}
+
 }  // namespace
 
 LoginRecord MakeLoginRecord(const std::string& userName, const std::string& password) {
@@ -49,6 +60,7 @@ PrivilegeQuery MakePrivilegeQuery(const std::string& privilegeName, const std::s
 
 LoginOutcome LogIn(const std::string& userName, const std::string& password) {
     LoginOutcome outcome;
+    outcome.failure = LoginFailure::NoAnswer;
     CFilterIcpClient client;
     if (!client.Open(kUserPrivilegeFilterName)) return outcome;
     const std::string previous = SessionId();
@@ -56,8 +68,11 @@ LoginOutcome LogIn(const std::string& userName, const std::string& password) {
     if (client.SendCommand(kPrivilegeLogIn, 0, 0, &record, sizeof record)) {
         SetSessionId(AnswerText(client));
         outcome.loggedIn = 1;
+        outcome.failure = LoginFailure::None;
         if (!previous.empty() && client.SendCommandText(kPrivilegeLogOff, 0, previous.c_str()))
             outcome.loggedOff = 1;
+    } else {
+        outcome.failure = FailureOf(client.Answer());
     }
     client.Close();
     return outcome;

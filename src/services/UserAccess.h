@@ -18,13 +18,14 @@ PrivilegeQuery MakePrivilegeQuery(const std::string& privilegeName, const std::s
 struct LoginOutcome {
     int loggedIn = 0;   // the recorder accepted the login; SessionId holds the new id
     int loggedOff = 0;  // a previous session was logged off on the recorder
+    LoginFailure failure = LoginFailure::None;  // why not, when not logged in
 };
 
 // Sends the login (command 14). When the recorder accepts it, SessionId
 // becomes the answered id first, and only then is the session that was open
 // before logged off (command 11 with the old id, on the same client), so
 // that the log-off travels with a live session. Nothing changes when the
-// service cannot be reached or refuses.
+// service cannot be reached or refuses; `failure` tells which.
 LoginOutcome LogIn(const std::string& userName, const std::string& password);
 
 // 1 when a session was open: its log-off was sent (its result is ignored)

@@ -18,6 +18,15 @@ enum UserPrivilegeCommand : uint32_t {
     kPrivilegeLogIn = 14,  // data: LoginRecord; answer data: the new session id text
 };
 
+// Why a login failed. The local proxy puts it in `param1` of a failed login's
+// answer (status -1, no data); it never travels to the recorder.
+enum class LoginFailure : uint32_t {
+    None = 0,
+    NoAnswer = 1,      // nothing answered at the server URL
+    NotARecorder = 2,  // something answered, but not as a recorder (or the URL is not http://)
+    Refused = 3,       // the recorder refused the user
+};
+
 // The longest session id the recorder may hand out (it must fit
 // PrivilegeQuery::sessionId with its NUL).
 inline constexpr std::size_t kMaxSessionIdLength = 20;

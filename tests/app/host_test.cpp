@@ -38,6 +38,18 @@ TEST(HostOptions, AcceptsWhatTheHelpSaysAndRefusesTheRest) {
     }
 }
 
+TEST(HostOptions, LeavesQtItsOwnOptionsWithTheirValues) {
+    HostOptions options;
+    std::string error;
+    ASSERT_TRUE(ParseHostOptions({"-platform", "xcb", "--server-port", "81", "-style=Fusion", "-geometry", "800x600+0+0",
+                                  "-reverse", "--stylesheet", "dark.qss", "--demo"},
+                                 options, error))
+        << error;
+    EXPECT_EQ(std::tuple(options.serverPort, options.demo), std::tuple(81, true));
+    EXPECT_FALSE(ParseHostOptions({"-style", "Fusion", "-bogus"}, options, error));
+    EXPECT_NE(error.find("unknown option \"-bogus\""), std::string::npos) << error;
+}
+
 pid_t Start(const char* program, const std::vector<std::string>& args, const std::string& outFile,
             const std::string& errFile, const std::string& config) {
     pid_t pid = fork();
@@ -124,6 +136,15 @@ TEST_F(HostProgram, BadOptionsSayWhyOnOneLineAndExitWithTwo) {
     EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 1) << text;
     pid_t pid = StartHost({"--help"}, dir + "/err", dir);
     EXPECT_EQ(WaitExit(pid, 20), 0);
+}
+
+// Qt's own options go to Qt, and the window comes up with them.
+TEST_F(HostProgram, QtTakesItsOwnOptionsFirst) {
+    const std::string err = dir + "/err";
+    pid_t pid = StartHost({"-platform", "offscreen", "-style", "Fusion", "-geometry", "640x480+10+10", "--demo"}, err, dir);
+    ASSERT_TRUE(WaitForText(err, "corvanta-archive: instance ")) << Read(err);
+    kill(pid, SIGTERM);
+    EXPECT_EQ(WaitExit(pid, 20), 0) << Read(err);
 }
 
 }  // namespace

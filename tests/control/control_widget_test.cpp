@@ -1,21 +1,54 @@
 #include <gtest/gtest.h>
+#include <dirent.h>
 #include <dlfcn.h>
 
 #include <QApplication>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPointer>
+#include <QTimer>
 #include <QVariant>
+#include <functional>
 
 #include "control/CCorvantaArchiveCtrl.h"
 #include "control/ComRegistration.h"
 #include "control/ControlIdentities.h"
 #include "control/CorvantaArchiveModule.h"
+#include "framework/InstanceNames.h"
 #include "maindlg/ui/CArchiveMainDlg.h"
+#include "maindlg/ui/CPaneTabCtrl.h"
 #include "platform/RegistryStorage.h"
 #include "remote/RemoteSession.h"
+#include "services/ui/CLoginDlg.h"
+#include "support/TestFilters.h"
 #include "support/QtTestApp.h"
 #include "support/TempConfigHome.h"
 
 namespace corvanta {
 namespace {
+
+int ShmEntriesOf(int instance) {
+    const std::string mark = "_" + std::to_string(instance) + ".";
+    int n = 0;
+    if (DIR* d = opendir("/dev/shm")) {
+        while (dirent* e = readdir(d)) n += std::string(e->d_name).find(mark) != std::string::npos;
+        closedir(d);
+    }
+    return n;
+}
+
+// Runs `then` from inside the event loop of the next modal dialog.
+void WhenModal(std::function<void()> then) {
+    auto* poll = new QTimer;
+    QObject::connect(poll, &QTimer::timeout, poll, [poll, then] {
+        if (!QApplication::activeModalWidget()) return;
+        poll->stop();
+        poll->deleteLater();
+        then();
+    });
+    poll->start(5);
+}
 
 class ControlWidget : public testenv::TempConfigHome {
 protected:
@@ -51,6 +84,101 @@ TEST_F(ControlWidget, PropertiesRebuildTheBaseUrlAndTheDialogFillsTheControl) {
     EXPECT_FALSE(other.LoadProperties("Version=2.0\nServerPort=81\n"));
     EXPECT_EQ(other.property("ServerPort").toInt(), 80) << "another version leaves the defaults";
     EXPECT_EQ(FilterServerURL(), "");
+}
+
+// A host may destroy the control at any moment, also while a dialog of it
+// runs its own loop on the stack of whoever opened it.
+TEST_F(ControlWidget, DestroyingTheControlWhileADialogIsOpenEndsTheDialogThenShutsDown) {
+    const std::pair<const char*, std::function<void(CCorvantaArchiveCtrl*)>> openers[] = {
+        {"about box", [](CCorvantaArchiveCtrl* c) { QMetaObject::invokeMethod(c, "AboutBox"); }},
+        {"property page", [](CCorvantaArchiveCtrl* c) { QMetaObject::invokeMethod(c, "ShowPropertyPage"); }},
+        {"login dialog", [](CCorvantaArchiveCtrl* c) { c->MainDialog()->Login(); }},
+        {"a pane's save dialog",
+         [](CCorvantaArchiveCtrl* c) {
+             // As the player opens its save dialog: on its stack, then on with its own pane.
+             CPaneTabCtrl* pane = c->MainDialog()->RightTab();
+             QFileDialog dialog(pane);
+             if (dialog.exec() != QDialog::Accepted) pane->update();
+         }},
+        {"message box", [](CCorvantaArchiveCtrl*) { ShowMessageBox("Out of range"); }},
+    };
+    int seconds = 3000000 + getpid() * 8;
+    for (const auto& [what, open] : openers) {
+        QWidget host;
+        QPointer<CCorvantaArchiveCtrl> control = new CCorvantaArchiveCtrl(&host, ++seconds);
+        host.show();
+        const int instance = control->InstanceNumber();
+        ASSERT_GT(ShmEntriesOf(instance), 0) << what;
+        WhenModal([&] { delete control.data(); });
+        open(control);
+        EXPECT_TRUE(control.isNull()) << what;
+        EXPECT_EQ(QApplication::activeModalWidget(), nullptr) << what << " was ended";
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        EXPECT_EQ(ShmEntriesOf(instance), 0) << what << ": the framework shut down";
+        EXPECT_TRUE(host.children().isEmpty()) << what;
+    }
+}
+
+// The host's --server-url and --server-port arrive as the two properties.
+TEST_F(ControlWidget, TheLoginDialogStartsWithTheControlsServerWhileNoneIsStored) {
+    QWidget host;
+    auto* control = new CCorvantaArchiveCtrl(&host, 4000000 + getpid());
+    control->setProperty("ServerURL", "http://127.0.0.1");
+    control->setProperty("ServerPort", 1);  // nothing listens: start-up's privilege check fails at once
+    host.show();
+    const auto shownUrl = [control] {
+        std::string shown = "<no dialog>";
+        WhenModal([&shown] {
+            auto* login = dynamic_cast<ui::CLoginDlg*>(QApplication::activeModalWidget());
+            if (!login) return;
+            shown = login->ControlAs<QLineEdit>(ui::CLoginDlg::kIdServerUrl)->text().toStdString();
+            login->reject();
+        });
+        control->MainDialog()->Login();
+        return shown;
+    };
+    EXPECT_EQ(shownUrl(), "http://127.0.0.1:1");
+    control->setProperty("ServerPort", 80);
+    EXPECT_EQ(shownUrl(), "http://127.0.0.1");
+    control->setProperty("ServerURL", "");
+    EXPECT_EQ(shownUrl(), "http://") << "nothing stored, nothing given";
+}
+
+// Each control keeps its own message boxes, whichever goes first.
+TEST_F(ControlWidget, TwoControlsInOneProcessShowMessageBoxesInAnyOrderOfDestruction) {
+    test::RecordingMessageBoxes beforeAny;
+    int seconds = 5000000 + getpid() * 4;
+    for (bool firstGoesFirst : {true, false}) {
+        QWidget host;
+        QPointer<CCorvantaArchiveCtrl> first = new CCorvantaArchiveCtrl(&host, ++seconds);
+        host.show();
+        QPointer<CCorvantaArchiveCtrl> second = new CCorvantaArchiveCtrl(&host, ++seconds);
+        second->show();
+        ASSERT_NE(second->MainDialog(), nullptr);
+        QPointer<CCorvantaArchiveCtrl> gone = firstGoesFirst ? first : second;
+        QPointer<CCorvantaArchiveCtrl> kept = firstGoesFirst ? second : first;
+        delete gone.data();
+
+        QWidget* boxParent = nullptr;
+        std::string boxText;
+        WhenModal([&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!box) return;
+            boxParent = box->parentWidget();
+            boxText = box->text().toStdString();
+            box->reject();
+        });
+        ShowMessageBox("Out of range");
+        EXPECT_EQ(boxText, "Out of range") << firstGoesFirst;
+        EXPECT_TRUE(boxParent && kept->isAncestorOf(boxParent)) << "the box belongs to the control still there";
+
+        delete kept.data();
+        const size_t recorded = beforeAny.Texts().size();
+        ShowMessageBox("2");
+        ASSERT_EQ(beforeAny.Texts().size(), recorded + 1) << firstGoesFirst;
+        EXPECT_EQ(beforeAny.Texts().back(), "2") << "the sink from before both controls is back";
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
 }
 
 // The module as a host loads it: found by its ProgID once registered.

@@ -16,8 +16,8 @@ namespace corvanta::test {
 
 class RecordingMessageBoxes : public CMessageBoxSink {
 public:
-    RecordingMessageBoxes() { m_previous = SetMessageBoxSink(this); }
-    ~RecordingMessageBoxes() override { SetMessageBoxSink(m_previous); }
+    RecordingMessageBoxes() { InstallMessageBoxSink(this); }
+    ~RecordingMessageBoxes() override { RemoveMessageBoxSink(this); }
     void Show(const std::string& text) override {
         std::lock_guard<std::mutex> lock(m_mutex);
         m_texts.push_back(text);
@@ -28,7 +28,6 @@ public:
     }
 
 private:
-    CMessageBoxSink* m_previous = nullptr;
     std::mutex m_mutex;
     std::vector<std::string> m_texts;
 };

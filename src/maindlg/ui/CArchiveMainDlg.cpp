@@ -15,7 +15,6 @@
 #include "maindlg/ui/ToolbarImages.h"
 #include "platform/qt/QtQueueDriver.h"
 #include "playback/ui/CArchiveViewDlg.h"
-#include "remote/HttpRequest.h"
 #include "remote/RemoteSession.h"
 #include "services/Translation.h"
 #include "services/UserAccess.h"
@@ -70,14 +69,15 @@ CArchiveMainDlg::~CArchiveMainDlg() {
     // From here, while the panes are still whole; the base's destructor
     // could no longer reach them.
     ShutDown();
-    if (m_messageBoxes) SetMessageBoxSink(m_previousMessageBoxes);
+    if (m_messageBoxes) RemoveMessageBoxSink(m_messageBoxes.get());
 }
 
 bool CArchiveMainDlg::OnInitDialog() {
     // The dialog's own filter queue lives on this thread: Qt's loop runs it.
     m_queueDriver = std::make_unique<platform::QtQueueDriver>();
-    m_messageBoxes = std::make_unique<ui::CQtMessageBoxSink>();
-    m_previousMessageBoxes = SetMessageBoxSink(m_messageBoxes.get());
+    // This control's own sink: its boxes go under its window.
+    m_messageBoxes = std::make_unique<ui::CQtMessageBoxSink>(this);
+    InstallMessageBoxSink(m_messageBoxes.get());
     StartUp(m_startSeconds ? m_startSeconds : static_cast<long long>(std::time(nullptr)));
     ReportEventNote(kEventCodeViewerOpened, this, FilterServerURL().c_str(), "opened");
     MakeToolbar();
@@ -139,8 +139,13 @@ void CArchiveMainDlg::keyPressEvent(QKeyEvent* event) {
 }
 
 void CArchiveMainDlg::Login() {
-    ui::CLoginDlg dialog(&Settings(), FilterServerURL(), this);
-    const bool ok = dialog.exec() == ui::kIdOk;
+    // The dialog goes with this window when the control is destroyed while
+    // it is open; exec() then returns and nothing here is touched again.
+    QPointer<ui::CLoginDlg> open = new ui::CLoginDlg(&Settings(), FilterServerURL(), this);
+    const bool ok = open->exec() == ui::kIdOk;
+    if (!open) return;
+    const std::unique_ptr<ui::CLoginDlg> owned(open.data());
+    const ui::CLoginDlg& dialog = *owned;
     if (ok && dialog.LoggedIn()) {
         m_userName = dialog.UserName();
         m_password = dialog.Password();
@@ -160,18 +165,26 @@ void CArchiveMainDlg::Login() {
         ReportEventNote(kEventCodeLogOff, this, FilterServerURL().c_str(), "logged off");
         EndSession();
     } else if (ok) {
-        SayLoginFailed(dialog.ServerUrl());
+        SayLoginFailed(dialog.Failure(), dialog.ServerUrl());
     }
 }
 
-void CArchiveMainDlg::SayLoginFailed(const std::string& url) {
-    // The transport's failure count tells a dead address from a refusal.
-    if (ConsecutiveFailures() > 0) {
-        ReportEventNote(kEventCodeNoRecorder, this, url.c_str(), "no recorder");
-        ShowMessageBox("No recorder answered at " + url + ". Check the server URL and that the recorder is running.");
-    } else {
-        ReportEventNote(kEventCodeLoginRefused, this, url.c_str(), "login refused");
-        ShowMessageBox("The recorder at " + url + " refused the login. Check the user name and the password.");
+void CArchiveMainDlg::SayLoginFailed(LoginFailure failure, const std::string& url) {
+    switch (failure) {
+        case LoginFailure::Refused:
+            ReportEventNote(kEventCodeLoginRefused, this, url.c_str(), "login refused");
+            ShowMessageBox("The recorder at " + url + " refused the login. Check the user name and the password.");
+            break;
+        case LoginFailure::NotARecorder:
+            ReportEventNote(kEventCodeNoRecorder, this, url.c_str(), "not a recorder");
+            ShowMessageBox("The server at " + url +
+                           " did not answer as a recorder. Check the server URL: a recorder answers at "
+                           "http://address:port.");
+            break;
+        default:
+            ReportEventNote(kEventCodeNoRecorder, this, url.c_str(), "no recorder");
+            ShowMessageBox("No recorder answered at " + url + ". Check the server URL and that the recorder is running.");
+            break;
     }
 }
 

@@ -14,6 +14,7 @@
 #include "archive/ui/CTimeTreeDlg.h"
 #include "maindlg/MainDialogFramework.h"
 #include "playback/ui/CArchiveViewDlg.h"
+#include "services/UserAccessRecords.h"
 #include "services/ui/CTemplateDialog.h"
 
 class QAction;
@@ -72,7 +73,7 @@ private:
     void AddPages();
     void Layout();
     void EndSession();
-    void SayLoginFailed(const std::string& url);
+    void SayLoginFailed(LoginFailure failure, const std::string& url);
 
     // The members of the window, in the order the dialog declares them.
     CPaneTabCtrl* m_rightTab;
@@ -89,7 +90,6 @@ private:
     long long m_startSeconds;
     std::unique_ptr<platform::QtQueueDriver> m_queueDriver;
     std::unique_ptr<CMessageBoxSink> m_messageBoxes;
-    CMessageBoxSink* m_previousMessageBoxes = nullptr;
 };
 
 }  // namespace corvanta

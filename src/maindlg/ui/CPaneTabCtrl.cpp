@@ -22,6 +22,10 @@ QRect CPaneTabCtrl::DisplayRect() const {
 }
 
 void CPaneTabCtrl::AddPage(QWidget* page, const QString& title) {
+    // Deliberately never a second tab for one page: a login after the
+    // recorder forgot the old session files the panes again, and users
+    // expect each of them once.
+    if (m_model.Contains(page)) return;
     const uint32_t sequence = m_model.Add(page);
     // The tab exists before the item does in the model's eyes only for this
     // call; keep notifications from showing a page that is not filed yet.

@@ -18,7 +18,8 @@ public:
     ~CPaneTabCtrl() override;
 
     // Files `page` under a new tab at the end, moves it into the display
-    // area, selects tab 0 and shows what is selected.
+    // area, selects tab 0 and shows what is selected. A page already filed
+    // keeps its one tab.
     void AddPage(QWidget* page, const QString& title);
     // Shows the selected tab's page and hides the one shown before.
     void ShowSelected();

@@ -77,8 +77,15 @@ void CLoginDlg::DoDataExchange(CDataExchange& dx) {
 
 void CLoginDlg::OnOK() {
     if (!UpdateData(true) || m_userName.empty() || m_serverUrl.empty()) return;
+    // Deliberately completed: users type a recorder's address without a
+    // scheme, and the channel reaches it only over http://.
+    if (m_serverUrl.find("://") == std::string::npos && m_serverUrl.size() + 7 <= kMaxServerUrl) {
+        m_serverUrl = "http://" + m_serverUrl;
+        SetControlString(kIdServerUrl, m_serverUrl);
+    }
     SetFilterServerURL(m_serverUrl);
     const LoginOutcome outcome = LogIn(m_userName, m_password);
+    m_failure = outcome.failure;
     if (outcome.loggedIn) {
         m_loggedIn = 1;
         if (outcome.loggedOff) m_loggedOff = 1;
@@ -99,7 +106,9 @@ void CLoginDlg::ReadStore() {
     std::string text;
     if (m_store->GetText(kSettingUserName, text)) m_userName = text;
     if (m_store->GetText(kSettingUserPswd, text)) m_password = text;
-    if (m_store->GetText(kSettingServerUrl, text)) m_serverUrl = text;
+    // Deliberately only a non-empty stored URL replaces the given one: the
+    // store always holds one, and users expect the address the host gave.
+    if (m_store->GetText(kSettingServerUrl, text) && !text.empty()) m_serverUrl = text;
     int32_t value = 0;
     if (m_store->GetInt(kSettingStreamPort, value)) m_streamPort = value;
     if (m_store->GetInt(kSettingCommType, value)) m_networkMode = value;

@@ -6,7 +6,8 @@
 // login data when asked to. "Log Off..." only reports that the caller is to
 // end the session (it then calls LogOff).
 //
-// The dialog ends with kIdOk once user name and server URL are filled,
+// An address typed without a scheme gets "http://" in front, in the field
+// too. The dialog ends with kIdOk once user name and server URL are filled,
 // whether or not the recorder accepted: LoggedIn() tells. A control that
 // breaks its limit, an empty user name or an empty URL keep it open.
 
@@ -14,6 +15,7 @@
 #include <cstdint>
 #include <string>
 
+#include "services/UserAccessRecords.h"
 #include "services/ui/CTemplateDialog.h"
 
 namespace corvanta {
@@ -51,7 +53,8 @@ public:
 
     // `store` is the main dialog's settings store (section "MainDialog") or
     // null; the dialog reads it at start and writes it after a login with
-    // "Save login data". `serverUrl` is shown unless the store has one.
+    // "Save login data". `serverUrl` (the control's base URL) is shown
+    // unless the store holds a non-empty one; "http://" when both are empty.
     explicit CLoginDlg(CSettingsStore* store, std::string serverUrl = {}, QWidget* parent = nullptr);
     ~CLoginDlg() override;
 
@@ -59,6 +62,9 @@ public:
 
     int LoggedIn() const { return m_loggedIn; }
     int LoggedOff() const { return m_loggedOff; }
+    // Why the last OK did not log in: nothing answered, something that is
+    // not a recorder did, or the recorder refused the user.
+    LoginFailure Failure() const { return m_failure; }
     const std::string& UserName() const { return m_userName; }
     const std::string& Password() const { return m_password; }
     const std::string& ServerUrl() const { return m_serverUrl; }
@@ -85,6 +91,7 @@ private:
     int m_saveLoginData = 0;
     int m_loggedIn = 0;
     int m_loggedOff = 0;
+    LoginFailure m_failure = LoginFailure::None;
 };
 
 }  // namespace corvanta::ui

@@ -7,15 +7,18 @@
 
 namespace corvanta::ui {
 
-CQtMessageBoxSink::CQtMessageBoxSink(QString caption) : m_caption(std::move(caption)) {}
+CQtMessageBoxSink::CQtMessageBoxSink(QWidget* owner, QString caption)
+    : m_owner(owner), m_owned(owner != nullptr), m_caption(std::move(caption)) {}
 
 void CQtMessageBoxSink::Show(const std::string& text) {
     QCoreApplication* app = QCoreApplication::instance();
     if (!app) return;
     const QString message = QString::fromStdString(text);
     const QString caption = m_caption;
-    auto show = [caption, message] {
-        QMessageBox::warning(QApplication::activeWindow(), caption, message);
+    // Copies only: the sink may be gone by the time a queued box shows.
+    auto show = [owner = m_owner, owned = m_owned, caption, message] {
+        if (owned && !owner) return;
+        QMessageBox::warning(owned ? owner.data() : QApplication::activeWindow(), caption, message);
     };
     if (QThread::currentThread() == app->thread())
         show();

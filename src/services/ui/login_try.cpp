@@ -66,7 +66,7 @@ int main(int argc, char** argv) {
     // The GUI thread's own window-system queue runs from Qt's event loop.
     platform::QtQueueDriver driver;
     ui::CQtMessageBoxSink messageBoxes;
-    SetMessageBoxSink(&messageBoxes);
+    InstallMessageBoxSink(&messageBoxes);
 
     InstanceNames::SetInstanceNumber(DrawInstanceNumber());
     CMessageQueueManager manager;
@@ -108,6 +108,6 @@ int main(int argc, char** argv) {
     proxy.Shutdown();
     translator.Shutdown();
     manager.Close();
-    SetMessageBoxSink(nullptr);
+    RemoveMessageBoxSink(&messageBoxes);
     return 0;
 }

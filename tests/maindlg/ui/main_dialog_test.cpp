@@ -21,6 +21,7 @@
 #include "playback/PlaybackRecords.h"
 #include "playback/ui/CArchiveViewDlg.h"
 #include "remote/RemoteSession.h"
+#include "services/FixedHttpServer.h"
 #include "services/UserAccessRecords.h"
 #include "support/TestFilters.h"
 #include "support/WaitFor.h"
@@ -147,6 +148,38 @@ TEST_F(MainDialog, LoginMakesThePanesOnceLogOffFilesThemAwayAndTheLeftTabKeepsIt
     ASSERT_EQ(sink.Texts().size(), 2u);
     EXPECT_NE(sink.Texts()[1].find("No recorder answered at http://127.0.0.1:1"), std::string::npos) << sink.Texts()[1];
     EXPECT_EQ(dialog->LeftTab()->Count(), 2);
+
+    // A web page, and a recorder asked over https://, are no recorder: the advice is the address.
+    test::FixedHttpServer webPage(test::HttpAnswer(404, "<html><body><h1>Not Found</h1></body></html>"));
+    for (const std::string& url : {webPage.Url(), "https://" + recorder.BaseUrl().substr(7)}) {
+        SetFilterServerURL(url);
+        test::AnswerLogin("demo");
+        Click(*dialog, CArchiveMainDlg::kCmdLogin);
+        EXPECT_NE(sink.Texts().back().find("The server at " + url + " did not answer as a recorder."), std::string::npos)
+            << sink.Texts().back();
+    }
+    EXPECT_EQ(sink.Texts().size(), 4u);
+}
+
+std::vector<std::string> Titles(const CPaneTabCtrl* tabs) {
+    std::vector<std::string> titles;
+    for (int i = 0; i < tabs->Count(); ++i) titles.push_back(tabs->Title(i).toStdString());
+    return titles;
+}
+
+// A restarted recorder, or one that dropped an idle session, cannot log the
+// old session off: the next login must not file the panes a second time.
+TEST_F(MainDialog, ALoginAfterTheRecorderForgotTheSessionFilesEachPaneOnce) {
+    auto dialog = Open();
+    test::AnswerLogin("demo");
+    Click(*dialog, CArchiveMainDlg::kCmdLogin);
+    ASSERT_NE(dialog->FullPane(), nullptr);
+    ASSERT_TRUE(recorder.Restart());
+    test::AnswerLogin("demo");
+    Click(*dialog, CArchiveMainDlg::kCmdLogin);
+    EXPECT_EQ(Titles(dialog->LeftTab()), std::vector<std::string>({"Full", "By time"}));
+    EXPECT_EQ(Titles(dialog->RightTab()), std::vector<std::string>({"View"}));
+    EXPECT_TRUE(dialog->FullPane()->isVisible());
 }
 
 }  // namespace

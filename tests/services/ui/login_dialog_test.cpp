@@ -11,6 +11,7 @@
 
 #include "services/CLanguageTranslator.h"
 #include "services/CUserPrivilegeProxy.h"
+#include "services/FixedHttpServer.h"
 #include "services/LanguageDictionary.h"
 #include "services/MainDialogSettings.h"
 #include "services/UserAccess.h"
@@ -96,7 +97,7 @@ TEST_F(LoginDialog, ControlsShowTheStoredValuesAndKeepTheirLimits) {
     Dlg dialog(&store, "http://given");
     dialog.open();
     EXPECT_EQ(Edit(dialog, Dlg::kIdUserName)->text(), "operator");
-    EXPECT_EQ(Edit(dialog, Dlg::kIdServerUrl)->text(), "http://") << "the stored URL is empty";
+    EXPECT_EQ(Edit(dialog, Dlg::kIdServerUrl)->text(), "http://given") << "the stored URL is empty";
     EXPECT_EQ(Edit(dialog, Dlg::kIdStreamPort)->text(), "8080");
     EXPECT_TRUE(dialog.ControlAs<QRadioButton>(Dlg::kIdControlledData)->isChecked());
     EXPECT_EQ(Edit(dialog, Dlg::kIdPassword)->echoMode(), QLineEdit::Password);
@@ -169,6 +170,51 @@ TEST_F(LoginDialog, OkLogsInAndSavesOnlyWhenAskedAndASecondLoginReplacesTheFirst
     EXPECT_EQ(Stored(kSettingUserName), "previous") << "without Save login data the store keeps its values";
     EXPECT_NE(SessionId(), firstId);
     EXPECT_EQ(recorder.PrivilegeLines(11, true).size(), 1u) << "the old session was logged off";
+}
+
+// A failed login says why: nothing answered, something answered that is not
+// a recorder, or the recorder refused the user.
+TEST_F(LoginDialog, AFailedLoginTellsNoAnswerFromNotARecorderFromARefusal) {
+    const std::string page = "<!DOCTYPE html><html><head><title>Router</title></head>"
+                             "<body><p>Welcome to the configuration page.</p></body></html>";
+    test::FixedHttpServer webPage(test::HttpAnswer(200, page));
+    test::FixedHttpServer notFound(test::HttpAnswer(404, "<html><body><h1>Not Found</h1></body></html>"));
+    test::FixedHttpServer bareNotFound(test::HttpAnswer(404, ""));
+    const struct {
+        std::string url;
+        const char* password;
+        LoginFailure failure;
+    } cases[] = {
+        {recorder.BaseUrl(), "wrong", LoginFailure::Refused},
+        {"http://127.0.0.1:1", "demo", LoginFailure::NoAnswer},
+        {webPage.Url(), "demo", LoginFailure::NotARecorder},
+        {notFound.Url(), "demo", LoginFailure::NotARecorder},
+        {bareNotFound.Url(), "demo", LoginFailure::NotARecorder},
+        {"https://" + recorder.BaseUrl().substr(7), "demo", LoginFailure::NotARecorder},
+    };
+    for (const auto& c : cases) {
+        Dlg dialog(&store);
+        dialog.open();
+        Type(dialog, Dlg::kIdServerUrl, QString::fromStdString(c.url));
+        Type(dialog, Dlg::kIdUserName, "demo");
+        Type(dialog, Dlg::kIdPassword, c.password);
+        Click(dialog, kIdOk);
+        EXPECT_EQ(dialog.LoggedIn(), 0) << c.url;
+        EXPECT_EQ(int(dialog.Failure()), int(c.failure)) << c.url;
+    }
+
+    // An address typed without a scheme is completed, in the field too.
+    const std::string bare = recorder.BaseUrl().substr(std::string("http://").size());
+    Dlg dialog(&store);
+    dialog.open();
+    Type(dialog, Dlg::kIdServerUrl, QString::fromStdString(bare));
+    Type(dialog, Dlg::kIdUserName, "demo");
+    Type(dialog, Dlg::kIdPassword, "demo");
+    Click(dialog, kIdOk);
+    EXPECT_EQ(dialog.LoggedIn(), 1) << bare;
+    EXPECT_EQ(dialog.ServerUrl(), recorder.BaseUrl());
+    EXPECT_EQ(Edit(dialog, Dlg::kIdServerUrl)->text().toStdString(), recorder.BaseUrl());
+    EXPECT_EQ(FilterServerURL(), recorder.BaseUrl());
 }
 
 TEST_F(LoginDialog, TitleButtonsAndLabelsAreTranslatedUnderTheDialogPrefix) {

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QDesktopServices>
 #include <QHeaderView>
+#include <QHideEvent>
 #include <QMenu>
 #include <QTreeWidget>
 #include <QUrl>
@@ -169,11 +170,17 @@ void CArchiveTreeBase::resizeEvent(QResizeEvent* event) {
 }
 
 void CArchiveTreeBase::hideEvent(QHideEvent* event) {
-    if (ArchiveNode* selected = NodeOf(m_tree->currentItem())) StopNode(*selected, m_target);
-    m_refreshing = true;
-    m_tree->setCurrentItem(nullptr);
-    m_tree->clearSelection();
-    m_refreshing = false;
+    // Only a hide of the pane itself (another tab, log-off) ends the
+    // selection. Qt also hides the children of a window that is minimised or
+    // moved to another desktop, spontaneously; that window comes back playing
+    // the same file, as a minimised window does on Windows.
+    if (!event->spontaneous()) {
+        if (ArchiveNode* selected = NodeOf(m_tree->currentItem())) StopNode(*selected, m_target);
+        m_refreshing = true;
+        m_tree->setCurrentItem(nullptr);
+        m_tree->clearSelection();
+        m_refreshing = false;
+    }
     CTemplateDialog::hideEvent(event);
 }
 

@@ -25,6 +25,15 @@ namespace {
 
 using recorder::CivilDate;
 
+// Counts the hide events Qt sends a widget on its own.
+struct SpontaneousHides : QObject {
+    int count = 0;
+    bool eventFilter(QObject*, QEvent* event) override {
+        count += event->type() == QEvent::Hide && event->spontaneous();
+        return false;
+    }
+};
+
 class ArchiveTrees : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -151,6 +160,35 @@ TEST_F(ArchiveTrees, AFileTheManagerDoesNotKnowLeavesThePlayerClosedAndADayShows
     ASSERT_EQ(payload->activity.size(), size_t(recorder::kSecondsPerDay));
     const auto expected = Archive().activity(0, recorder::startOfDay(date), uint32_t(recorder::kSecondsPerDay));
     EXPECT_TRUE(std::equal(expected.begin(), expected.end(), payload->activity.begin()));
+}
+
+TEST_F(ArchiveTrees, MinimisingTheWindowKeepsTheSelectionAndPlaybackWhileHidingThePaneStopsThem) {
+    QTreeWidgetItem* day = DayItem(0, BusyDay());
+    ASSERT_NE(day, nullptr);
+    full->Tree()->setCurrentItem(day->child(0));
+    ASSERT_TRUE(player->View()->IsOpen());
+    static_cast<QAbstractButton*>(player->Panel()->Control(CPlayerControlDlg::kIdPlay))->click();
+    ASSERT_EQ(player->State().playing, 1u);
+    const size_t closes = recorder.CommandLines(kPlaybackManagerFilterName, kPlaybackCloseFile).size();
+
+    // Minimised (or moved to another virtual desktop), Qt hides the children spontaneously.
+    SpontaneousHides hides;
+    full->installEventFilter(&hides);
+    dialog->showMinimized();
+    QApplication::processEvents();
+    ASSERT_EQ(hides.count, 1);
+    dialog->showNormal();
+    QApplication::processEvents();
+    EXPECT_EQ(full->Tree()->currentItem(), day->child(0));
+    EXPECT_TRUE(player->View()->IsOpen());
+    EXPECT_EQ(player->State().playing, 1u);
+    EXPECT_EQ(recorder.CommandLines(kPlaybackManagerFilterName, kPlaybackCloseFile).size(), closes);
+
+    // A real hide of the pane still ends what the selection started.
+    full->hide();
+    EXPECT_FALSE(player->View()->IsOpen());
+    EXPECT_EQ(full->Tree()->currentItem(), nullptr);
+    EXPECT_EQ(recorder.CommandLines(kPlaybackManagerFilterName, kPlaybackCloseFile).size(), closes + 1);
 }
 
 TEST_F(ArchiveTrees, TimeSearchListsTheIntervalSendsBackwardsIntervalsAndWaitsForASlowRecorder) {

@@ -25,6 +25,7 @@ struct RecorderConfig {
     uint64_t seed = 1;     // the demo archive's seed
     std::vector<SourceRate> rates = {};  // sources recorded at another rate than the demo's
     bool busySource = false;        // adds a source with some 540 files a day
+    std::vector<SourceRename> renames = {};  // sources with another id and name than the demo's
     std::optional<CivilDate> anchorDate;  // the archive's last day; default today
     std::vector<UserAccount> users = defaultUsers();
     FrameStoreOptions frames;

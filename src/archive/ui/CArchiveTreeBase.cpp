@@ -8,6 +8,7 @@
 #include <QTreeWidget>
 #include <QUrl>
 
+#include "archive/ui/CodePageText.h"
 #include "framework/EventReport.h"
 #include "framework/MessageBoxSink.h"
 #include "platform/WindowSystem.h"
@@ -72,7 +73,7 @@ QTreeWidgetItem* CArchiveTreeBase::ItemOf(uint32_t key) const {
 QTreeWidgetItem* CArchiveTreeBase::AddItem(QTreeWidgetItem* parent, ArchiveNode* node, const std::string& label,
                                            bool placeholder) {
     auto* item = parent ? new QTreeWidgetItem(parent) : new QTreeWidgetItem(m_tree);
-    item->setText(0, QString::fromStdString(label));
+    item->setText(0, FromCodePage(label));
     item->setData(0, kNodeRole, QVariant::fromValue(reinterpret_cast<quintptr>(node)));
     while (++m_nextKey == 0 || m_items.count(m_nextKey)) {}
     node->key = m_nextKey;

@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <optional>
+
+#include <QComboBox>
 
 #include <QToolBar>
 #include <QTreeWidget>
@@ -36,6 +39,9 @@ struct SpontaneousHides : QObject {
 
 class ArchiveTrees : public ::testing::Test {
 protected:
+    explicit ArchiveTrees(const std::function<void(recorder::RecorderConfig&)>& configure = {})
+        : recorder(configure) {}
+
     void SetUp() override {
         test::QtTestApp();
         dialog = std::make_unique<CArchiveMainDlg>(nullptr, test::OwnSeconds());
@@ -209,6 +215,41 @@ TEST_F(ArchiveTrees, TimeSearchListsTheIntervalSendsBackwardsIntervalsAndWaitsFo
     EXPECT_EQ(Count(kArchiveSearch), searches + 1);  // sent as it stands
     EXPECT_FALSE(player->View()->IsOpen());
     EXPECT_EQ(byTime->Tree()->topLevelItemCount(), 0);
+}
+
+// The recorder keeps ids and names as bytes of its 8-bit code page.
+constexpr char kEightBitId[] = "Kam\xE9ra";            // 7 bytes, 9 as UTF-8
+constexpr char kEightBitName[] = "Entr\xE9" "e Nord";  // "Entrée Nord" in Latin-1
+
+class EightBitSource : public ArchiveTrees {
+protected:
+    EightBitSource()
+        : ArchiveTrees([](recorder::RecorderConfig& config) {
+              config.renames = {{"CAM01", kEightBitId, kEightBitName}};
+          }) {}
+};
+
+TEST_F(EightBitSource, IdsTravelAsTheRecordersBytesAndNamesShowAsLatin1) {
+    ASSERT_EQ(Archive().sources()[0].id, kEightBitId);
+    const QString shown = QString::fromLatin1(kEightBitName);
+    EXPECT_EQ(full->Tree()->topLevelItem(0)->text(0), shown);
+    ASSERT_NE(DayItem(0, BusyDay()), nullptr) << "the months and days of the source are found";
+
+    CTimeTreeDlg* byTime = dialog->ByTimePane();
+    byTime->show();
+    auto* sources = byTime->findChild<QComboBox*>();
+    ASSERT_NE(sources, nullptr);
+    EXPECT_EQ(sources->itemText(0), shown);
+    const CivilDate date = BusyDay();
+    const QDate qdate(date.year, int(date.month), int(date.day));
+    byTime->SetInterval(QDateTime(qdate, QTime(0, 0)), QDateTime(qdate, QTime(23, 59, 59)));
+    byTime->Search();
+    const auto searches = recorder.CommandLines(kArchiveQueryFilterName, kArchiveSearch, true);
+    ASSERT_EQ(searches.size(), 1u) << "the recorder knew the source asked for";
+    ASSERT_EQ(byTime->Tree()->topLevelItemCount(), int(RecordingsOf(date).size()));
+    byTime->Tree()->setCurrentItem(byTime->Tree()->topLevelItem(0));
+    EXPECT_TRUE(player->View()->IsOpen());
+    EXPECT_EQ(byTime->NodeOf(byTime->Tree()->topLevelItem(0))->session->sourceName, kEightBitName);
 }
 
 }  // namespace

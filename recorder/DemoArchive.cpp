@@ -4,6 +4,7 @@
 #include <cctype>
 #include <cmath>
 #include <cstdio>
+#include <iterator>
 #include <set>
 
 namespace corvanta::recorder {
@@ -220,7 +221,8 @@ std::vector<uint8_t> DemoArchive::days(uint32_t source, int year, unsigned month
 }
 
 std::vector<MovingObject> DemoArchive::motion(const Recording& rec) const {
-    const Schedule& s = kPlans[rec.source].schedule;
+    // The busy source comes after the demo's plans.
+    const Schedule& s = rec.source < std::size(kPlans) ? kPlans[rec.source].schedule : kBusyPlan.schedule;
     std::vector<MovingObject> objects;
     Rng rng(rec.motionSeed);
     const double duration = static_cast<double>(rec.stop - rec.start);

@@ -21,6 +21,8 @@ namespace corvanta {
 namespace {
 
 constexpr int kNodeRole = Qt::UserRole;
+constexpr char kMoreRecordingsText[] =
+    "More recordings exist than the recorder sends at once: narrow the search to see them.";
 
 // The folder of a recorder file name: everything before its last backslash.
 QString FolderOf(const std::string& fileName) {
@@ -80,6 +82,13 @@ QTreeWidgetItem* CArchiveTreeBase::AddItem(QTreeWidgetItem* parent, ArchiveNode*
     m_items[node->key] = item;
     if (placeholder) new QTreeWidgetItem(item);
     return item;
+}
+
+void CArchiveTreeBase::AddMoreRecordingsNote(QTreeWidgetItem* parent) {
+    // Deliberately said in the tree: users take a list that ends silently for the whole archive.
+    auto* item = parent ? new QTreeWidgetItem(parent) : new QTreeWidgetItem(m_tree);
+    item->setText(0, kMoreRecordingsText);
+    item->setToolTip(0, kMoreRecordingsText);
 }
 
 bool CArchiveTreeBase::TakePlaceholder(QTreeWidgetItem* item, ArchiveNode* node) {

@@ -136,8 +136,9 @@ void CTimeTreeDlg::Search() {
     Tree()->setUpdatesEnabled(false);
     const TimeQuery query = MakeTimeQuery(ToSystemTime(m_fromDate->date(), m_fromTime->time()),
                                           ToSystemTime(m_toDate->date(), m_toTime->time()), sourceId);
-    std::vector<SessionEntry> sessions;
-    SearchSessions(query, sessions);
+    SessionList found;
+    SearchSessions(query, found);
+    const std::vector<SessionEntry>& sessions = found.entries;
     const std::string interval = sourceName + " " +
                                  m_fromDate->date().toString(Qt::ISODate).toStdString() + " " +
                                  m_fromTime->time().toString().toStdString() + " to " +
@@ -164,6 +165,7 @@ void CTimeTreeDlg::Search() {
         Roots().Add(std::move(node));
     }
     Roots().Unlock();
+    if (found.more) AddMoreRecordingsNote(nullptr);
     Tree()->setUpdatesEnabled(true);
 }
 

@@ -20,6 +20,7 @@
 #include "playback/ui/CPositionSlider.h"
 #include "playback/ui/CVideoView.h"
 #include "recorder/Calendar.h"
+#include "recorder/Protocol.h"
 #include "support/TestFilters.h"
 #include "support/WaitFor.h"
 
@@ -250,6 +251,43 @@ TEST_F(EightBitSource, IdsTravelAsTheRecordersBytesAndNamesShowAsLatin1) {
     byTime->Tree()->setCurrentItem(byTime->Tree()->topLevelItem(0));
     EXPECT_TRUE(player->View()->IsOpen());
     EXPECT_EQ(byTime->NodeOf(byTime->Tree()->topLevelItem(0))->session->sourceName, kEightBitName);
+}
+
+// "CAM06" records some 540 files a day: two days do not fit one answer.
+class CrowdedSource : public ArchiveTrees {
+protected:
+    CrowdedSource() : ArchiveTrees([](recorder::RecorderConfig& config) { config.busySource = true; }) {}
+};
+
+TEST_F(CrowdedSource, ASearchAnswerCutAtOneHttpAnswerSaysThatMoreRecordingsExist) {
+    CTimeTreeDlg* byTime = dialog->ByTimePane();
+    byTime->show();
+    const uint32_t busy = uint32_t(Archive().sources().size() - 1);
+    ASSERT_EQ(Archive().sources()[busy].id, "CAM06");
+    byTime->Sources()->setCurrentIndex(int(busy));
+    const CivilDate last = Archive().anchor();
+    const QDate to(last.year, int(last.month), int(last.day));
+    const QDate from = to.addDays(-2);
+    byTime->SetInterval(QDateTime(from, QTime(0, 0)), QDateTime(to, QTime(23, 59, 59)));
+    byTime->Search();
+
+    // The recorder cut the list at the last whole entry that fits its answer.
+    const int cut = int((recorder::kMaxAnswerBody - kIcpHeaderSize) / sizeof(SessionEntry));
+    const recorder::Seconds start = recorder::startOfDay({from.year(), unsigned(from.month()), unsigned(from.day())});
+    ASSERT_GT(Archive().overlapping(busy, start, start + 3 * recorder::kSecondsPerDay).size(), size_t(cut));
+    QTreeWidget* list = byTime->Tree();
+    ASSERT_EQ(list->topLevelItemCount(), cut + 1);
+    QTreeWidgetItem* note = list->topLevelItem(cut);
+    EXPECT_EQ(byTime->NodeOf(note), nullptr);
+    EXPECT_TRUE(note->text(0).contains("More recordings exist")) << note->text(0).toStdString();
+    EXPECT_TRUE(note->text(0).contains("narrow")) << note->text(0).toStdString();
+
+    // The last file listed ends the hand-over; the note is never played.
+    list->setCurrentItem(list->topLevelItem(cut - 1));
+    ASSERT_TRUE(player->View()->IsOpen());
+    StepPastTheEnd();
+    ASSERT_TRUE(test::WaitFor([&] { QApplication::processEvents(); return !player->Clock().EndReported(); }, 5000));
+    EXPECT_EQ(list->currentItem(), list->topLevelItem(cut - 1));
 }
 
 }  // namespace

@@ -25,7 +25,6 @@ struct RecorderConfig {
     uint64_t seed = 1;     // the demo archive's seed
     std::vector<SourceRate> rates = {};  // sources recorded at another rate than the demo's
     bool busySource = false;        // adds a source with some 540 files a day
-    std::vector<SourceRename> renames = {};  // sources with another id and name than the demo's
     std::optional<CivilDate> anchorDate;  // the archive's last day; default today
     std::vector<UserAccount> users = defaultUsers();
     FrameStoreOptions frames;
@@ -33,6 +32,7 @@ struct RecorderConfig {
     FaultConfig faults;
     int verbosity = 0;  // 0 quiet, 1 one line per request, 2 also successful answers' details
     std::function<void(const std::string&)> log;  // receives log lines; default: standard error
+    std::vector<SourceRename> renames = {};  // sources with another id and name than the demo's
 };
 
 struct RecorderStats {

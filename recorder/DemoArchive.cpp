@@ -4,6 +4,7 @@
 #include <cctype>
 #include <cmath>
 #include <cstdio>
+#include <iterator>
 #include <set>
 
 namespace corvanta::recorder {
@@ -80,8 +81,9 @@ std::string recordingFileName(const std::string& sourceId, Seconds start) {
     return buf;
 }
 
-DemoArchive::DemoArchive(uint64_t seed, CivilDate anchor, std::vector<SourceRate> rates, bool busySource)
-    : seed_(seed), anchor_(anchor), rates_(std::move(rates)), busySource_(busySource) {
+DemoArchive::DemoArchive(uint64_t seed, CivilDate anchor, std::vector<SourceRate> rates, bool busySource,
+                         std::vector<SourceRename> renames)
+    : seed_(seed), anchor_(anchor), rates_(std::move(rates)), renames_(std::move(renames)), busySource_(busySource) {
     // At least six days, and always the last two days of the previous month,
     // so that every archive has a month boundary to browse across.
     const int64_t anchorDay = daysFromCivil(anchor);
@@ -105,6 +107,12 @@ void DemoArchive::generate() {
         }
         DemoSource src{plan.id, plan.name, plan.width, plan.height, plan.scale, plan.rate,
                        static_cast<uint32_t>(sources_.size())};
+        for (const SourceRename& r : renames_) {
+            if (r.id == plan.id) {
+                src.id = r.newId;
+                src.displayName = r.displayName;
+            }
+        }
         std::vector<Recording> recs;
         auto add = [&](Seconds start, Seconds stop) {
             Recording r;
@@ -213,7 +221,8 @@ std::vector<uint8_t> DemoArchive::days(uint32_t source, int year, unsigned month
 }
 
 std::vector<MovingObject> DemoArchive::motion(const Recording& rec) const {
-    const Schedule& s = kPlans[rec.source].schedule;
+    // The busy source comes after the demo's plans.
+    const Schedule& s = rec.source < std::size(kPlans) ? kPlans[rec.source].schedule : kBusyPlan.schedule;
     std::vector<MovingObject> objects;
     Rng rng(rec.motionSeed);
     const double duration = static_cast<double>(rec.stop - rec.start);

@@ -59,12 +59,22 @@ struct SourceRate {
     uint32_t rate = 25;
 };
 
+// Another id and display name for one of the demo's sources (by its demo
+// id), for runs that need texts the recorder keeps as bytes of an 8-bit
+// code page.
+struct SourceRename {
+    std::string id;
+    std::string newId;
+    std::string displayName;
+};
+
 class DemoArchive {
 public:
     // `busySource` adds "CAM06" ("Busy door"), which records a one-minute
     // file every 160 s around the clock: some 540 files a day, for runs that
     // need a crowded day.
-    DemoArchive(uint64_t seed, CivilDate anchor, std::vector<SourceRate> rates = {}, bool busySource = false);
+    DemoArchive(uint64_t seed, CivilDate anchor, std::vector<SourceRate> rates = {}, bool busySource = false,
+                std::vector<SourceRename> renames = {});
 
     uint64_t seed() const { return seed_; }
     CivilDate anchor() const { return anchor_; }
@@ -127,6 +137,7 @@ private:
     uint64_t seed_;
     CivilDate anchor_;
     std::vector<SourceRate> rates_;
+    std::vector<SourceRename> renames_;
     bool busySource_ = false;
     CivilDate firstDay_;
     std::vector<DemoSource> sources_;

@@ -259,7 +259,7 @@ std::string clockText() {
 struct RecorderServer::Impl {
     explicit Impl(RecorderConfig cfg)
         : config(std::move(cfg)),
-          archive(config.seed, config.anchorDate.value_or(localToday()), config.rates, config.busySource),
+          archive(config.seed, config.anchorDate.value_or(localToday()), config.rates, config.busySource, config.renames),
           frames(archive, withBodyLimit(config.frames)),
           sessions(config.users, config.sessions),
           service(archive, frames, sessions) {

@@ -32,6 +32,7 @@ struct RecorderConfig {
     FaultConfig faults;
     int verbosity = 0;  // 0 quiet, 1 one line per request, 2 also successful answers' details
     std::function<void(const std::string&)> log;  // receives log lines; default: standard error
+    std::vector<SourceRename> renames = {};  // sources with another id and name than the demo's
 };
 
 struct RecorderStats {

@@ -90,6 +90,7 @@ public:
     std::string sourceId, sourceName, label;
     std::vector<uint8_t> activity;    // one byte per second from 00:00:00, as answered
     uint32_t activityDataLength = 0;  // dataLength of that answer; 0 until one came
+    bool moreSessions = false;        // the recorder's list was cut: it has more than `sessions`
 
 private:
     friend DayPayload* FindDayPayload(uint32_t handle);

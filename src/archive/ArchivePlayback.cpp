@@ -54,10 +54,11 @@ bool OpenInPlayer(const SessionPayload& file, uint32_t key, const PlaybackTarget
 void LoadDaySessions(ArchiveNode& dayNode) {
     DayPayload& day = *dayNode.day;
     if (day.sessions.Size() > 0) return;
-    std::vector<SessionEntry> entries;
-    if (!ListSessions(day.sourceId, day.year, day.month, day.day, entries)) return;
+    SessionList list;
+    if (!ListSessions(day.sourceId, day.year, day.month, day.day, list)) return;
+    day.moreSessions = list.more;
     day.sessions.Lock();
-    for (const SessionEntry& e : entries) {
+    for (const SessionEntry& e : list.entries) {
         auto node = std::make_unique<ArchiveNode>(NodeKind::Session);
         SessionPayload& s = *node->session;
         s.index = uint32_t(day.sessions.Size());

@@ -50,6 +50,12 @@ bool Entries(const Exchange& e, std::vector<Entry>& out) {
     return true;
 }
 
+bool Sessions(const Exchange& e, SessionList& out) {
+    const bool ok = Entries(e, out.entries);
+    out.more = ok && (out.entries.size() >= kMaxSessionsPerAnswer || e.count > out.entries.size());
+    return ok;
+}
+
 SystemTime Clock(uint16_t year, uint16_t month, uint16_t day, uint16_t h, uint16_t m, uint16_t s) {
     SystemTime t{};
     t.year = year;
@@ -73,17 +79,16 @@ bool ListDays(const std::string& sourceId, uint16_t year, uint16_t month, std::v
     return Entries(AskText(kArchiveListDays, year, month, sourceId), days);
 }
 
-bool ListSessions(const std::string& sourceId, uint16_t year, uint16_t month, uint16_t day,
-                  std::vector<SessionEntry>& sessions) {
-    return Entries(AskText(kArchiveListSessions, uint32_t(year) << 16 | month, day, sourceId), sessions);
+bool ListSessions(const std::string& sourceId, uint16_t year, uint16_t month, uint16_t day, SessionList& sessions) {
+    return Sessions(AskText(kArchiveListSessions, uint32_t(year) << 16 | month, day, sourceId), sessions);
 }
 
 bool SelectSessionFile(const std::string& sourceId, uint32_t fileNumber) {
     return AskText(kArchiveSelectFile, fileNumber, 0, sourceId).ok;
 }
 
-bool SearchSessions(const TimeQuery& query, std::vector<SessionEntry>& sessions) {
-    return Entries(Ask(kArchiveSearch, 0, 0, &query, sizeof query), sessions);
+bool SearchSessions(const TimeQuery& query, SessionList& sessions) {
+    return Sessions(Ask(kArchiveSearch, 0, 0, &query, sizeof query), sessions);
 }
 
 bool DayActivity(const TimeQuery& query, std::vector<uint8_t>& activity, uint32_t& dataLength) {

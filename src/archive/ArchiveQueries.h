@@ -10,16 +10,26 @@
 #include <vector>
 
 #include "archive/ArchiveRecords.h"
+#include "framework/IcpRecord.h"
+#include "remote/HttpRequest.h"
 
 namespace corvanta {
+
+// A list of recordings. One answer of the recorder holds at most
+// kMaxSessionsPerAnswer entries: a list that fills it to the last whole
+// entry, or whose count promises more than arrived, may have been cut.
+struct SessionList {
+    std::vector<SessionEntry> entries;
+    bool more = false;  // the recorder may have more than these
+};
+inline constexpr size_t kMaxSessionsPerAnswer = (CHttpRequest::kMaxBody - kIcpHeaderSize) / sizeof(SessionEntry);
 
 bool ListSources(std::vector<SourceEntry>& sources);
 bool ListMonths(const std::string& sourceId, std::vector<MonthEntry>& months);
 bool ListDays(const std::string& sourceId, uint16_t year, uint16_t month, std::vector<uint8_t>& days);
-bool ListSessions(const std::string& sourceId, uint16_t year, uint16_t month, uint16_t day,
-                  std::vector<SessionEntry>& sessions);
+bool ListSessions(const std::string& sourceId, uint16_t year, uint16_t month, uint16_t day, SessionList& sessions);
 bool SelectSessionFile(const std::string& sourceId, uint32_t fileNumber);
-bool SearchSessions(const TimeQuery& query, std::vector<SessionEntry>& sessions);
+bool SearchSessions(const TimeQuery& query, SessionList& sessions);
 // The activity bytes of a day (at most as many as arrived) and the answer's
 // dataLength, which is 0 when the recorder had nothing.
 bool DayActivity(const TimeQuery& query, std::vector<uint8_t>& activity, uint32_t& dataLength);

@@ -17,10 +17,19 @@ struct BarStyle {
 BarStyle StyleFor(uint8_t value, uint32_t pictureHeight) {
     if (value == 0) return {3, 100, 100, 250};
     if (value == kNoRecording) return {2, 250, 100, 100};
+    // A neutral grey, lighter than the background: nothing is said about the second.
+    if (value == kNoActivityData) return {2, 210, 210, 210};
     if (value > kMaxActivityLevel) return {0, 0, 0, 0};
     // Every level shows at least 5 pixels, so a faint motion stays visible.
     const int64_t height = (int64_t{pictureHeight} - 5) * value / kMaxActivityLevel + 5;
     return {uint32_t(std::max<int64_t>(height, 0)), 100, 250, 100};
+}
+
+// A level beats a lower level and both kinds without one; no activity data
+// beats no recording.
+bool Outranks(uint8_t value, uint8_t column) {
+    if (value <= kMaxActivityLevel) return column > kMaxActivityLevel || value > column;
+    return value == kNoActivityData && column == kNoRecording;
 }
 
 }  // namespace
@@ -60,8 +69,8 @@ void TimelineColumns::Rebuild(std::span<const uint8_t> activity, int32_t start, 
 }
 
 // A column takes the first second that falls into it, then any higher
-// level. No recording stays only when no later second had a level, so a
-// column that is partly recorded shows the recording.
+// level. No recording stays only when no later second had a level or no
+// activity data, so a column that is partly recorded shows the recording.
 void TimelineColumns::Collect(std::span<const uint8_t> activity, int32_t start, int32_t end) {
     if (end <= start) return;
     const int64_t width = int64_t(m_columns.size()), length = int64_t(end) - start;
@@ -70,7 +79,7 @@ void TimelineColumns::Collect(std::span<const uint8_t> activity, int32_t start, 
         const bool inside = s >= 0 && uint64_t(s) < activity.size();
         const uint8_t v = inside ? activity[size_t(s)] : kNoRecording;
         uint8_t& column = m_columns[k];
-        if (column == kColumnEmpty || (v <= kMaxActivityLevel && (v > column || column == kNoRecording))) column = v;
+        if (column == kColumnEmpty || Outranks(v, column)) column = v;
     }
 }
 

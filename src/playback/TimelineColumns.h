@@ -8,8 +8,11 @@
 namespace corvanta {
 
 // Column values of a timeline picture: an activity level 0 to 200 (0 =
-// recorded without activity), no recording, or no second fell into it.
+// recorded without activity), no activity data, no recording, or no second
+// fell into it.
 inline constexpr uint8_t kMaxActivityLevel = 200;
+// Recorded, or not known to be unrecorded, but the recorder sent no activity.
+inline constexpr uint8_t kNoActivityData = 253;
 inline constexpr uint8_t kColumnEmpty = 254;
 inline constexpr uint8_t kNoRecording = 255;
 

@@ -8,7 +8,7 @@ namespace corvanta {
 namespace {
 
 using Bytes = std::vector<uint8_t>;
-constexpr uint32_t kGrey = 0x969696, kGreen = 0x64FA64, kBlue = 0x6464FA, kRed = 0xFA6464;
+constexpr uint32_t kGrey = 0x969696, kGreen = 0x64FA64, kBlue = 0x6464FA, kRed = 0xFA6464, kLightGrey = 0xD2D2D2;
 
 Bytes ColumnValues(const TimelineColumns& c) {
     return Bytes(c.Columns().begin(), c.Columns().end());
@@ -42,6 +42,21 @@ TEST(TimelineColumns, EachColumnShowsTheHighestActivityOfItsSeconds) {
     EXPECT_FALSE(columns.Resize(3, 25));
     EXPECT_EQ(nullptr, columns.Picture().Bits());
     columns.Rebuild(activity, 0, 8);  // nothing to draw into
+}
+
+TEST(TimelineColumns, SecondsWithoutActivityDataShowGreyAndGiveWayOnlyToRecordedLevels) {
+    TimelineColumns columns;
+    ASSERT_TRUE(columns.Resize(4, 25));
+    const uint8_t none = kNoActivityData;
+    // Per column: only no data; no data after no recording; a level after
+    // no data; no recording after no data.
+    const Bytes activity{none, none, 255, none, none, 0, none, 255};
+    columns.Rebuild(activity, 0, 8);
+    EXPECT_EQ((Bytes{none, none, 0, none}), ColumnValues(columns));
+    ExpectBar(columns.Picture(), 0, 2, kLightGrey);
+    ExpectBar(columns.Picture(), 1, 2, kLightGrey);
+    ExpectBar(columns.Picture(), 2, 3, kBlue);
+    ExpectBar(columns.Picture(), 3, 2, kLightGrey);
 }
 
 TEST(TimelineScale, ConvertsBetweenSecondsAndPixelsTruncating) {

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -16,7 +17,8 @@ namespace corvanta::test {
 
 class RecorderWorld {
 public:
-    RecorderWorld() {
+    // `configure` may change the stand-in's set-up before it starts.
+    explicit RecorderWorld(const std::function<void(recorder::RecorderConfig&)>& configure = {}) {
         m_config.port = 0;
         // One connection for each proxy a viewer keeps open at once, and more:
         // an idle kept-alive connection holds its server thread for seconds.
@@ -28,6 +30,7 @@ public:
             std::lock_guard<std::mutex> lock(m_mutex);
             m_lines.push_back(line);
         };
+        if (configure) configure(m_config);
         m_server = std::make_unique<recorder::RecorderServer>(m_config);
         std::string error;
         m_started = m_server->start(&error);

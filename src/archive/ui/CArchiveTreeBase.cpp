@@ -3,10 +3,12 @@
 #include <QApplication>
 #include <QDesktopServices>
 #include <QHeaderView>
+#include <QHideEvent>
 #include <QMenu>
 #include <QTreeWidget>
 #include <QUrl>
 
+#include "archive/ui/CodePageText.h"
 #include "framework/EventReport.h"
 #include "platform/WindowSystem.h"
 #include "playback/PlayerRecords.h"
@@ -18,6 +20,8 @@ namespace corvanta {
 namespace {
 
 constexpr int kNodeRole = Qt::UserRole;
+constexpr char kMoreRecordingsText[] =
+    "More recordings exist than the recorder sends at once: narrow the search to see them.";
 
 // The folder of a recorder file name: everything before its last backslash.
 QString FolderOf(const std::string& fileName) {
@@ -70,13 +74,20 @@ QTreeWidgetItem* CArchiveTreeBase::ItemOf(uint32_t key) const {
 QTreeWidgetItem* CArchiveTreeBase::AddItem(QTreeWidgetItem* parent, ArchiveNode* node, const std::string& label,
                                            bool placeholder) {
     auto* item = parent ? new QTreeWidgetItem(parent) : new QTreeWidgetItem(m_tree);
-    item->setText(0, QString::fromStdString(label));
+    item->setText(0, FromCodePage(label));
     item->setData(0, kNodeRole, QVariant::fromValue(reinterpret_cast<quintptr>(node)));
     while (++m_nextKey == 0 || m_items.count(m_nextKey)) {}
     node->key = m_nextKey;
     m_items[node->key] = item;
     if (placeholder) new QTreeWidgetItem(item);
     return item;
+}
+
+void CArchiveTreeBase::AddMoreRecordingsNote(QTreeWidgetItem* parent) {
+    // Deliberately said in the tree: users take a list that ends silently for the whole archive.
+    auto* item = parent ? new QTreeWidgetItem(parent) : new QTreeWidgetItem(m_tree);
+    item->setText(0, kMoreRecordingsText);
+    item->setToolTip(0, kMoreRecordingsText);
 }
 
 bool CArchiveTreeBase::TakePlaceholder(QTreeWidgetItem* item, ArchiveNode* node) {
@@ -171,11 +182,17 @@ void CArchiveTreeBase::resizeEvent(QResizeEvent* event) {
 }
 
 void CArchiveTreeBase::hideEvent(QHideEvent* event) {
-    if (ArchiveNode* selected = NodeOf(m_tree->currentItem())) StopNode(*selected, m_target);
-    m_refreshing = true;
-    m_tree->setCurrentItem(nullptr);
-    m_tree->clearSelection();
-    m_refreshing = false;
+    // Only a hide of the pane itself (another tab, log-off) ends the
+    // selection. Qt also hides the children of a window that is minimised or
+    // moved to another desktop, spontaneously; that window comes back playing
+    // the same file, as a minimised window does on Windows.
+    if (!event->spontaneous()) {
+        if (ArchiveNode* selected = NodeOf(m_tree->currentItem())) StopNode(*selected, m_target);
+        m_refreshing = true;
+        m_tree->setCurrentItem(nullptr);
+        m_tree->clearSelection();
+        m_refreshing = false;
+    }
     CTemplateDialog::hideEvent(event);
 }
 

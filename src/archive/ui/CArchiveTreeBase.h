@@ -52,6 +52,9 @@ protected:
     // An item for `node` under `parent` (the root when null), with a
     // placeholder child when it may have children.
     QTreeWidgetItem* AddItem(QTreeWidgetItem* parent, ArchiveNode* node, const std::string& label, bool placeholder);
+    // The last item under `parent` (the root when null) when the recorder's
+    // list was cut: a line of text without a node, never played.
+    void AddMoreRecordingsNote(QTreeWidgetItem* parent);
     // Removes the placeholder of an unexpanded node; false when it was expanded already.
     bool TakePlaceholder(QTreeWidgetItem* item, ArchiveNode* node);
     // Stops the selection, deletes every item and destroys every node.

@@ -109,6 +109,7 @@ void CArchiveTreeDlg::ShowSessions(QTreeWidgetItem* item, ArchiveNode& dayNode) 
         AddItem(item, node, node->session->label, node->session->subItems != 0);
     }
     sessions.Unlock();
+    if (dayNode.day->moreSessions) AddMoreRecordingsNote(item);
 }
 
 }  // namespace corvanta

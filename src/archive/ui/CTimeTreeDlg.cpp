@@ -8,6 +8,7 @@
 #include <QTreeWidget>
 
 #include "archive/ArchiveQueries.h"
+#include "archive/ui/CodePageText.h"
 #include "framework/EventReport.h"
 #include "services/ui/ControlIdentity.h"
 #include "services/ui/TranslateDialog.h"
@@ -20,6 +21,13 @@ const ui::DialogTemplate kTimeTreeTemplate{CTimeTreeDlg::kTemplateId, "", 140, 2
 constexpr char kTranslationSection[] = "ArchiveViewer TimeTree Dialog";
 constexpr char kDateFormat[] = "yyyy/MM/dd";
 constexpr int kPanelHeight = 122;
+// A source's id and name as the recorder's bytes, kept beside the decoded name.
+constexpr int kSourceIdRole = Qt::UserRole;
+constexpr int kSourceNameRole = Qt::UserRole + 1;
+
+std::string Bytes(const QComboBox* sources, int role) {
+    return sources->currentData(role).toByteArray().toStdString();
+}
 
 SystemTime ToSystemTime(const QDate& date, const QTime& time) {
     SystemTime t{};
@@ -102,8 +110,13 @@ void CTimeTreeDlg::LoadSources() {
     std::vector<SourceEntry> sources;
     ListSources(sources);
     m_sources->clear();
-    for (const SourceEntry& e : sources)
-        m_sources->addItem(QString::fromStdString(FieldText(e.displayName)), QString::fromStdString(FieldText(e.sourceId)));
+    for (const SourceEntry& e : sources) {
+        const std::string name = FieldText(e.displayName);
+        m_sources->addItem(FromCodePage(name));
+        const int index = m_sources->count() - 1;
+        m_sources->setItemData(index, QByteArray::fromStdString(FieldText(e.sourceId)), kSourceIdRole);
+        m_sources->setItemData(index, QByteArray::fromStdString(name), kSourceNameRole);
+    }
     if (m_sources->count() > 0) m_sources->setCurrentIndex(0);
 }
 
@@ -116,15 +129,17 @@ void CTimeTreeDlg::SetInterval(const QDateTime& from, const QDateTime& to) {
 
 void CTimeTreeDlg::Search() {
     if (m_sources->currentIndex() < 0) return;
-    const std::string sourceId = m_sources->currentData().toString().toStdString();
+    const std::string sourceId = Bytes(m_sources, kSourceIdRole);
+    const std::string sourceName = Bytes(m_sources, kSourceNameRole);
     BusyCursor busy;
     ClearAll();
     Tree()->setUpdatesEnabled(false);
     const TimeQuery query = MakeTimeQuery(ToSystemTime(m_fromDate->date(), m_fromTime->time()),
                                           ToSystemTime(m_toDate->date(), m_toTime->time()), sourceId);
-    std::vector<SessionEntry> sessions;
-    SearchSessions(query, sessions);
-    const std::string interval = m_sources->currentText().toStdString() + " " +
+    SessionList found;
+    SearchSessions(query, found);
+    const std::vector<SessionEntry>& sessions = found.entries;
+    const std::string interval = sourceName + " " +
                                  m_fromDate->date().toString(Qt::ISODate).toStdString() + " " +
                                  m_fromTime->time().toString().toStdString() + " to " +
                                  m_toDate->date().toString(Qt::ISODate).toStdString() + " " +
@@ -142,7 +157,7 @@ void CTimeTreeDlg::Search() {
         s.fileNumber = e.fileNumber;
         s.subItems = e.subItems;
         s.sourceId = sourceId;
-        s.sourceName = m_sources->currentText().toStdString();
+        s.sourceName = sourceName;
         s.start = e.start;
         s.stop = e.stop;
         s.label = SessionLabel(e, true);
@@ -150,6 +165,7 @@ void CTimeTreeDlg::Search() {
         Roots().Add(std::move(node));
     }
     Roots().Unlock();
+    if (found.more) AddMoreRecordingsNote(nullptr);
     Tree()->setUpdatesEnabled(true);
 }
 

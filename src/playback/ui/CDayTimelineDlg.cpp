@@ -9,6 +9,7 @@
 
 #include "playback/DayActivity.h"
 #include "playback/PlayerRecords.h"
+#include "playback/TimelineColumns.h"
 #include "playback/ui/CRangeSlider.h"
 #include "playback/ui/CTimelineBar.h"
 #include "platform/WindowSystem.h"
@@ -116,6 +117,10 @@ void CDayTimelineDlg::SetDay(int year, int month, int day, std::span<const uint8
     m_upper->SetData({});
     m_lower->SetData({});
     m_activity = CopyDayActivity(activity);
+    // Deliberately not "no recording" past the recorder's bytes (a refused answer has none): users
+    // read red under a recorded file as a lost recording. MarkGaps still marks what no session covers.
+    std::fill(m_activity.begin() + std::ptrdiff_t(std::min(activity.size(), m_activity.size())), m_activity.end(),
+              kNoActivityData);
     DayPayload* payload = m_dayHandle ? FindDayPayload(m_dayHandle) : nullptr;
     const std::vector<DaySession> sessions = payload ? DaySessions(*payload) : std::vector<DaySession>{};
     MarkGaps(m_activity, payload ? &sessions : nullptr, day);

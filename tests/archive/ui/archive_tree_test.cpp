@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <optional>
+
+#include <QComboBox>
 
 #include <QToolBar>
 #include <QTreeWidget>
@@ -17,6 +20,7 @@
 #include "playback/ui/CPositionSlider.h"
 #include "playback/ui/CVideoView.h"
 #include "recorder/Calendar.h"
+#include "recorder/Protocol.h"
 #include "support/TestFilters.h"
 #include "support/WaitFor.h"
 
@@ -25,8 +29,20 @@ namespace {
 
 using recorder::CivilDate;
 
+// Counts the hide events Qt sends a widget on its own.
+struct SpontaneousHides : QObject {
+    int count = 0;
+    bool eventFilter(QObject*, QEvent* event) override {
+        count += event->type() == QEvent::Hide && event->spontaneous();
+        return false;
+    }
+};
+
 class ArchiveTrees : public ::testing::Test {
 protected:
+    explicit ArchiveTrees(const std::function<void(recorder::RecorderConfig&)>& configure = {})
+        : recorder(configure) {}
+
     void SetUp() override {
         test::QtTestApp();
         dialog = std::make_unique<CArchiveMainDlg>(nullptr, test::OwnSeconds());
@@ -157,6 +173,35 @@ TEST_F(ArchiveTrees, AFileTheManagerDoesNotKnowLeavesThePlayerClosedAndADayShows
     EXPECT_TRUE(std::equal(expected.begin(), expected.end(), payload->activity.begin()));
 }
 
+TEST_F(ArchiveTrees, MinimisingTheWindowKeepsTheSelectionAndPlaybackWhileHidingThePaneStopsThem) {
+    QTreeWidgetItem* day = DayItem(0, BusyDay());
+    ASSERT_NE(day, nullptr);
+    full->Tree()->setCurrentItem(day->child(0));
+    ASSERT_TRUE(player->View()->IsOpen());
+    static_cast<QAbstractButton*>(player->Panel()->Control(CPlayerControlDlg::kIdPlay))->click();
+    ASSERT_EQ(player->State().playing, 1u);
+    const size_t closes = recorder.CommandLines(kPlaybackManagerFilterName, kPlaybackCloseFile).size();
+
+    // Minimised (or moved to another virtual desktop), Qt hides the children spontaneously.
+    SpontaneousHides hides;
+    full->installEventFilter(&hides);
+    dialog->showMinimized();
+    QApplication::processEvents();
+    ASSERT_EQ(hides.count, 1);
+    dialog->showNormal();
+    QApplication::processEvents();
+    EXPECT_EQ(full->Tree()->currentItem(), day->child(0));
+    EXPECT_TRUE(player->View()->IsOpen());
+    EXPECT_EQ(player->State().playing, 1u);
+    EXPECT_EQ(recorder.CommandLines(kPlaybackManagerFilterName, kPlaybackCloseFile).size(), closes);
+
+    // A real hide of the pane still ends what the selection started.
+    full->hide();
+    EXPECT_FALSE(player->View()->IsOpen());
+    EXPECT_EQ(full->Tree()->currentItem(), nullptr);
+    EXPECT_EQ(recorder.CommandLines(kPlaybackManagerFilterName, kPlaybackCloseFile).size(), closes + 1);
+}
+
 TEST_F(ArchiveTrees, TimeSearchListsTheIntervalSendsBackwardsIntervalsAndWaitsForASlowRecorder) {
     CTimeTreeDlg* byTime = dialog->ByTimePane();
     byTime->show();
@@ -175,6 +220,65 @@ TEST_F(ArchiveTrees, TimeSearchListsTheIntervalSendsBackwardsIntervalsAndWaitsFo
     EXPECT_EQ(Count(kArchiveSearch), searches + 1);  // sent as it stands
     EXPECT_FALSE(player->View()->IsOpen());
     EXPECT_EQ(byTime->Tree()->topLevelItemCount(), 0);
+}
+
+// A source whose id and name are bytes of an 8-bit code page, and "CAM06",
+// which records some 540 files a day: two days do not fit one answer.
+constexpr char kEightBitId[] = "Kam\xE9ra";            // 7 bytes, 9 as UTF-8
+constexpr char kEightBitName[] = "Entr\xE9" "e Nord";  // "Entrée Nord" in Latin-1
+
+class UnusualRecorder : public ArchiveTrees {
+protected:
+    UnusualRecorder()
+        : ArchiveTrees([](recorder::RecorderConfig& config) {
+              config.renames = {{"CAM01", kEightBitId, kEightBitName}};
+              config.busySource = true;
+          }) {}
+    void SearchDays(int source, QDate from, QDate to) {
+        CTimeTreeDlg* byTime = dialog->ByTimePane();
+        byTime->show();
+        byTime->Sources()->setCurrentIndex(source);
+        byTime->SetInterval(QDateTime(from, QTime(0, 0)), QDateTime(to, QTime(23, 59, 59)));
+        byTime->Search();
+    }
+};
+
+TEST_F(UnusualRecorder, IdsTravelAsTheRecordersBytesAndNamesShowAsLatin1) {
+    ASSERT_EQ(Archive().sources()[0].id, kEightBitId);
+    const QString shown = QString::fromLatin1(kEightBitName);
+    EXPECT_EQ(full->Tree()->topLevelItem(0)->text(0), shown);
+    const CivilDate date = BusyDay();
+    const QDate day(date.year, int(date.month), int(date.day));
+    SearchDays(0, day, day);
+    EXPECT_EQ(dialog->ByTimePane()->Sources()->itemText(0), shown);
+    EXPECT_EQ(recorder.CommandLines(kArchiveQueryFilterName, kArchiveSearch, true).size(), 1u)
+        << "the recorder knew the source asked for";
+    QTreeWidget* list = dialog->ByTimePane()->Tree();
+    ASSERT_EQ(list->topLevelItemCount(), int(RecordingsOf(date).size()));
+    EXPECT_EQ(full->NodeOf(list->topLevelItem(0))->session->sourceName, kEightBitName);
+}
+
+TEST_F(UnusualRecorder, ASearchAnswerCutAtOneHttpAnswerSaysThatMoreRecordingsExist) {
+    const int busy = int(Archive().sources().size() - 1);
+    ASSERT_EQ(Archive().sources()[size_t(busy)].id, "CAM06");
+    const CivilDate last = Archive().anchor();
+    const QDate to(last.year, int(last.month), int(last.day));
+    SearchDays(busy, to.addDays(-2), to);
+
+    // The recorder cut the list at the last whole entry that fits its answer.
+    const int cut = int((recorder::kMaxAnswerBody - kIcpHeaderSize) / sizeof(SessionEntry));
+    QTreeWidget* list = dialog->ByTimePane()->Tree();
+    ASSERT_EQ(list->topLevelItemCount(), cut + 1);
+    QTreeWidgetItem* note = list->topLevelItem(cut);
+    EXPECT_EQ(full->NodeOf(note), nullptr);
+    EXPECT_TRUE(note->text(0).contains("More recordings exist") && note->text(0).contains("narrow"))
+        << note->text(0).toStdString();
+
+    // The note is never played: the last file listed ends the hand-over.
+    list->setCurrentItem(list->topLevelItem(cut - 1));
+    StepPastTheEnd();
+    ASSERT_TRUE(test::WaitFor([&] { QApplication::processEvents(); return !player->Clock().EndReported(); }, 5000));
+    EXPECT_EQ(list->currentItem(), list->topLevelItem(cut - 1));
 }
 
 }  // namespace

@@ -15,7 +15,7 @@
 namespace corvanta {
 namespace {
 
-constexpr QRgb kGrey = 0x969696, kRed = 0xFA6464, kBlue = 0x6464FA, kGreen = 0x64FA64;
+constexpr QRgb kGrey = 0x969696, kRed = 0xFA6464, kBlue = 0x6464FA, kGreen = 0x64FA64, kLightGrey = 0xD2D2D2;
 
 class DayTimelineTest : public ::testing::Test {
 protected:
@@ -26,6 +26,13 @@ protected:
     }
     void TearDown() override { QLocale::setDefault(saved); }
 
+    // A session of day 5 from `start` to `stop` (seconds of the day, whole minutes).
+    void AddSession(int start, int stop) {
+        auto node = std::make_unique<ArchiveNode>(NodeKind::Session);
+        node->session->start = {2026, 12, 0, 5, uint16_t(start / 3600), uint16_t(start / 60 % 60), 0, 0};
+        node->session->stop = {2026, 12, 0, 5, uint16_t(stop / 3600), uint16_t(stop / 60 % 60), 0, 0};
+        day.sessions.Add(std::move(node));
+    }
     // The colour of column x and the height of its bar.
     static std::pair<QRgb, int> Column(CTimelineBar* bar, int x) {
         const QImage shown = bar->grab().toImage();
@@ -83,6 +90,24 @@ TEST_F(DayTimelineTest, DaysShowRecordingAndActivityAndTheHoveredSecond) {
     QCursor::setPos(timeline.mapToGlobal(QPoint(-50, -50)));
     ASSERT_TRUE(QTest::qWaitFor([&] { return lower->HoverMarker() == -1 && upper->HoverMarker() == -1; }, 5000));
     EXPECT_EQ(QString(), Text(CDayTimelineDlg::kIdMiddleText));
+}
+
+TEST_F(DayTimelineTest, ARefusedActivityAnswerShowsRecordedSecondsAsNoActivityData) {
+    AddSession(28800, 32400);  // 08:00 to 09:00
+    timeline.SetSessions(day.Handle());
+    timeline.SetDay(2026, 12, 5, {});  // the recorder refused the day's activity
+    CTimelineBar* lower = timeline.LowerBar();
+    using Bar = std::pair<QRgb, int>;
+    // x = 480 * s / 86399: 08:30 at 170, 12:30 at 250 (hours carry ticks).
+    EXPECT_EQ(Bar(kLightGrey, 2), Column(lower, 170));
+    EXPECT_EQ(Bar(kRed, 2), Column(lower, 250));
+
+    // Bytes that did arrive are shown; the seconds after them are unknown.
+    std::vector<uint8_t> partial(30600, 0);  // up to 08:30
+    timeline.SetDay(2026, 12, 5, partial);
+    EXPECT_EQ(Bar(kBlue, 3), Column(lower, 162));
+    EXPECT_EQ(Bar(kLightGrey, 2), Column(lower, 175));
+    EXPECT_EQ(Bar(kRed, 2), Column(lower, 105));
 }
 
 }  // namespace

@@ -29,6 +29,8 @@ TEST(FrameScaler, VectorAndPlainPathsGiveTheSameBytesAtEverySize) {
         uint32_t w, h, dw, dh;
     } sizes[] = {
         {1600, 1200, 1230, 923},
+        {1600, 1200, 546, 409},  // averaged from here on
+        {600, 400, 2, 1},        // sums of more than 257 pixels
         {353, 17, 31, 5},
         {1, 1, 9, 4},
         {7, 3, 2, 1},

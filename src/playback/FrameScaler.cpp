@@ -284,7 +284,9 @@ void FrameScaler::PrepareSpans() {
     }
     const uint64_t most = uint64_t(*std::max_element(heights.begin(), heights.end())) * (m_narrowest + 1);
     const bool wide = most > 0xFFFF / 255;
-    // 2^23 / n keeps 255 * n * 2^23 / n in 32 bits for the vector path.
+    // A sum of up to 255 n times 2^23 / n stays within the vector path's
+    // 32-bit lanes; wide sums are averaged in 64 bits. Rounding the
+    // reciprocal up keeps a uniform picture exact.
     m_shift = wide ? 31 : 23;
     m_reciprocals.assign(heights.size() * m_dstWidth * 4, 0);
     for (size_t k = 0; k < heights.size(); ++k)

@@ -262,7 +262,15 @@ int PinToCurrentCpu() {
 }  // namespace
 
 int main(int argc, char** argv) {
-    const bool pin = argc > 1 && std::strcmp(argv[1], "--pin") == 0;
+    bool pin = false;
+    int playerWidth = 1280, playerHeight = 1024;
+    for (int i = 1; i < argc; ++i) {
+        const bool sized = std::strcmp(argv[i], "--player") == 0 && i + 1 < argc &&
+                           std::sscanf(argv[++i], "%dx%d", &playerWidth, &playerHeight) == 2 && playerWidth > 0 &&
+                           playerHeight > 0;
+        pin = pin || std::strcmp(argv[i], "--pin") == 0;
+        if (!sized && std::strcmp(argv[i], "--pin") != 0) Fail("usage: bench_playback [--pin] [--player WxH]");
+    }
     const int cpu = pin ? PinToCurrentCpu() : -1;  // before any thread exists
     const RecorderChild recorderChild = StartRecorderChild();
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -334,7 +342,7 @@ int main(int argc, char** argv) {
 
         // The player as the archive view holds it, on a 1280 x 1024 screen.
         CountingPlayer player(kStandalonePlayerName);
-        player.resize(1280, 1024);
+        player.resize(playerWidth, playerHeight);
         player.show();
         if (!player.Create()) Fail("player not registered");
         ui::CMessageWindowHandle owner;

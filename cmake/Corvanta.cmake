@@ -1,5 +1,19 @@
+# corvanta_test_label(<out>)
+# The ctest label of the calling test folder: the first folder under tests/
+# (tests/playback/ui -> playback), so `ctest -L playback` runs that folder's
+# tests. Every folder is its own label, imaging, e2e and package included.
+function(corvanta_test_label out)
+  file(RELATIVE_PATH rel ${CMAKE_SOURCE_DIR}/tests ${CMAKE_CURRENT_SOURCE_DIR})
+  string(REGEX REPLACE "/.*" "" label "${rel}")
+  if(label STREQUAL "" OR label MATCHES "^\\.\\.")
+    message(FATAL_ERROR "tests must live in a folder under tests/: ${CMAKE_CURRENT_SOURCE_DIR}")
+  endif()
+  set(${out} ${label} PARENT_SCOPE)
+endfunction()
+
 # corvanta_add_gtest(<name> SOURCES <files...> LIBS <targets...>)
-# One GoogleTest executable per unit; each test case becomes a ctest entry.
+# One GoogleTest executable per unit; each test case becomes a ctest entry,
+# labelled with its test folder (corvanta_test_label).
 function(corvanta_add_gtest name)
   cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
@@ -11,7 +25,8 @@ function(corvanta_add_gtest name)
   else()
     set(timeout 900)
   endif()
-  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT ${timeout})
+  corvanta_test_label(label)
+  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT ${timeout} LABELS ${label})
 endfunction()
 
 # corvanta_library(<name> [DEPS <targets...>])

@@ -12,7 +12,7 @@ CMessageQueueThread::~CMessageQueueThread() { End(); }
 
 void CMessageQueueThread::Start(Hwnd parent, CMessageQueueBase* queue, CMessageQueueWnd* window,
                                 const std::string& name) {
-    // The parent only mattered for window ownership on the original system;
+    // The parent only matters for window ownership on Windows;
     // message-only windows here have none. Priorities stay the default: raising
     // them needs privileges and no queue depends on it.
     m_parent = parent;

@@ -12,7 +12,7 @@ namespace corvanta {
 
 namespace {
 
-// The install folders of the original system, formatted with the file name.
+// The Windows install folders, formatted with the file name.
 constexpr const char* kInstallPlaces[] = {
     "C:\\program files\\Orvalmedia\\Corvanta Basic WEB\\%s",
     "C:\\program files\\Orvalmedia\\Corvanta Basic\\%s",

@@ -35,7 +35,7 @@ std::string FormatDictionaryEntry(std::string_view key, std::string_view text);
 bool FitsDictionaryFormat(std::string_view key, std::string_view text);
 
 // Where the dictionary is looked for, first place first: the current
-// directory, the two install folders of the original system (kept as they
+// directory, the two Windows install folders (kept as they
 // were written, so a file of that name placed beside the program still
 // counts), then $XDG_DATA_HOME/corvanta/ (~/.local/share when unset or
 // relative) and /usr/share/corvanta/.

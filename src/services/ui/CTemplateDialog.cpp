@@ -29,7 +29,7 @@ const char* WindowClassName(ControlKind kind) {
 }
 
 // Keeps an edit from growing past a byte limit while the user types, as the
-// original edit control's text limit did. setText is not checked, so a too
+// text limit of a Windows edit control does. setText is not checked, so a too
 // long text from a store is shown whole and reaches validation at OK; while
 // the text is too long, Qt lets the user edit it freely.
 class ByteLimitValidator : public QValidator {

@@ -2,7 +2,7 @@
 // The base of every dialog of the system. It builds its controls from a
 // DialogTemplate (ids and window classes as properties, geometry converted
 // from dialog units with the font's average character size) and gives a
-// subclass the life the original dialog framework gave it:
+// subclass the life a dialog of the Windows dialog framework has:
 //
 //   OnInitDialog    once, just before the dialog is first shown (exec, open
 //                   or show); the base shows the bound values.

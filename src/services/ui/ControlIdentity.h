@@ -1,5 +1,5 @@
 #pragma once
-// What the original window system knew about every control and Qt does not:
+// What the Windows window manager knows about every control and Qt does not:
 // its control id and its window class. Dialogs built from a template set
 // both as dynamic properties; other widgets get a class from their Qt type
 // and count as unnamed (kStaticControlId) until they are given an id.

@@ -2,7 +2,7 @@
 // A dialog described the way its resource template described it: a size and
 // a font, then every control with its id, kind, text and rectangle in dialog
 // units. CTemplateDialog builds the Qt widgets from it, so the control ids,
-// the window classes and the geometry of the original stay one table.
+// the window classes and the geometry of the Windows templates stay one table.
 
 #include <cstdint>
 #include <span>
@@ -44,7 +44,7 @@ struct ControlTemplate {
 };
 
 struct DialogTemplate {
-    int templateId;  // the original resource number, kept for reference
+    int templateId;  // the Windows resource number, kept for reference
     const char* title;
     int cx, cy;      // client area in dialog units
     const char* fontName;

@@ -1,7 +1,7 @@
 #pragma once
-// Dialog units to pixels, as the dialog manager of the original platform
-// converted them: horizontally a quarter, vertically an eighth of the
-// font's average character size.
+// Dialog units to pixels, as the Windows dialog manager converts them:
+// horizontally a quarter, vertically an eighth of the font's average
+// character size.
 
 #include <QFont>
 #include <QRect>

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/ProcessLiveness.h"
 #include "platform/Tick.h"
 
 namespace corvanta::platform {
@@ -20,6 +21,7 @@ constexpr uint32_t kVersion = 1;
 uint32_t Load(const uint32_t& w) { return std::atomic_ref<const uint32_t>(w).load(std::memory_order_acquire); }
 int32_t Load(const int32_t& w) { return std::atomic_ref<const int32_t>(w).load(std::memory_order_acquire); }
 void Store(uint32_t& w, uint32_t v) { std::atomic_ref<uint32_t>(w).store(v, std::memory_order_release); }
+uint64_t StartTimeOf(const QueueSlot& q) { return uint64_t(Load(q.startTime[1])) << 32 | Load(q.startTime[0]); }
 
 uint32_t SlotOf(Hwnd h) { return (h & 0xFFFFu) - 1; }
 uint32_t GenerationOf(Hwnd h) { return h >> 16; }
@@ -67,17 +69,26 @@ WindowTable::WindowTable() : m_pid(getpid()) {
     m_table = static_cast<WindowTableLayout*>(m_region.Data());
 }
 
-bool WindowTable::ProcessAlive(int32_t pid) const {
+bool WindowTable::QueueAlive(const QueueSlot& q) const {
+    const int32_t pid = Load(q.pid);
+    return pid == m_pid || ProcessRunning(pid, StartTimeOf(q));
+}
+
+bool WindowTable::WindowAlive(const WindowSlot& w) const {
+    const int32_t pid = Load(w.pid);
     if (pid == m_pid) return true;
-    return kill(pid, 0) == 0 || errno == EPERM;
+    const uint32_t queue = Load(w.queue);
+    // A queue slot taken over by another process tells nothing about this one.
+    const bool queueKnown = queue < kMaxQueues && Load(m_table->queues[queue].pid) == pid;
+    return ProcessRunning(pid, queueKnown ? StartTimeOf(m_table->queues[queue]) : 0);
 }
 
 // Slots of processes that died without cleaning up.
 void WindowTable::ReclaimDeadLocked() {
     for (auto& q : m_table->queues)
-        if (q.live && !ProcessAlive(q.pid)) Store(q.live, 0);
+        if (q.live && !QueueAlive(q)) Store(q.live, 0);
     for (auto& w : m_table->windows) {
-        if (w.live && !ProcessAlive(w.pid)) {
+        if (w.live && !WindowAlive(w)) {
             Store(w.live, 0);
             Store(w.generation, w.generation + 1);
         }
@@ -120,7 +131,7 @@ bool WindowTable::SlotHolds(Hwnd h) const {
     return Load(w.live) && (Load(w.generation) & 0x7FFFu) == GenerationOf(h);
 }
 
-bool WindowTable::IsWindow(Hwnd h) { return SlotHolds(h) && ProcessAlive(Load(m_table->windows[SlotOf(h)].pid)); }
+bool WindowTable::IsWindow(Hwnd h) { return SlotHolds(h) && WindowAlive(m_table->windows[SlotOf(h)]); }
 
 std::optional<std::string> WindowTable::Title(Hwnd h) {
     if (!IsWindow(h)) return std::nullopt;
@@ -141,7 +152,7 @@ Hwnd WindowTable::FindWindow(std::string_view title) {
     Guard g(m_table);
     for (uint32_t i = 0; i < kMaxWindows; ++i) {
         const WindowSlot& w = m_table->windows[i];
-        if (w.live && ProcessAlive(w.pid) && title == std::string_view(w.title, strnlen(w.title, sizeof w.title)))
+        if (w.live && WindowAlive(w) && title == std::string_view(w.title, strnlen(w.title, sizeof w.title)))
             return MakeHandle(i, w.generation);
     }
     return 0;
@@ -157,6 +168,8 @@ int WindowTable::AddQueue(uint32_t serial) {
             q.serial = serial;
             q.waiting = 0;
             q.busySince = TickCount();
+            q.startTime[0] = uint32_t(OwnProcessStartTime());
+            q.startTime[1] = uint32_t(OwnProcessStartTime() >> 32);
             Store(q.live, 1);
             return int(i);
         }

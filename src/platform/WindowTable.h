@@ -42,7 +42,8 @@ struct QueueSlot {
     uint32_t serial;        // its number within the process; with pid, its socket address
     uint32_t waiting;       // 1 while the thread sits in its loop with nothing to do
     uint32_t busySince;     // tick when it last left its loop to handle work
-    uint32_t spare[3];
+    uint32_t startTime[2];  // its process's start (low, high word): with pid, who owns it
+    uint32_t spare;
 };
 static_assert(sizeof(QueueSlot) == 32);
 static_assert(offsetof(QueueSlot, live) == 0);
@@ -50,6 +51,7 @@ static_assert(offsetof(QueueSlot, pid) == 4);
 static_assert(offsetof(QueueSlot, serial) == 8);
 static_assert(offsetof(QueueSlot, waiting) == 12);
 static_assert(offsetof(QueueSlot, busySince) == 16);
+static_assert(offsetof(QueueSlot, startTime) == 20);
 
 struct MessageName {
     char name[kMaxMessageNameLength + 1];
@@ -103,7 +105,9 @@ public:
 private:
     WindowTable();
     class Guard;
-    bool ProcessAlive(int32_t pid) const;
+    // The process of queue slot `q` still runs; a window's is its queue's.
+    bool QueueAlive(const QueueSlot& q) const;
+    bool WindowAlive(const WindowSlot& w) const;
     // The slot of `h` is live and of h's generation.
     bool SlotHolds(Hwnd h) const;
     void ReclaimDeadLocked();

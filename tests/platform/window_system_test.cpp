@@ -14,6 +14,7 @@
 
 #include "platform/Tick.h"
 #include "platform/WindowSystem.h"
+#include "platform/WindowTable.h"
 #include "platform/WireMessage.h"
 #include "support/PeerProcess.h"
 #include "support/WaitFor.h"
@@ -216,4 +217,22 @@ TEST(CrossProcess, MalformedDatagramsAreDroppedAndThePeerGoesOn) {
     EXPECT_EQ(sendto(fd, &quit, sizeof quit, 0, reinterpret_cast<const sockaddr*>(&to), toLength), ssize_t(sizeof quit));
     EXPECT_TRUE(WaitFor([&] { return !IsWindow(peer.hwnd); }, 5000));
     close(fd);
+}
+
+// Once a process has ended its id may be given to a new process; a window
+// whose process id now names a process started at another time is gone.
+TEST(CrossProcess, AWindowWhoseProcessIdNowNamesAnotherProcessIsGone) {
+    WindowPeer peer("peer reused");
+    ASSERT_NE(peer.hwnd, 0u);
+    ASSERT_TRUE(IsWindow(peer.hwnd));
+    const auto owner = WindowTable::Instance().Owner(peer.hwnd);
+    ASSERT_TRUE(owner);
+    QueueSlot& slot = WindowTable::Instance().Queue(owner->queue);
+    const uint32_t recorded = slot.startTime[0];
+    slot.startTime[0] = recorded + 1;
+    EXPECT_FALSE(IsWindow(peer.hwnd));
+    EXPECT_EQ(FindWindowByTitle(peer.title), 0u);
+    slot.startTime[0] = recorded;
+    EXPECT_TRUE(IsWindow(peer.hwnd));
+    EXPECT_EQ(FindWindowByTitle(peer.title), peer.hwnd);
 }

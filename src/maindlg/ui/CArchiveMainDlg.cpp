@@ -37,7 +37,12 @@ QString Translated(const char* text, const char* section) {
     return QString::fromUtf8(TranslateText(text, section).c_str());
 }
 
-// "Refresh|Login|" translated as one text, then split at every "|".
+// The buttons' labels are one translation key: every label in button order,
+// each followed by "|", translated whole ("ToolBar ArchiveOCX Main
+// Dialog-Refresh|Login|" in data/language_basic.txt) and split again. A new
+// button adds its label to the text here and so makes a new key: every
+// dictionary needs the new line, or all the buttons show their built-in
+// English labels. Labels a translation leaves out stay empty.
 QStringList ToolbarStrings() {
     QStringList strings = Translated("Refresh|Login|", kToolbarSection).split('|');
     while (strings.size() < 2) strings.append(QString());

@@ -34,6 +34,7 @@
 
 #include "framework/CFilterIcpClient.h"
 #include "framework/CMessageQueueManager.h"
+#include "framework/FilterCodes.h"
 #include "framework/InstanceNames.h"
 #include "platform/Tick.h"
 #include "recorder/RecorderServer.h"
@@ -62,7 +63,9 @@ bool WaitForQueue(const std::string& name) {
 
 void LogIn() {
     CRemoteFilter privilege;
-    privilege.Init(CFilterDescriptor(kUserPrivilegeFilterName, 8, 17, 0, 0, 1, "1.0.0", 64000, 64000));
+    privilege.Init(CFilterDescriptor{.name = kUserPrivilegeFilterName, .classCode = kFilterClassService,
+                                     .typeCode = kFilterTypeUserAccess, .version = "1.0.0", .queryCapacity = 64000,
+                                     .answerCapacity = 64000});
     if (!WaitForQueue(kUserPrivilegeFilterName)) Fail("privilege proxy not registered");
     CFilterIcpClient client;
     LoginRecord login{};

@@ -1,5 +1,6 @@
 #include "maindlg/MainDialogFramework.h"
 
+#include "framework/FilterCodes.h"
 #include "framework/InstanceNames.h"
 #include "services/MainDialogSettings.h"
 #include "services/UserAccess.h"
@@ -13,7 +14,9 @@ CMainDialogFramework::~CMainDialogFramework() {
 }
 
 CFilterDescriptor CMainDialogFramework::MakeDescriptor() {
-    return CFilterDescriptor(kMainDialogFilterName, 7, 26, 0, 0, 0, "1.0.0", 36000, 36000);
+    return CFilterDescriptor{.name = kMainDialogFilterName, .classCode = kFilterClassDialog,
+                             .typeCode = kFilterTypeMainDialog, .ownThread = 0, .version = "1.0.0",
+                             .queryCapacity = 36000, .answerCapacity = 36000};
 }
 
 int CMainDialogFramework::StartUp(long long seconds) {

@@ -1,5 +1,6 @@
 #include "remote/RemoteFilter.h"
 
+#include "framework/FilterCodes.h"
 #include "remote/HttpRequest.h"
 #include "remote/RecorderInterface.h"
 #include "remote/RemoteSession.h"
@@ -49,7 +50,9 @@ CRemoteArchiveQuery::~CRemoteArchiveQuery() {
 }
 
 CFilterDescriptor CRemoteArchiveQuery::MakeDescriptor() {
-    return CFilterDescriptor(kArchiveQueryFilterName, 9, 8, 0, 0, 1, "1.0.0", 1024000, 4096000);
+    return CFilterDescriptor{.name = kArchiveQueryFilterName, .classCode = kFilterClassQuery,
+                             .typeCode = kFilterTypeArchiveQuery, .version = "1.0.0", .queryCapacity = 1024000,
+                             .answerCapacity = 4096000};
 }
 
 CRemoteStreamFilter::~CRemoteStreamFilter() {
@@ -57,7 +60,9 @@ CRemoteStreamFilter::~CRemoteStreamFilter() {
 }
 
 CFilterDescriptor CRemoteStreamFilter::MakeDescriptor(std::string_view fileName) {
-    return CFilterDescriptor(FrameSourceName(fileName), 8, 24, 0, 0, 1, "1.0.0", 64000, kFrameAnswerCapacity, 200);
+    return CFilterDescriptor{.name = FrameSourceName(fileName), .classCode = kFilterClassService,
+                             .typeCode = kFilterTypePlayback, .version = "1.0.0", .queryCapacity = 64000,
+                             .answerCapacity = kFrameAnswerCapacity, .spareNumber = 200};
 }
 
 }  // namespace corvanta

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <vector>
 
+#include "framework/FilterCodes.h"
 #include "remote/HttpRequest.h"
 #include "remote/RecorderInterface.h"
 
@@ -50,7 +51,9 @@ CRemotePlaybackManager::~CRemotePlaybackManager() {
 }
 
 CFilterDescriptor CRemotePlaybackManager::MakeDescriptor() {
-    return CFilterDescriptor(kPlaybackManagerFilterName, 1, 24, 0, 0, 1, "1.0.0", 64000, 64000);
+    return CFilterDescriptor{.name = kPlaybackManagerFilterName, .classCode = kFilterClassManager,
+                             .typeCode = kFilterTypePlayback, .version = "1.0.0", .queryCapacity = 64000,
+                             .answerCapacity = 64000};
 }
 
 int CRemotePlaybackManager::OnIcp(IcpRecord* query, IcpRecord* answer) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "framework/FilterCodes.h"
 #include "services/LanguageDictionary.h"
 
 namespace corvanta {
@@ -41,8 +42,9 @@ std::string TextAt(const uint8_t* data, uint32_t length, uint32_t offset, uint32
 }  // namespace
 
 CFilterDescriptor CLanguageTranslator::MakeDescriptor() {
-    return CFilterDescriptor(kLanguageTranslatorName, 8, 16, 0, 0, 1, "1.0.0", kTranslatorCapacity,
-                             kTranslatorCapacity);
+    return CFilterDescriptor{.name = kLanguageTranslatorName, .classCode = kFilterClassService,
+                             .typeCode = kFilterTypeTranslator, .version = "1.0.0",
+                             .queryCapacity = kTranslatorCapacity, .answerCapacity = kTranslatorCapacity};
 }
 
 CLanguageTranslator::CLanguageTranslator() = default;

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <string>
 
+#include "framework/FilterCodes.h"
 #include "services/UserAccessRecords.h"
 
 namespace corvanta {
@@ -55,8 +56,9 @@ CUserPrivilegeProxy::~CUserPrivilegeProxy() {
 }
 
 CFilterDescriptor CUserPrivilegeProxy::MakeDescriptor() {
-    return CFilterDescriptor(kUserPrivilegeFilterName, 8, 17, 0, 0, 1, "1.0.0", kPrivilegeCapacity,
-                             kPrivilegeCapacity);
+    return CFilterDescriptor{.name = kUserPrivilegeFilterName, .classCode = kFilterClassService,
+                             .typeCode = kFilterTypeUserAccess, .version = "1.0.0", .queryCapacity = kPrivilegeCapacity,
+                             .answerCapacity = kPrivilegeCapacity};
 }
 
 int CUserPrivilegeProxy::Startup() {

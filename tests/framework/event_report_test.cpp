@@ -8,6 +8,7 @@
 #include "framework/CFilterIcpClient.h"
 #include "framework/CFrameworkException.h"
 #include "framework/EventReport.h"
+#include "framework/FilterCodes.h"
 #include "platform/WindowSystem.h"
 #include "support/InstanceTest.h"
 #include "support/PeerProcess.h"
@@ -22,7 +23,10 @@ using EventReportTest = test::InstanceTest;
 // Command 14 throws a framework exception, 15 an int.
 class ThrowingFilter : public CFilter {
 public:
-    explicit ThrowingFilter(const std::string& name) { Init(CFilterDescriptor(name, 7, 26, 0, 0, 1, "1.0.0")); }
+    explicit ThrowingFilter(const std::string& name) { Init(CFilterDescriptor{.name = name,
+                                                                              .classCode = kFilterClassDialog,
+                                                                              .typeCode = kFilterTypeMainDialog,
+                                                                              .version = "1.0.0"}); }
     ~ThrowingFilter() override { Close(); }
     int OnIcp(IcpRecord* q, IcpRecord* a) override {
         if (q->kind == kIcpCommand && q->code == 14) throw CFrameworkException("bad frame header");
@@ -78,7 +82,8 @@ TEST_F(EventReportTest, ReportsAndHandlerExceptionsReachALoggerInAnotherProcess)
     EXPECT_EQ(client.SendCommand(17, 0, 0, nullptr, 0), 1);
 
     CFilter source;
-    source.Init(CFilterDescriptor("Report Source", 9, 8, 0, 0, 1, "1.0.0"));
+    source.Init(CFilterDescriptor{.name = "Report Source", .classCode = kFilterClassQuery,
+                                  .typeCode = kFilterTypeArchiveQuery, .version = "1.0.0"});
     source.Settings().SetText("FilterDisplayName", "Shown As");
     EXPECT_EQ(ReportEventNote(5, &source, "something happened", "see log"), 1);
     EXPECT_EQ(logger.ReadLine(), "event 1 3 5 9 8 19 Report Source|Shown As|see log|something happened");

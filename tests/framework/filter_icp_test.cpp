@@ -62,7 +62,8 @@ protected:
 class OwnCommands : public CFilter {
 public:
     explicit OwnCommands(bool passThrough) {
-        Init(CFilterDescriptor("Own Commands", 1, 2, 0, 0, 1, "2.0.1", 1000, 64));
+        Init(CFilterDescriptor{.name = "Own Commands", .classCode = 1, .typeCode = 2, .version = "2.0.1",
+                               .queryCapacity = 1000, .answerCapacity = 64});
         Queue().SetPassThrough(passThrough);
     }
     ~OwnCommands() override { Close(); }

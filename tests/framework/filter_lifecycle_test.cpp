@@ -52,15 +52,15 @@ size_t ThreadCount() {
 
 TEST_F(FilterLifecycleTest, InitRefusesASecondInitAndANameTooLongForATitle) {
     CFilter a, tooLong;
-    ASSERT_EQ(a.Init(CFilterDescriptor("Sequence A")), 1);
-    EXPECT_EQ(a.Init(CFilterDescriptor("Sequence C")), 0);
-    EXPECT_EQ(tooLong.Init(CFilterDescriptor(std::string(600, 'n'))), 0);
+    ASSERT_EQ(a.Init(CFilterDescriptor{.name = "Sequence A"}), 1);
+    EXPECT_EQ(a.Init(CFilterDescriptor{.name = "Sequence C"}), 0);
+    EXPECT_EQ(tooLong.Init(CFilterDescriptor{.name = std::string(600, 'n')}), 0);
     EXPECT_FALSE(platform::SharedRegion::InUse(InstanceNames::QueryRegion(std::string(600, 'n'))));
 }
 
 TEST_F(FilterLifecycleTest, StartAndStopWithAThreadOfItsOwnRunTheLoopOnlyWhileStarted) {
     HookFilter filter;
-    CFilterDescriptor d("Threaded", 0, 0, 0, 1);
+    CFilterDescriptor d{.name = "Threaded", .loopEnabled = 1};
     d.loopArgument = 31;
     ASSERT_EQ(filter.Init(d), 1);
     EXPECT_EQ(filter.Stop(true), 0);  // never started
@@ -80,7 +80,7 @@ TEST_F(FilterLifecycleTest, AnExceptionInTheLoopIsReportedAndTheLoopGoesOn) {
     EventCollector logger;
     ASSERT_TRUE(Registered(kEventLoggerName));
     HookFilter filter;
-    ASSERT_EQ(filter.Init(CFilterDescriptor("Faulty Hooks", 0, 0, 0, 1)), 1);
+    ASSERT_EQ(filter.Init(CFilterDescriptor{.name = "Faulty Hooks", .loopEnabled = 1}), 1);
     filter.throwInLoop = true;
     filter.Start(true);
     ASSERT_TRUE(WaitFor([&] {
@@ -101,7 +101,7 @@ TEST_F(FilterLifecycleTest, CloseLeavesNoThreadRegionOrWindowBehind) {
     for (const auto& r : {InstanceNames::QueryRegion(name), InstanceNames::AnswerRegion(name)})
         names.insert(names.end(), {r, "mutex:" + r + " YSMemoryMutex1", "mutex:" + r + " YSMemoryMutex2"});
     HookFilter filter;
-    ASSERT_EQ(filter.Init(CFilterDescriptor(name, 0, 0, 0, 1)), 1);
+    ASSERT_EQ(filter.Init(CFilterDescriptor{.name = name, .loopEnabled = 1}), 1);
     platform::Hwnd window = filter.Window();
     filter.Start(true);
     ASSERT_TRUE(Registered(name));

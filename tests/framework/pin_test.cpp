@@ -62,7 +62,7 @@ public:
 // Keeps what its pin updates bring.
 class Consumer : public CFilter {
 public:
-    explicit Consumer(const std::string& name) { Init(CFilterDescriptor(name)); }
+    explicit Consumer(const std::string& name) { Init(CFilterDescriptor{.name = name}); }
     ~Consumer() override { Close(); }
     int OnPinConnected(CPinConnection* c) override {
         int r = CFilter::OnPinConnected(c);
@@ -95,7 +95,7 @@ private:
 class Owner : public CFilter {
 public:
     Owner(const std::string& name, std::initializer_list<uint32_t> pins, uint32_t dataSize = 0, bool ready = true) {
-        Init(CFilterDescriptor(name));
+        Init(CFilterDescriptor{.name = name});
         for (uint32_t n : pins) {
             auto* pin = new CountingPin(n);
             if (dataSize) pin->CreateMemory(name, dataSize);

@@ -2,6 +2,7 @@
 
 #include "RemoteTestSupport.h"
 #include "framework/CFilterIcpClient.h"
+#include "framework/FilterCodes.h"
 #include "remote/Hex.h"
 #include "remote/HttpRequest.h"
 #include "remote/RemoteFilter.h"
@@ -36,7 +37,9 @@ protected:
         SetFilterServerURL(server.BaseUrl());
         SetSessionId("0123ABCD");
         server.SetAnswer(RecordBody(Header(0), ""));
-        ASSERT_EQ(1, proxy.Init(CFilterDescriptor(kProxyName, 8, 24, 0, 0, 1, "1.0.0", 1000, kAnswerCapacity)));
+        ASSERT_EQ(1, proxy.Init(CFilterDescriptor{.name = kProxyName, .classCode = kFilterClassService,
+                                                  .typeCode = kFilterTypePlayback, .version = "1.0.0",
+                                                  .queryCapacity = 1000, .answerCapacity = kAnswerCapacity}));
         proxy.PublishInfo();
         ASSERT_TRUE(Registered(kProxyName));
         ASSERT_EQ(1, client.Open(kProxyName));

@@ -7,6 +7,7 @@
 #include "framework/CFilter.h"
 #include "framework/CMessageQueueManager.h"
 #include "framework/EventReport.h"
+#include "framework/FilterCodes.h"
 #include "support/InstanceTest.h"
 #include "support/PeerProcess.h"
 #include "support/WaitFor.h"
@@ -40,7 +41,8 @@ TEST_F(EventLogTool, PrintsTheReportsOfAControlAndStopsOnSignal) {
     // What a handler's exception reports is the framework tests' part; here
     // records from a filter and from the system are printed.
     CFilter control;
-    control.Init(CFilterDescriptor("RARUdivar Main Dialog", 7, 26, 0, 0, 1, "1.0.0"));
+    control.Init(CFilterDescriptor{.name = "RARUdivar Main Dialog", .classCode = kFilterClassDialog,
+                                   .typeCode = kFilterTypeMainDialog, .version = "1.0.0"});
     control.Settings().SetText("FilterDisplayName", "Main Dialog");
     EXPECT_EQ(ReportEventNote(3, nullptr, "recorder unreachable", "retrying"), 1);
     EXPECT_EQ(AfterTime(tool.ReadLine()), "System | type 3 | code 3 | note retrying | recorder unreachable");

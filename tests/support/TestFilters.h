@@ -10,6 +10,7 @@
 
 #include "framework/CFilter.h"
 #include "framework/EventReport.h"
+#include "framework/FilterCodes.h"
 #include "framework/MessageBoxSink.h"
 
 namespace corvanta::test {
@@ -35,7 +36,8 @@ private:
 // "Main Event Logger": keeps every record that command 9 brings.
 class EventCollector : public CFilter {
 public:
-    EventCollector() { Init(CFilterDescriptor(kEventLoggerName, 8, 0, 0, 0, 1, "1.0.0")); }
+    EventCollector() { Init(CFilterDescriptor{.name = kEventLoggerName, .classCode = kFilterClassService,
+                                              .typeCode = kFilterTypeNone, .version = "1.0.0"}); }
     ~EventCollector() override { Close(); }
 
     int OnIcp(IcpRecord* q, IcpRecord* a) override {
@@ -78,7 +80,8 @@ public:
         TaggedValues().Declare("Level", kTaggedUWord, 0, 0);
         TaggedValues().SetWord("Level", 5);
         TaggedValues().DeclareFrom("Label", CTaggedValue(std::string_view("abc")), 0);
-        Init(CFilterDescriptor(name, 7, 26, 0, 0, ownThread, "1.0.0", 16000, answerCapacity));
+        Init(CFilterDescriptor{.name = name, .classCode = kFilterClassDialog, .typeCode = kFilterTypeMainDialog,
+                               .ownThread = ownThread, .version = "1.0.0", .answerCapacity = answerCapacity});
         PublishInfo();
     }
     ~SettingsFilter() override { Close(); }

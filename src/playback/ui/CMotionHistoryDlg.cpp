@@ -2,6 +2,7 @@
 
 #include "archive/ArchiveNodes.h"
 #include "framework/CFilterIcpClient.h"
+#include "framework/FilterCodes.h"
 #include "playback/PlayerRecords.h"
 #include "playback/ui/CDayTimelineDlg.h"
 #include "playback/ui/CPlayerDlg.h"
@@ -30,7 +31,9 @@ CMotionHistoryDlg::~CMotionHistoryDlg() {
 }
 
 CFilterDescriptor CMotionHistoryDlg::MakeDescriptor() {
-    return CFilterDescriptor(kMotionHistoryFilterName, 7, 24, 0, 0, 0, "1.0.0", 345600, 345600);
+    return CFilterDescriptor{.name = kMotionHistoryFilterName, .classCode = kFilterClassDialog,
+                             .typeCode = kFilterTypePlayback, .ownThread = 0, .version = "1.0.0",
+                             .queryCapacity = 345600, .answerCapacity = 345600};
 }
 
 int CMotionHistoryDlg::Create() {

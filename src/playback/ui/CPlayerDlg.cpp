@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "framework/FilterCodes.h"
 #include "playback/PlayerLayout.h"
 #include "playback/PlayerRecords.h"
 #include "playback/Snapshot.h"
@@ -26,8 +27,8 @@ using namespace ui;
 
 namespace {
 
-// The video (1002) and the position slider (1010) are made by the player
-// itself: 1002 at 18,4 (210 x 160), 1010 at 0,170 (233 x 14).
+// The video (kIdVideo) and the position slider (kIdPosition) are made by the
+// player itself: the video at 18,4 (210 x 160), the slider at 0,170 (233 x 14).
 const DialogTemplate kTemplate{CPlayerDlg::kTemplateId, "", 262, 249, "MS Sans Serif", 8, {}};
 
 constexpr int32_t kClosedLayoutWidth = 320;
@@ -65,7 +66,8 @@ CPlayerDlg::~CPlayerDlg() {
 }
 
 CFilterDescriptor CPlayerDlg::MakeDescriptor(const std::string& name) {
-    return CFilterDescriptor(name, 7, 24, 0, 0, 0, "1.0.0", 4096, 4096);
+    return CFilterDescriptor{.name = name, .classCode = kFilterClassDialog, .typeCode = kFilterTypePlayback,
+                             .ownThread = 0, .version = "1.0.0", .queryCapacity = 4096, .answerCapacity = 4096};
 }
 
 int CPlayerDlg::Create() {

@@ -15,6 +15,7 @@
 #include "framework/CFilter.h"
 #include "framework/CMessageQueueManager.h"
 #include "framework/EventReport.h"
+#include "framework/FilterCodes.h"
 #include "framework/InstanceNames.h"
 
 using namespace corvanta;
@@ -100,7 +101,8 @@ int main(int argc, char** argv) {
     }
 
     CEventLogFilter logger;
-    if (!logger.Init(CFilterDescriptor(kEventLoggerName, 8, 0, 0, 0, 1, "1.0.0"))) {
+    if (!logger.Init(CFilterDescriptor{.name = kEventLoggerName, .classCode = kFilterClassService,
+                                       .typeCode = kFilterTypeNone, .version = "1.0.0"})) {
         std::fprintf(stderr, "corvanta-eventlog: cannot register \"%s\"\n", kEventLoggerName);
         return 1;
     }

@@ -13,6 +13,7 @@
 #include <mutex>
 
 #include "framework/CFilter.h"
+#include "framework/FilterCodes.h"
 #include "playback/ui/CJogSlider.h"
 #include "playback/ui/CPlayerControlDlg.h"
 #include "playback/ui/CPlayerDlg.h"
@@ -37,7 +38,9 @@ public:
 
     FrameSource(uint32_t width, uint32_t height, uint32_t frames, bool numbered = false)
         : m_width(width), m_height(height), m_frames(frames), m_numbered(numbered) {
-        Init(CFilterDescriptor(FrameSourceName(kFile), 8, 24, 0, 0, 1, "1.0.0", 64000, width * height * 3));
+        Init(CFilterDescriptor{.name = FrameSourceName(kFile), .classCode = kFilterClassService,
+                               .typeCode = kFilterTypePlayback, .version = "1.0.0", .queryCapacity = 64000,
+                               .answerCapacity = width * height * 3});
     }
     ~FrameSource() override { Close(); }
 

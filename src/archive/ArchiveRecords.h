@@ -14,6 +14,8 @@ namespace corvanta {
 inline constexpr char kArchiveQueryFilterName[] = "AVIArchive Query";
 
 // Command codes of "AVIArchive Query". "Text" is a NUL-terminated source id.
+// The recorder answers them too: a new one takes the next code after the last
+// one here, on both sides.
 enum ArchiveQueryCommand : uint32_t {
     kArchiveListMonths = 1,     // text; answer: MonthEntry[param1]
     kArchiveListDays = 2,       // param1 year, param2 month, text; answer: param1 day bytes

@@ -15,6 +15,8 @@ namespace corvanta {
 class CFilter;
 
 inline constexpr const char* kEventLoggerName = "Main Event Logger";
+// The one command of the event logger: data = one EventRecord. A further one
+// takes a code other than 9 and 65000 and above (IcpRecord.h).
 inline constexpr uint32_t kEventLogCommand = 9;
 
 enum EventType : uint32_t {

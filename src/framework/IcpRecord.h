@@ -82,6 +82,10 @@ enum IcpKind : uint32_t {
     kIcpWriteTaggedAnswer = 11,
 };
 
+// Command codes (kind 3) every filter answers in CFilter itself, before OnIcp.
+// Each filter numbers its own commands from 1 in the header of its records
+// (ArchiveRecords.h, PlayerRecords.h, ...); a new command takes the next free
+// code of that filter, never one of 65000 and above, which stay the base's.
 enum IcpBuiltinCommand : uint32_t {
     kCmdStartGui = 65000,
     kCmdStopGui = 65001,

@@ -10,7 +10,8 @@ namespace corvanta {
 inline constexpr char kPlaybackManagerFilterName[] = "AVIPlayback Manager";
 
 // Command codes of "AVIPlayback Manager"; the data of both is the file name,
-// NUL-terminated.
+// NUL-terminated. The recorder answers them too: a new one takes a code used
+// neither here nor by the frame source below (the next is 7), on both sides.
 enum PlaybackManagerCommand : uint32_t {
     kPlaybackOpenFile = 4,   // answer data: FileDescription
     kPlaybackCloseFile = 5,  // answer not read

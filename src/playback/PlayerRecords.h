@@ -22,7 +22,8 @@ inline constexpr char kStepNextFrameMessage[] = "ArchiveViewer Step Next Frame";
 inline constexpr char kStepNextAviMessage[] = "ArchiveViewer Step Next AVI";
 inline constexpr char kShowPlayerMessage[] = "ArchiveViewer ShowPlayer";
 
-// Commands of a player (kind 3). Answer kind 7 without data.
+// Commands of a player (kind 3). Answer kind 7 without data. A new command
+// takes the next code after the last one here.
 enum PlayerCommand : uint32_t {
     kPlayerOpen = 1,         // param1 owner window, param2 FileKey, data PlayerOpenBlock
     kPlayerClose = 2,

@@ -19,7 +19,8 @@ inline constexpr char kLanguageTranslatorName[] = "Main Language Translator";
 // Command 7: data = key, NUL, built-in text, NUL. The answer is kind 7 with
 // param1 and status 0; when a translation was found its data is that text
 // with its NUL and the exchange's result is 1, otherwise dataLength is 0 and
-// the result 0.
+// the result 0. A further command of the translator takes a code other than
+// 7 and 65000 and above (IcpRecord.h).
 inline constexpr uint32_t kTranslateCommand = 7;
 
 class CLanguageTranslator : public CFilter {

@@ -11,7 +11,8 @@ namespace corvanta {
 
 inline constexpr char kUserPrivilegeFilterName[] = "Main User Privilege";
 
-// Command codes of "Main User Privilege".
+// Command codes of "Main User Privilege". The recorder answers them too: a new
+// one takes a code not used here (the next above 14) on both sides.
 enum UserPrivilegeCommand : uint32_t {
     kPrivilegeCheck = 8,   // data: PrivilegeQuery; a non-empty answer means granted
     kPrivilegeLogOff = 11, // data: the session id text with its NUL

@@ -1,5 +1,5 @@
 #pragma once
-// What both archive trees share: the tree control (item 1001) whose items
+// What both archive trees share: the tree control (kIdTree) whose items
 // carry the nodes, the root list that owns them, selecting (the first
 // selection's work, then playing or showing), leaving a selection (stopping
 // what it started), the hand-over to the next file when a player reports
@@ -24,6 +24,9 @@ namespace corvanta {
 class CArchiveTreeBase : public ui::CTemplateDialog {
 public:
     static constexpr int kIdTree = 1001;
+    // Command ids come from 32768 up and are unique across the main dialog,
+    // its toolbar (CArchiveMainDlg.h) and the panes' menus: a new command takes
+    // the next id above the highest of all of them (32775).
     static constexpr int kCmdMediaPlayer = 32773;
     static constexpr int kCmdOpenFolder = 32774;
 

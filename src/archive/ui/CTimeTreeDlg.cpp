@@ -69,15 +69,15 @@ CTimeTreeDlg::~CTimeTreeDlg() {
 
 void CTimeTreeDlg::BuildPanel() {
     // The panel's controls keep their sizes and places; only the panel moves.
-    Label(m_panel, 1179, "AVI Session:", QRect(4, 4, 90, 18));
+    Label(m_panel, kIdSessionLabel, "AVI Session:", QRect(4, 4, 90, 18));
     m_sources = Make<QComboBox>(m_panel, kIdSource, "COMBOBOX");
     m_sources->setGeometry(4, 22, 200, 24);
-    Label(m_panel, 1180, "From:", QRect(4, 52, 40, 22));
+    Label(m_panel, kIdFromLabel, "From:", QRect(4, 52, 40, 22));
     m_fromDate = Make<QDateEdit>(m_panel, kIdFromDate, "SysDateTimePick32");
     m_fromDate->setGeometry(44, 50, 92, 24);
     m_fromTime = Make<QTimeEdit>(m_panel, kIdFromTime, "SysDateTimePick32");
     m_fromTime->setGeometry(140, 50, 64, 24);
-    Label(m_panel, 1181, "To:", QRect(4, 78, 40, 22));
+    Label(m_panel, kIdToLabel, "To:", QRect(4, 78, 40, 22));
     m_toDate = Make<QDateEdit>(m_panel, kIdToDate, "SysDateTimePick32");
     m_toDate->setGeometry(44, 76, 92, 24);
     m_toTime = Make<QTimeEdit>(m_panel, kIdToTime, "SysDateTimePick32");
@@ -94,7 +94,7 @@ void CTimeTreeDlg::BuildPanel() {
     m_list = Make<QPushButton>(m_panel, kIdList, "BUTTON");
     m_list->setText("List");
     m_list->setGeometry(140, 102 - 4, 64, 22);
-    Label(m_panel, 1182, "", QRect(4, 102, 120, 18));
+    Label(m_panel, kIdEmptyLabel, "", QRect(4, 102, 120, 18));
     connect(m_list, &QPushButton::clicked, this, [this] { Search(); });
 }
 

@@ -18,6 +18,8 @@ namespace corvanta {
 class CTimeTreeDlg : public CArchiveTreeBase {
 public:
     static constexpr int kTemplateId = 152;
+    // Control ids are unique within the dialog; a new control takes the next id above
+    // the highest one here (DialogTemplate.h says which ids are taken by every dialog).
     static constexpr int kIdFromDate = 1018;
     static constexpr int kIdFromTime = 1019;
     static constexpr int kIdToDate = 1020;
@@ -25,6 +27,10 @@ public:
     static constexpr int kIdSource = 1022;
     static constexpr int kIdPanel = 1023;
     static constexpr int kIdList = 1024;
+    static constexpr int kIdSessionLabel = 1179;
+    static constexpr int kIdFromLabel = 1180;
+    static constexpr int kIdToLabel = 1181;
+    static constexpr int kIdEmptyLabel = 1182;  // beside "List", never written
 
     explicit CTimeTreeDlg(QWidget* parent = nullptr);
     ~CTimeTreeDlg() override;

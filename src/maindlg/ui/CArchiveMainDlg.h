@@ -32,9 +32,14 @@ class CMessageBoxSink;
 class CArchiveMainDlg : public ui::CTemplateDialog, public CMainDialogFramework {
 public:
     static constexpr int kTemplateId = 201;
+    // Control ids are unique within the dialog; a new control takes the next id above
+    // the highest one here (DialogTemplate.h says which ids are taken by every dialog).
     static constexpr int kIdLeftTab = 1000;
     static constexpr int kIdRightTab = 1001;
     static constexpr int kIdToolbar = 45466;
+    // Command ids come from 32768 up and are unique across the main dialog and
+    // the panes' menus (CArchiveTreeBase.h): a new command takes the next id
+    // above the highest of all of them (32775).
     static constexpr int kCmdRefresh = 32772;
     static constexpr int kCmdLogin = 32768;
 

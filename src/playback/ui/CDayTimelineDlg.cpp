@@ -21,8 +21,8 @@ using namespace ui;
 
 namespace {
 
-// The bars and the range slider are made by the dialog itself: 1029 at 7,2
-// and 1028 at 7,42 (323 x 36 each), 1027 at 7,82 (323 x 16).
+// The bars and the range slider are made by the dialog itself: kIdUpperBar at
+// 7,2 and kIdLowerBar at 7,42 (323 x 36 each), kIdRange at 7,82 (323 x 16).
 const ControlTemplate kControls[] = {
     {CDayTimelineDlg::kIdLeftText, ControlKind::Edit, "", 7, 102, 91, 12},
     {CDayTimelineDlg::kIdMiddleText, ControlKind::Edit, "", 128, 102, 91, 12},

@@ -29,6 +29,8 @@ class CTimelineBar;
 class CDayTimelineDlg : public ui::CTemplateDialog {
 public:
     static constexpr int kTemplateId = 156;
+    // Control ids are unique within the dialog; a new control takes the next id above
+    // the highest one here (DialogTemplate.h says which ids are taken by every dialog).
     enum ControlId {
         kIdRange = 1027,
         kIdLowerBar = 1028,

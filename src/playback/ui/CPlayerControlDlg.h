@@ -17,6 +17,8 @@ class CJogSlider;
 class CPlayerControlDlg : public ui::CTemplateDialog {
 public:
     static constexpr int kTemplateId = 131;
+    // Control ids are unique within the dialog; a new control takes the next id above
+    // the highest one here (DialogTemplate.h says which ids are taken by every dialog).
     enum ControlId {
         kIdJog = 1012,
         kIdSpeed = 1005,

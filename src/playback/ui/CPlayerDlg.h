@@ -30,6 +30,8 @@ class CVideoView;
 class CPlayerDlg : public ui::CTemplateDialog, public CFilter, private IPlayerSurface {
 public:
     static constexpr int kTemplateId = 130;
+    // Control ids are unique within the dialog; a new control takes the next id above
+    // the highest one here (DialogTemplate.h says which ids are taken by every dialog).
     enum ControlId { kIdVideo = 1002, kIdPosition = 1010 };
 
     CPlayerDlg(std::string filterName, QWidget* parent = nullptr);

@@ -27,6 +27,8 @@ namespace corvanta::ui {
 class CLoginDlg : public CTemplateDialog {
 public:
     static constexpr int kTemplateId = 208;
+    // Control ids are unique within the dialog; a new control takes the next id above
+    // the highest one here (DialogTemplate.h says which ids are taken by every dialog).
 
     enum ControlId : int {
         kIdServerUrlLabel = 1181,

@@ -10,7 +10,9 @@
 namespace corvanta::ui {
 
 // The id that unnamed labels and group boxes carry; such controls are never
-// addressed and never translated.
+// addressed and never translated. Every other control has an id unique within
+// its dialog: a new one takes the next id above the highest of that dialog,
+// never kIdOk, kIdCancel or this one.
 inline constexpr int kStaticControlId = 65535;
 
 // Dialog result codes and the ids of the standard buttons.

@@ -23,10 +23,10 @@ using EventReportTest = test::InstanceTest;
 // Command 14 throws a framework exception, 15 an int.
 class ThrowingFilter : public CFilter {
 public:
-    explicit ThrowingFilter(const std::string& name) { Init(CFilterDescriptor{.name = name,
-                                                                              .classCode = kFilterClassDialog,
-                                                                              .typeCode = kFilterTypeMainDialog,
-                                                                              .version = "1.0.0"}); }
+    explicit ThrowingFilter(const std::string& name) {
+        Init(CFilterDescriptor{.name = name, .classCode = kFilterClassDialog, .typeCode = kFilterTypeMainDialog,
+                               .version = "1.0.0"});
+    }
     ~ThrowingFilter() override { Close(); }
     int OnIcp(IcpRecord* q, IcpRecord* a) override {
         if (q->kind == kIcpCommand && q->code == 14) throw CFrameworkException("bad frame header");

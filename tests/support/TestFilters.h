@@ -36,8 +36,10 @@ private:
 // "Main Event Logger": keeps every record that command 9 brings.
 class EventCollector : public CFilter {
 public:
-    EventCollector() { Init(CFilterDescriptor{.name = kEventLoggerName, .classCode = kFilterClassService,
-                                              .typeCode = kFilterTypeNone, .version = "1.0.0"}); }
+    EventCollector() {
+        Init(CFilterDescriptor{.name = kEventLoggerName, .classCode = kFilterClassService,
+                               .typeCode = kFilterTypeNone, .version = "1.0.0"});
+    }
     ~EventCollector() override { Close(); }
 
     int OnIcp(IcpRecord* q, IcpRecord* a) override {

@@ -22,8 +22,10 @@ namespace {
 // "event" type, code, class, type code and data length, then name|display name|note|text.
 class PrintingLogger : public CFilter {
 public:
-    PrintingLogger() { Init(CFilterDescriptor{.name = kEventLoggerName, .classCode = kFilterClassService,
-                                              .typeCode = kFilterTypeNone, .version = "1.0.0"}); }
+    PrintingLogger() {
+        Init(CFilterDescriptor{.name = kEventLoggerName, .classCode = kFilterClassService,
+                               .typeCode = kFilterTypeNone, .version = "1.0.0"});
+    }
     int OnIcp(IcpRecord* q, IcpRecord* a) override {
         if (q->kind != kIcpCommand || q->code != kEventLogCommand || q->dataLength != sizeof(EventRecord)) return 0;
         EventRecord r;

@@ -21,9 +21,9 @@
 #include "playback/PlaybackRecords.h"
 #include "playback/ui/CArchiveViewDlg.h"
 #include "remote/RemoteSession.h"
-#include "services/FixedHttpServer.h"
 #include "services/UserAccessRecords.h"
 #include "support/TestFilters.h"
+#include "support/TestHttpServer.h"
 #include "support/WaitFor.h"
 
 namespace corvanta {
@@ -51,12 +51,6 @@ protected:
         dialog->resize(900, 600);
         dialog->show();
         return dialog;
-    }
-    static void Click(CArchiveMainDlg& dialog, int command) {
-        QTest::mouseClick(dialog.Toolbar()->widgetForAction(dialog.Command(command)), Qt::LeftButton);
-    }
-    static void ClickTab(CPaneTabCtrl* tabs, int index) {
-        QTest::mouseClick(tabs->Tabs(), Qt::LeftButton, Qt::NoModifier, tabs->Tabs()->tabRect(index).center());
     }
 
     test::TempHome home;
@@ -92,17 +86,14 @@ TEST_F(MainDialog, LoginMakesThePanesOnceLogOffFilesThemAwayAndTheLeftTabKeepsIt
     EXPECT_FALSE(dialog->Command(CArchiveMainDlg::kCmdRefresh)->isEnabled());
     test::SaveScreenshot(dialog.get(), "main_dialog_before_login.png");
 
-    test::AnswerLogin(nullptr);  // Cancel
-    Click(*dialog, CArchiveMainDlg::kCmdLogin);
-    test::AnswerLogin("demo", "wrong");
-    Click(*dialog, CArchiveMainDlg::kCmdLogin);
+    test::LogIn(*dialog, nullptr);  // Cancel
+    test::LogIn(*dialog, "demo", "wrong");
     EXPECT_EQ(dialog->LeftTab()->Count(), 0);
     EXPECT_EQ(dialog->FullPane(), nullptr);
     ASSERT_EQ(sink.Texts().size(), 1u) << "only the refused login says something";
     EXPECT_NE(sink.Texts()[0].find("refused the login"), std::string::npos) << sink.Texts()[0];
 
-    test::AnswerLogin("demo");
-    Click(*dialog, CArchiveMainDlg::kCmdLogin);
+    test::LogIn(*dialog);
     ASSERT_NE(dialog->FullPane(), nullptr);
     CArchiveTreeDlg* full = dialog->FullPane();
     CTimeTreeDlg* byTime = dialog->ByTimePane();
@@ -114,20 +105,18 @@ TEST_F(MainDialog, LoginMakesThePanesOnceLogOffFilesThemAwayAndTheLeftTabKeepsIt
     // "Refresh" asks the pane of the selected tab only.
     const auto sourceLists = [&] { return recorder.CommandLines(kArchiveQueryFilterName, kArchiveListSources).size(); };
     const size_t listed = sourceLists();
-    Click(*dialog, CArchiveMainDlg::kCmdRefresh);
+    test::ClickCommand(*dialog, CArchiveMainDlg::kCmdRefresh);
     EXPECT_EQ(sourceLists(), listed + 1);
-    ClickTab(dialog->LeftTab(), 1);
-    Click(*dialog, CArchiveMainDlg::kCmdRefresh);
+    test::ClickTab(dialog->LeftTab(), 1);
+    test::ClickCommand(*dialog, CArchiveMainDlg::kCmdRefresh);
     EXPECT_EQ(recorder.CommandLines(kArchiveQueryFilterName, kArchiveSearch).size(), 1u);
     EXPECT_EQ(sourceLists(), listed + 2) << "the time tree listed its sources once, when first shown";
 
-    test::AnswerLogin(nullptr, nullptr, true);  // "Log Off..."
-    Click(*dialog, CArchiveMainDlg::kCmdLogin);
+    test::LogIn(*dialog, nullptr, nullptr, true);  // "Log Off..."
     EXPECT_FALSE(full->isVisible() || byTime->isVisible() || view->isVisible());
     EXPECT_FALSE(dialog->Command(CArchiveMainDlg::kCmdRefresh)->isEnabled());
 
-    test::AnswerLogin("demo");
-    Click(*dialog, CArchiveMainDlg::kCmdLogin);
+    test::LogIn(*dialog);
     EXPECT_EQ(std::pair(dialog->FullPane(), dialog->ViewPane()), std::pair(full, view)) << "the panes are made once";
     EXPECT_EQ(sourceLists(), listed + 3) << "a new login refreshes \"Full\"";
     EXPECT_EQ(byTime->Tree()->topLevelItemCount(), 0) << "and clears \"By time\"";
@@ -143,18 +132,17 @@ TEST_F(MainDialog, LoginMakesThePanesOnceLogOffFilesThemAwayAndTheLeftTabKeepsIt
 
     // The recorder goes away: the next login says nobody answered and changes nothing.
     SetFilterServerURL("http://127.0.0.1:1");
-    test::AnswerLogin("demo");
-    Click(*dialog, CArchiveMainDlg::kCmdLogin);
+    test::LogIn(*dialog);
     ASSERT_EQ(sink.Texts().size(), 2u);
     EXPECT_NE(sink.Texts()[1].find("No recorder answered at http://127.0.0.1:1"), std::string::npos) << sink.Texts()[1];
     EXPECT_EQ(dialog->LeftTab()->Count(), 2);
 
     // A web page, and a recorder asked over https://, are no recorder: the advice is the address.
-    test::FixedHttpServer webPage(test::HttpAnswer(404, "<html><body><h1>Not Found</h1></body></html>"));
-    for (const std::string& url : {webPage.Url(), "https://" + recorder.BaseUrl().substr(7)}) {
+    test::TestHttpServer webPage;
+    webPage.SetPage("404 Not Found", "<html><body><h1>Not Found</h1></body></html>");
+    for (const std::string& url : {webPage.BaseUrl(), "https://" + recorder.BaseUrl().substr(7)}) {
         SetFilterServerURL(url);
-        test::AnswerLogin("demo");
-        Click(*dialog, CArchiveMainDlg::kCmdLogin);
+        test::LogIn(*dialog);
         EXPECT_NE(sink.Texts().back().find("The server at " + url + " did not answer as a recorder."), std::string::npos)
             << sink.Texts().back();
     }
@@ -171,12 +159,10 @@ std::vector<std::string> Titles(const CPaneTabCtrl* tabs) {
 // old session off: the next login must not file the panes a second time.
 TEST_F(MainDialog, ALoginAfterTheRecorderForgotTheSessionFilesEachPaneOnce) {
     auto dialog = Open();
-    test::AnswerLogin("demo");
-    Click(*dialog, CArchiveMainDlg::kCmdLogin);
+    test::LogIn(*dialog);
     ASSERT_NE(dialog->FullPane(), nullptr);
     ASSERT_TRUE(recorder.Restart());
-    test::AnswerLogin("demo");
-    Click(*dialog, CArchiveMainDlg::kCmdLogin);
+    test::LogIn(*dialog);
     EXPECT_EQ(Titles(dialog->LeftTab()), std::vector<std::string>({"Full", "By time"}));
     EXPECT_EQ(Titles(dialog->RightTab()), std::vector<std::string>({"View"}));
     EXPECT_TRUE(dialog->FullPane()->isVisible());

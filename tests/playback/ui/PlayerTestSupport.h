@@ -9,6 +9,9 @@
 #include <QImage>
 #include <QLineEdit>
 #include <QMouseEvent>
+#include <QSlider>
+#include <QStyle>
+#include <QStyleOptionSlider>
 #include <QTimer>
 
 #include <functional>
@@ -123,6 +126,20 @@ struct SaveDialogAnswer {
     int shown = 0;
     QTimer timer;
 };
+
+// Where the style draws `part` of a slider as it stands.
+inline QRect SliderPart(QSlider& slider, QStyle::SubControl part) {
+    QStyleOptionSlider option;
+    option.initFrom(&slider);
+    option.orientation = slider.orientation();
+    option.minimum = slider.minimum();
+    option.maximum = slider.maximum();
+    option.sliderPosition = option.sliderValue = slider.value();
+    option.tickPosition = slider.tickPosition();
+    option.tickInterval = slider.tickInterval();
+    option.subControls = QStyle::SC_All;
+    return slider.style()->subControlRect(QStyle::CC_Slider, &option, part, &slider);
+}
 
 inline void DoubleClick(QWidget* widget, QPoint at, Qt::MouseButton button) {
     QMouseEvent event(QEvent::MouseButtonDblClick, QPointF(at), widget->mapToGlobal(QPointF(at)), button, button,

@@ -3,9 +3,6 @@
 #include <QApplication>
 #include <QImage>
 #include <QPushButton>
-#include <QSlider>
-#include <QStyle>
-#include <QStyleOptionSlider>
 #include <QTest>
 #include <QWheelEvent>
 
@@ -239,17 +236,8 @@ TEST_F(PlayerTest, TheNextFileShowsEachFrameOnce) {
 
 // A left click at `x` on the slider's groove (the tick marks below it take no clicks).
 void ClickTrack(QSlider& slider, int x) {
-    QStyleOptionSlider opt;
-    opt.initFrom(&slider);
-    opt.orientation = slider.orientation();
-    opt.minimum = slider.minimum();
-    opt.maximum = slider.maximum();
-    opt.sliderPosition = opt.sliderValue = slider.value();
-    opt.tickPosition = slider.tickPosition();
-    opt.tickInterval = slider.tickInterval();
-    opt.subControls = QStyle::SC_All;
-    const QRect groove = slider.style()->subControlRect(QStyle::CC_Slider, &opt, QStyle::SC_SliderGroove, &slider);
-    QTest::mouseClick(&slider, Qt::LeftButton, Qt::NoModifier, QPoint(x, groove.center().y()));
+    const int y = SliderPart(slider, QStyle::SC_SliderGroove).center().y();
+    QTest::mouseClick(&slider, Qt::LeftButton, Qt::NoModifier, QPoint(x, y));
 }
 
 TEST_F(PlayerTest, EveryWayOfMovingTheSpeedSliderAppliesIt) {

@@ -9,7 +9,6 @@
 #include <tuple>
 #include <vector>
 
-#include "platform/Registry.h"
 #include "support/TempConfigHome.h"
 
 using namespace corvanta::platform;
@@ -19,15 +18,6 @@ namespace {
 
 class RegistryKeyTest : public TempConfigHome {
 protected:
-    RegistryKey Open(std::initializer_list<const char*> path) {
-        RegistryKey key = RegistryKey::CurrentUser();
-        for (const char* name : path) {
-            RegistryKey next;
-            EXPECT_EQ(key.CreateSubKey(name, next), RegStatus::Ok) << name;
-            key = next;
-        }
-        return key;
-    }
     static std::string QueryText(const RegistryKey& key, const std::string& name) {
         char buf[256];
         uint32_t type = 0, size = sizeof buf;
@@ -45,9 +35,9 @@ protected:
 }  // namespace
 
 TEST_F(RegistryKeyTest, KeepsItsFileUnderAnAbsoluteXdgConfigHomeOrElseHome) {
-    RegistryKey key = Open({"Software", "Orvalmedia"});
+    RegistryKey key = Key({"Software", "Orvalmedia"});
     ASSERT_EQ(key.SetDword("n0", 7), RegStatus::Ok);
-    Open({"Software", "Empty"});  // an empty key is written too, so a person sees it
+    Key({"Software", "Empty"});  // an empty key is written too, so a person sees it
     const std::string file = ReadFile(RegistryFile());
     EXPECT_NE(file.find("[HKEY_CURRENT_USER\\Software\\Orvalmedia]\n\"n0\"=dword:00000007\n"), std::string::npos);
     EXPECT_NE(file.find("[HKEY_CURRENT_USER\\Software\\Empty]"), std::string::npos);
@@ -58,7 +48,7 @@ TEST_F(RegistryKeyTest, KeepsItsFileUnderAnAbsoluteXdgConfigHomeOrElseHome) {
 
     const std::string fallback = m_dir + "/home/.config/corvanta/registry.reg";
     setenv("XDG_CONFIG_HOME", "relative/path", 1);
-    ASSERT_EQ(Open({"Software"}).SetText("x", "y"), RegStatus::Ok);
+    ASSERT_EQ(Key({"Software"}).SetText("x", "y"), RegStatus::Ok);
     EXPECT_TRUE(std::filesystem::exists(fallback));
 }
 
@@ -67,7 +57,7 @@ TEST_F(RegistryKeyTest, BadNamesAreRefusedAndQueryReportsTypeAndSizeLikeTheSyste
     for (const char* bad : {"", "a\\b", "a\nb"})
         EXPECT_EQ(RegistryKey::CurrentUser().CreateSubKey(bad, out), RegStatus::InvalidArgument);
     EXPECT_EQ(closed.SetDword("a", 1), RegStatus::InvalidArgument);
-    RegistryKey key = Open({"Software"});
+    RegistryKey key = Key({"Software"});
     ASSERT_EQ(key.SetText("t", "hello"), RegStatus::Ok);
     uint32_t type = 0, size = 5;
     char buf[8];
@@ -75,7 +65,7 @@ TEST_F(RegistryKeyTest, BadNamesAreRefusedAndQueryReportsTypeAndSizeLikeTheSyste
     EXPECT_EQ(key.QueryValue("t", &type, buf, &size), RegStatus::MoreData);
     EXPECT_EQ(std::tuple(type, size, buf[0]), std::tuple(kRegSz, 6u, 'x'))
         << "a text's size counts its NUL; nothing is copied into a buffer that is too small";
-    EXPECT_EQ(Open({"Other"}).QueryValue("t", &type, nullptr, &size), RegStatus::NotFound);
+    EXPECT_EQ(Key({"Other"}).QueryValue("t", &type, nullptr, &size), RegStatus::NotFound);
 
     // A text ends at its first NUL; a name cannot hold one.
     ASSERT_EQ(key.SetText("cut", std::string("abc\0def", 7)), RegStatus::Ok);
@@ -87,7 +77,7 @@ TEST_F(RegistryKeyTest, DamagedFileIsKeptAsideReportedOnceAndStartsEmpty) {
     const std::string garbage = "this is not a registry\n\x01\x02";
     WriteFile(RegistryFile(), garbage);
     ::testing::internal::CaptureStderr();
-    RegistryKey key = Open({"Software"});
+    RegistryKey key = Key({"Software"});
     ASSERT_EQ(key.SetText("fresh", "start"), RegStatus::Ok);
     std::string err = ::testing::internal::GetCapturedStderr();
     EXPECT_EQ(err.find("could not be read"), err.rfind("could not be read")) << "reported once: " << err;
@@ -102,7 +92,7 @@ TEST_F(RegistryKeyTest, DamagedFileIsKeptAsideReportedOnceAndStartsEmpty) {
 TEST_F(RegistryKeyTest, ProcessesWritingAtOnceLoseNothing) {
     constexpr int kWriters = 3, kEach = 25;
     auto write = [this](int who) {
-        RegistryKey key = Open({"Software"});
+        RegistryKey key = Key({"Software"});
         bool ok = true;
         for (int i = 0; i < kEach; ++i)
             ok &= key.SetText("w" + std::to_string(who) + "-" + std::to_string(i), std::to_string(i * 3)) == RegStatus::Ok;
@@ -120,14 +110,14 @@ TEST_F(RegistryKeyTest, ProcessesWritingAtOnceLoseNothing) {
         ASSERT_EQ(waitpid(pid, &status, 0), pid);
         EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
     }
-    RegistryKey key = Open({"Software"});
+    RegistryKey key = Key({"Software"});
     for (int w = 0; w < kWriters; ++w)
         for (int i = 0; i < kEach; ++i)
             EXPECT_EQ(QueryText(key, "w" + std::to_string(w) + "-" + std::to_string(i)), std::to_string(i * 3));
 }
 
 TEST_F(RegistryKeyTest, AWriterKilledMidWriteLeavesAReadableFile) {
-    RegistryKey key = Open({"Software"});
+    RegistryKey key = Key({"Software"});
     ASSERT_EQ(key.SetText("before", "kept"), RegStatus::Ok);
     for (int round = 0; round < 5; ++round) {
         const std::string name = "busy" + std::to_string(round);

@@ -8,7 +8,6 @@
 #include <tuple>
 #include <vector>
 
-#include "platform/Registry.h"
 #include "stores/CSettingsStore.h"
 #include "support/TempConfigHome.h"
 
@@ -29,15 +28,8 @@ Bytes FloatBytes(float f) {
 class SettingsRegistry : public testenv::TempConfigHome {
 protected:
     static RegistryKey SectionKey(std::vector<std::string> sections = {"MainDialog"}) {
-        RegistryKey key = RegistryKey::CurrentUser();
-        std::vector<std::string> path = {"Software", "Orvalmedia", "Corvanta Basic Live OCX"};
-        path.insert(path.end(), sections.begin(), sections.end());
-        for (const auto& name : path) {
-            RegistryKey next;
-            EXPECT_EQ(key.CreateSubKey(name, next), RegStatus::Ok);
-            key = std::move(next);
-        }
-        return key;
+        sections.insert(sections.begin(), {"Software", "Orvalmedia", "Corvanta Basic Live OCX"});
+        return Key(sections);
     }
     static std::string Stored(const RegistryKey& key, const std::string& name) {
         std::vector<char> buf(30000);

@@ -9,7 +9,6 @@
 #include <QLineEdit>
 #include <QTabBar>
 #include <QToolBar>
-#include <QTimer>
 #include <QtTest/QTest>
 #include <functional>
 #include <map>
@@ -35,12 +34,7 @@ public:
 // null, or "Log Off..." when `logOff` is set.
 inline void AnswerLogin(const char* user, const char* password = "demo", bool logOff = false) {
     const QString url = QString::fromStdString(FilterServerURL());
-    auto* poll = new QTimer;
-    QObject::connect(poll, &QTimer::timeout, poll, [=] {
-        auto* dialog = dynamic_cast<ui::CLoginDlg*>(QApplication::activeModalWidget());
-        if (!dialog) return;
-        poll->deleteLater();
-        poll->stop();
+    WhenModal<ui::CLoginDlg>([=](ui::CLoginDlg* dialog) {
         if (logOff) {
             QTest::mouseClick(dialog->ControlAs<QAbstractButton>(ui::CLoginDlg::kIdLogOff), Qt::LeftButton);
             return;
@@ -60,7 +54,6 @@ inline void AnswerLogin(const char* user, const char* password = "demo", bool lo
         QTest::keyClicks(pswd, password);
         QTest::mouseClick(dialog->ControlAs<QAbstractButton>(ui::kIdOk), Qt::LeftButton);
     });
-    poll->start(5);
 }
 
 inline void ClickCommand(CArchiveMainDlg& dialog, int command) {

@@ -4,7 +4,6 @@
 #include <QTabBar>
 #include <QToolBar>
 #include <QToolButton>
-#include <dirent.h>
 
 #include "archive/ui/CArchiveTreeDlg.h"
 #include "archive/ui/CTimeTreeDlg.h"
@@ -32,16 +31,6 @@ namespace {
 const char* const kFilters[] = {kLanguageTranslatorName, kUserPrivilegeFilterName, kArchiveQueryFilterName,
                                 kPlaybackManagerFilterName, kMainDialogFilterName};
 
-int CountEntries(const char* dir, const std::string& containing = {}) {
-    int n = 0;
-    if (DIR* d = opendir(dir)) {
-        while (dirent* e = readdir(d))
-            if (e->d_name[0] != '.' && std::string(e->d_name).find(containing) != std::string::npos) ++n;
-        closedir(d);
-    }
-    return n;
-}
-
 class MainDialog : public ::testing::Test {
 protected:
     MainDialog() { test::QtTestApp(); }
@@ -59,7 +48,7 @@ protected:
 
 TEST_F(MainDialog, StartsEveryFilterAndClosesWithNothingLeftBehind) {
     Open().reset();  // threads Qt and the sanitizers start once per process are not the dialog's
-    const int threadsBefore = CountEntries("/proc/self/task");
+    const int threadsBefore = test::CountEntries("/proc/self/task");
     std::vector<platform::Hwnd> queues;
     std::string instance;
     {
@@ -71,13 +60,13 @@ TEST_F(MainDialog, StartsEveryFilterAndClosesWithNothingLeftBehind) {
         }
         for (uint32_t code : {0u, 1u, 4u, 32772u})
             EXPECT_EQ(SendIcpCommand(kMainDialogFilterName, code, 0, 0, static_cast<const void*>(nullptr), 0), 0) << code;
-        EXPECT_GT(CountEntries("/dev/shm", instance), 0);
+        EXPECT_GT(test::CountEntries("/dev/shm", instance), 0);
     }
     for (platform::Hwnd queue : queues) EXPECT_FALSE(platform::IsWindow(queue));
     EXPECT_FALSE(platform::IsWindow(CMessageQueueManager::FindQueue(kMainDialogFilterName)));
-    EXPECT_EQ(CountEntries("/dev/shm", instance), 0);
-    EXPECT_TRUE(test::WaitFor([&] { return CountEntries("/proc/self/task") <= threadsBefore; }, 5000))
-        << CountEntries("/proc/self/task") << " threads, " << threadsBefore << " before";
+    EXPECT_EQ(test::CountEntries("/dev/shm", instance), 0);
+    EXPECT_TRUE(test::WaitFor([&] { return test::CountEntries("/proc/self/task") <= threadsBefore; }, 5000))
+        << test::CountEntries("/proc/self/task") << " threads, " << threadsBefore << " before";
 }
 
 TEST_F(MainDialog, LoginMakesThePanesOnceLogOffFilesThemAwayAndTheLeftTabKeepsItsWidth) {

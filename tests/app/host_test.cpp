@@ -5,13 +5,12 @@
 
 #include <chrono>
 #include <cstdio>
-#include <filesystem>
 #include <string>
 #include <thread>
 #include <tuple>
 
 #include "app/HostOptions.h"
-#include "support/Files.h"
+#include "support/TempConfigHome.h"
 
 namespace corvanta::app {
 namespace {
@@ -50,15 +49,15 @@ TEST(HostOptions, LeavesQtItsOwnOptionsWithTheirValues) {
     EXPECT_NE(error.find("unknown option \"-bogus\""), std::string::npos) << error;
 }
 
+// The child inherits the test's temporary XDG_CONFIG_HOME.
 pid_t Start(const char* program, const std::vector<std::string>& args, const std::string& outFile,
-            const std::string& errFile, const std::string& config) {
+            const std::string& errFile) {
     pid_t pid = fork();
     if (pid == 0) {
         freopen(errFile.c_str(), "w", stderr);
         freopen(outFile.c_str(), "w", stdout);
         setvbuf(stdout, nullptr, _IOLBF, 0);
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
-        setenv("XDG_CONFIG_HOME", config.c_str(), 1);
         std::vector<char*> argv{const_cast<char*>(program)};
         for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
         argv.push_back(nullptr);
@@ -68,8 +67,8 @@ pid_t Start(const char* program, const std::vector<std::string>& args, const std
     return pid;
 }
 
-pid_t StartHost(const std::vector<std::string>& args, const std::string& errFile, const std::string& config) {
-    return Start(HOST_PROGRAM, args, "/dev/null", errFile, config);
+pid_t StartHost(const std::vector<std::string>& args, const std::string& errFile) {
+    return Start(HOST_PROGRAM, args, "/dev/null", errFile);
 }
 
 std::string Read(const std::string& path) { return test::ReadWholeFile(path); }
@@ -86,15 +85,9 @@ int WaitExit(pid_t pid, int seconds) {
     return -1;
 }
 
-class HostProgram : public ::testing::Test {
+class HostProgram : public testenv::TempConfigHome {
 protected:
-    void SetUp() override {
-        char tmpl[] = "/tmp/corvanta-host-test-XXXXXX";
-        ASSERT_NE(mkdtemp(tmpl), nullptr);
-        dir = tmpl;
-    }
-    void TearDown() override { std::filesystem::remove_all(dir); }
-    std::string dir;
+    const std::string& dir = m_dir;
 };
 
 bool WaitForText(const std::string& path, const std::string& text) {
@@ -107,7 +100,7 @@ bool WaitForText(const std::string& path, const std::string& text) {
 
 TEST_F(HostProgram, DemoComesUpWithItsOwnProfileReportsToAnEventLogAndQuitsCleanlyOnASignal) {
     const std::string err = dir + "/err", log = dir + "/log", logErr = dir + "/log-err";
-    pid_t pid = StartHost({"--demo"}, err, dir);
+    pid_t pid = StartHost({"--demo"}, err);
     ASSERT_TRUE(WaitForText(err, "corvanta-archive: instance ")) << Read(err);
     const std::string said = Read(err);
     const int instance = std::atoi(said.c_str() + said.find("instance ") + 9);
@@ -118,7 +111,7 @@ TEST_F(HostProgram, DemoComesUpWithItsOwnProfileReportsToAnEventLogAndQuitsClean
 
     // The logger joins the instance the host named; the host's queue manager
     // enters it in its directory within half a second.
-    pid_t logger = Start(EVENTLOG_PROGRAM, {std::to_string(instance)}, log, logErr, dir);
+    pid_t logger = Start(EVENTLOG_PROGRAM, {std::to_string(instance)}, log, logErr);
     ASSERT_TRUE(WaitForText(log, "listening on instance " + std::to_string(instance))) << Read(logErr);
     std::this_thread::sleep_for(std::chrono::seconds(2));
     kill(pid, SIGTERM);
@@ -130,18 +123,18 @@ TEST_F(HostProgram, DemoComesUpWithItsOwnProfileReportsToAnEventLogAndQuitsClean
 
 TEST_F(HostProgram, BadOptionsSayWhyOnOneLineAndExitWithTwo) {
     const std::string err = dir + "/err";
-    EXPECT_EQ(WaitExit(StartHost({"--bogus"}, err, dir), 20), 2);
+    EXPECT_EQ(WaitExit(StartHost({"--bogus"}, err), 20), 2);
     const std::string text = Read(err);
     EXPECT_TRUE(text.starts_with("corvanta-archive: ")) << text;
     EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 1) << text;
-    pid_t pid = StartHost({"--help"}, dir + "/err", dir);
+    pid_t pid = StartHost({"--help"}, dir + "/err");
     EXPECT_EQ(WaitExit(pid, 20), 0);
 }
 
 // Qt's own options go to Qt, and the window comes up with them.
 TEST_F(HostProgram, QtTakesItsOwnOptionsFirst) {
     const std::string err = dir + "/err";
-    pid_t pid = StartHost({"-platform", "offscreen", "-style", "Fusion", "-geometry", "640x480+10+10", "--demo"}, err, dir);
+    pid_t pid = StartHost({"-platform", "offscreen", "-style", "Fusion", "-geometry", "640x480+10+10", "--demo"}, err);
     ASSERT_TRUE(WaitForText(err, "corvanta-archive: instance ")) << Read(err);
     kill(pid, SIGTERM);
     EXPECT_EQ(WaitExit(pid, 20), 0) << Read(err);

@@ -15,7 +15,7 @@
 #include "playback/ui/CPositionSlider.h"
 #include "playback/ui/CVideoView.h"
 #include "playback/ui/PlayerTestSupport.h"
-#include "recorder/RecorderServer.h"
+#include "services/recorder_world.h"
 #include "remote/RecorderInterface.h"
 #include "remote/RemoteFilter.h"
 #include "remote/RemotePlaybackManager.h"
@@ -27,18 +27,6 @@ namespace corvanta {
 namespace {
 
 using namespace test;
-using recorder::CivilDate;
-
-recorder::RecorderConfig Config() {
-    recorder::RecorderConfig config;
-    config.port = 0;
-    // One per kept-alive connection: the privilege proxy, the manager and a stream.
-    config.threads = 4;
-    config.anchorDate = CivilDate{2026, 12, 5};
-    config.frames.readAhead = 0;  // only what the player asks for: every eighth frame at speed 9
-    config.log = [](const std::string&) {};
-    return config;
-}
 
 // The position slider let go at `frame`.
 void Seek(CPositionSlider* slider, int frame) {
@@ -58,9 +46,7 @@ bool ShowsAFrame(CVideoView* view) {
 class EndToEnd : public ::testing::Test {
 protected:
     void SetUp() override {
-        std::string error;
-        ASSERT_TRUE(server.start(&error)) << error;
-        SetFilterServerURL(server.baseUrl());
+        ASSERT_TRUE(recorder.Started());
         ASSERT_EQ(1, privilege.Startup());
         ASSERT_EQ(1, LogIn("demo", "demo").loggedIn);
         playback.Init(CRemotePlaybackManager::MakeDescriptor());
@@ -71,11 +57,11 @@ protected:
         view.reset();  // while the manager and its proxies are up
         playback.Close();
         privilege.Close();
-        SetSessionId("");
-        SetFilterServerURL("");
     }
     PlayerWorld world;
-    recorder::RecorderServer server{Config()};
+    // Only what the player asks for is made: every eighth frame at speed 9.
+    RecorderWorld recorder{[](recorder::RecorderConfig& config) { config.frames.readAhead = 0; }};
+    recorder::RecorderServer& server = recorder.Server();
     CUserPrivilegeProxy privilege;
     CRemotePlaybackManager playback;
     std::unique_ptr<CArchiveViewDlg> view = std::make_unique<CArchiveViewDlg>();

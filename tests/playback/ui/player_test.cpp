@@ -270,6 +270,9 @@ TEST_F(PlayerTest, EveryWayOfMovingTheSpeedSliderAppliesIt) {
         QApplication::sendEvent(jog, &step);
         EXPECT_EQ(kJogMiddle, jog->value()) << delta;
     }
+    jog->setValue(19);
+    Mouse(*jog, QEvent::MouseButtonRelease, 2);
+    EXPECT_EQ(kJogMiddle, player.Panel()->JogPosition());
 }
 
 // Why there is no picture is said over the empty picture, and goes with

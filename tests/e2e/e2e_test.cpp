@@ -14,10 +14,8 @@
 #include "playback/ui/CVideoView.h"
 #include "playback/ui/PlayerTestSupport.h"
 #include "services/recorder_world.h"
-#include "remote/RecorderInterface.h"
 #include "remote/RemoteFilter.h"
 #include "remote/RemotePlaybackManager.h"
-#include "remote/RemoteSession.h"
 #include "services/CUserPrivilegeProxy.h"
 #include "services/UserAccess.h"
 

@@ -8,7 +8,6 @@
 #include "framework/CFilterIcpClient.h"
 #include "framework/CFrameworkException.h"
 #include "framework/EventReport.h"
-#include "platform/WindowSystem.h"
 #include "support/InstanceTest.h"
 #include "support/PeerProcess.h"
 

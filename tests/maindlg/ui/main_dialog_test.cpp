@@ -1,18 +1,15 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
-#include <QTabBar>
 #include <QToolBar>
-#include <QToolButton>
+#include <QTreeWidget>
 
+#include "archive/ArchiveRecords.h"
 #include "archive/ui/CArchiveTreeDlg.h"
 #include "archive/ui/CTimeTreeDlg.h"
-#include "archive/ArchiveRecords.h"
-#include <QTreeWidget>
 #include "framework/CFilterIcpClient.h"
 #include "framework/CMessageQueueManager.h"
 #include "framework/InstanceNames.h"
-#include "framework/MessageBoxSink.h"
 #include "maindlg/ui/CArchiveMainDlg.h"
 #include "maindlg/ui/CPaneTabCtrl.h"
 #include "maindlg/ui/MainDialogWorld.h"

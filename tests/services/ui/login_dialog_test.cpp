@@ -2,7 +2,6 @@
 
 #include <QApplication>
 #include <QCheckBox>
-#include <QDialog>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPushButton>
@@ -13,7 +12,6 @@
 #include "services/CUserPrivilegeProxy.h"
 #include "services/LanguageDictionary.h"
 #include "services/MainDialogSettings.h"
-#include "services/UserAccess.h"
 #include "services/recorder_world.h"
 #include "services/service_test_env.h"
 #include "services/ui/CLoginDlg.h"

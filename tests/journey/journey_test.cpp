@@ -107,7 +107,7 @@ protected:
         return day;
     }
 
-    TempHome home;
+    ServiceWorld home{false};  // the dialog draws its own instance
     RecorderWorld recorder;
     std::unique_ptr<CArchiveMainDlg> dialog;
     std::optional<RecordingMessageBoxes> messages;

@@ -88,7 +88,7 @@ protected:
         return Archive().overlapping(0, from, from + recorder::kSecondsPerDay);
     }
 
-    test::TempHome home;
+    test::ServiceWorld home{false};  // the dialog draws its own instance
     test::RecorderWorld recorder;
     std::unique_ptr<CArchiveMainDlg> dialog;
     CArchiveTreeDlg* full = nullptr;

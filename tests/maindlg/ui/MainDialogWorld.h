@@ -23,12 +23,6 @@
 
 namespace corvanta::test {
 
-// The main dialog draws its own instance and starts its own manager.
-class TempHome : public ServiceWorld {
-public:
-    TempHome() : ServiceWorld(false) {}
-};
-
 // Fills the login dialog that the next action opens (the server URL with
 // FilterServerURL as it is now) and presses OK, or Cancel when `user` is
 // null, or "Log Off..." when `logOff` is set.

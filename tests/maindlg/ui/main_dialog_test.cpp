@@ -39,7 +39,7 @@ protected:
         return dialog;
     }
 
-    test::TempHome home;
+    test::ServiceWorld home{false};  // the dialog draws its own instance
     test::RecorderWorld recorder;
 };
 

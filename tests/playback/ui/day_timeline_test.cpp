@@ -5,8 +5,6 @@
 #include <QLocale>
 #include <QTest>
 
-#include <array>
-
 #include "playback/ui/CDayTimelineDlg.h"
 #include "playback/ui/CRangeSlider.h"
 #include "playback/ui/CTimelineBar.h"
@@ -26,11 +24,11 @@ protected:
     }
     void TearDown() override { QLocale::setDefault(saved); }
 
-    // A session of day 5 from `start` to `stop` (seconds of the day, whole minutes).
-    void AddSession(int start, int stop) {
+    // A session from `start` of December `startDay` to `stop` of `stopDay` (seconds of the day, whole minutes).
+    void AddSession(int start, int stop, int startDay = 5, int stopDay = 5) {
         auto node = std::make_unique<ArchiveNode>(NodeKind::Session);
-        node->session->start = {2026, 12, 0, 5, uint16_t(start / 3600), uint16_t(start / 60 % 60), 0, 0};
-        node->session->stop = {2026, 12, 0, 5, uint16_t(stop / 3600), uint16_t(stop / 60 % 60), 0, 0};
+        node->session->start = {2026, 12, 0, uint16_t(startDay), uint16_t(start / 3600), uint16_t(start / 60 % 60), 0, 0};
+        node->session->stop = {2026, 12, 0, uint16_t(stopDay), uint16_t(stop / 3600), uint16_t(stop / 60 % 60), 0, 0};
         day.sessions.Add(std::move(node));
     }
     // The colour of column x and the height of its bar.
@@ -54,12 +52,8 @@ TEST_F(DayTimelineTest, DaysShowRecordingAndActivityAndTheHoveredSecond) {
     std::vector<uint8_t> activity(kSecondsPerDay, 0);
     std::fill(activity.begin() + 600, activity.begin() + 1200, 200);
     std::fill(activity.begin() + 30600, activity.begin() + 32400, 100);
-    for (auto [d0, s0, d1, s1] : {std::array{4, 82800, 5, 1800}, {5, 28800, 5, 32400}}) {
-        auto node = std::make_unique<ArchiveNode>(NodeKind::Session);
-        node->session->start = {2026, 12, 0, uint16_t(d0), uint16_t(s0 / 3600), uint16_t(s0 / 60 % 60), 0, 0};
-        node->session->stop = {2026, 12, 0, uint16_t(d1), uint16_t(s1 / 3600), uint16_t(s1 / 60 % 60), 0, 0};
-        day.sessions.Add(std::move(node));
-    }
+    AddSession(82800, 1800, 4);
+    AddSession(28800, 32400);
     timeline.SetSessions(day.Handle());
     timeline.SetDay(2026, 12, 5, activity);
     CTimelineBar* lower = timeline.LowerBar();

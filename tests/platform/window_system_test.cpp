@@ -12,6 +12,7 @@
 #include <tuple>
 #include <vector>
 
+#include "platform/OneShotTimer.h"
 #include "platform/Tick.h"
 #include "platform/WindowSystem.h"
 #include "platform/WireMessage.h"
@@ -159,6 +160,25 @@ TEST(Timers, FireWithTheirNumberFollowTheLastPeriodAndEndWithTheirWindow) {
     DestroyWindow(h);
     Msg m;
     EXPECT_FALSE(PeekMessage(&m, true)) << "a due timer ends with its window";
+}
+
+TEST(OneShotTimer, WritesOnceByItsDeadlineAndARestartOrDestructionReplacesIt) {
+    std::atomic<uint32_t> word{1}, first{1}, second{1};
+    {
+        OneShotTimer timer;
+        const uint32_t start = TickCount();
+        timer.Start(30, word, 0);
+        EXPECT_TRUE(WaitFor([&] { return word.load() == 0; }, 5000));
+        EXPECT_GE(TickCount() - start, 29u);  // within the millisecond before, never sooner
+        timer.Start(20, first, 0);
+        timer.Cancel();
+        timer.Start(10000, first, 0);
+        timer.Start(5, second, 7);  // an earlier deadline replaces a later one
+        EXPECT_TRUE(WaitFor([&] { return second.load() == 7; }, 5000));
+        timer.Start(10000, first, 0);
+    }
+    SleepMs(40);
+    EXPECT_EQ(1u, first.load());
 }
 
 TEST(CrossProcess, WindowOfAnotherProcessIsFoundSentToAndSendsBackUntilTheProcessIsKilled) {

@@ -100,7 +100,10 @@ public:
         if (m_pid <= 0) return -1;
         int status = 0;
         for (int waited = 0; waitpid(m_pid, &status, timeoutMs < 0 ? 0 : WNOHANG) == 0; waited += 10) {
-            if (waited >= timeoutMs) return Kill(), -1;
+            if (waited >= timeoutMs) {
+                Kill();
+                return -1;
+            }
             usleep(10000);
         }
         m_pid = -1;

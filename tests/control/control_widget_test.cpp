@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-#include <dirent.h>
 #include <dlfcn.h>
 
 #include <QApplication>
@@ -7,7 +6,6 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPointer>
-#include <QTimer>
 #include <QVariant>
 #include <functional>
 
@@ -28,27 +26,7 @@
 namespace corvanta {
 namespace {
 
-int ShmEntriesOf(int instance) {
-    const std::string mark = "_" + std::to_string(instance) + ".";
-    int n = 0;
-    if (DIR* d = opendir("/dev/shm")) {
-        while (dirent* e = readdir(d)) n += std::string(e->d_name).find(mark) != std::string::npos;
-        closedir(d);
-    }
-    return n;
-}
-
-// Runs `then` from inside the event loop of the next modal dialog.
-void WhenModal(std::function<void()> then) {
-    auto* poll = new QTimer;
-    QObject::connect(poll, &QTimer::timeout, poll, [poll, then] {
-        if (!QApplication::activeModalWidget()) return;
-        poll->stop();
-        poll->deleteLater();
-        then();
-    });
-    poll->start(5);
-}
+int ShmEntriesOf(int instance) { return test::CountEntries("/dev/shm", "_" + std::to_string(instance) + "."); }
 
 class ControlWidget : public testenv::TempConfigHome {
 protected:
@@ -109,7 +87,7 @@ TEST_F(ControlWidget, DestroyingTheControlWhileADialogIsOpenEndsTheDialogThenShu
         host.show();
         const int instance = control->InstanceNumber();
         ASSERT_GT(ShmEntriesOf(instance), 0) << what;
-        WhenModal([&] { delete control.data(); });
+        test::WhenModal<QWidget>([&](QWidget*) { delete control.data(); });
         open(control);
         EXPECT_TRUE(control.isNull()) << what;
         EXPECT_EQ(QApplication::activeModalWidget(), nullptr) << what << " was ended";
@@ -128,9 +106,7 @@ TEST_F(ControlWidget, TheLoginDialogStartsWithTheControlsServerWhileNoneIsStored
     host.show();
     const auto shownUrl = [control] {
         std::string shown = "<no dialog>";
-        WhenModal([&shown] {
-            auto* login = dynamic_cast<ui::CLoginDlg*>(QApplication::activeModalWidget());
-            if (!login) return;
+        test::WhenModal<ui::CLoginDlg>([&shown](ui::CLoginDlg* login) {
             shown = login->ControlAs<QLineEdit>(ui::CLoginDlg::kIdServerUrl)->text().toStdString();
             login->reject();
         });
@@ -161,9 +137,7 @@ TEST_F(ControlWidget, TwoControlsInOneProcessShowMessageBoxesInAnyOrderOfDestruc
 
         QWidget* boxParent = nullptr;
         std::string boxText;
-        WhenModal([&] {
-            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-            if (!box) return;
+        test::WhenModal<QMessageBox>([&](QMessageBox* box) {
             boxParent = box->parentWidget();
             boxText = box->text().toStdString();
             box->reject();

@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <iterator>
 #include <string>
 #include <thread>
 
@@ -9,6 +7,7 @@
 #include "framework/CFrameworkException.h"
 #include "platform/SharedRegion.h"
 #include "platform/WindowSystem.h"
+#include "support/Files.h"
 #include "support/InstanceTest.h"
 #include "support/TestFilters.h"
 
@@ -43,10 +42,7 @@ public:
     std::atomic<uint32_t> loopArgument{0};
 };
 
-size_t ThreadCount() {
-    std::filesystem::directory_iterator tasks("/proc/self/task");
-    return size_t(std::distance(begin(tasks), end(tasks)));
-}
+size_t ThreadCount() { return size_t(test::CountEntries("/proc/self/task")); }
 
 }  // namespace
 

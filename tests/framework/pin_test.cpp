@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "framework/InstanceNames.h"
-#include "framework/PinTarget.h"
 #include "platform/WindowSystem.h"
 #include "support/InstanceTest.h"
 #include "support/TestFilters.h"

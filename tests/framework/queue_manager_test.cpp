@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <pthread.h>
 
 #include <memory>
 #include <tuple>
@@ -9,6 +10,8 @@
 #include "framework/QueueTimers.h"
 #include "platform/WindowSystem.h"
 #include "support/Instance.h"
+#include "support/PeerProcess.h"
+#include "support/ShmObjects.h"
 #include "support/WaitFor.h"
 
 using namespace corvanta;
@@ -16,12 +19,12 @@ using corvanta::test::WaitFor;
 
 namespace {
 
-// Starts no manager of its own: one case needs two of them.
 class QueueManagerTest : public ::testing::Test {
 protected:
     void SetUp() override {
         test::UseOwnInstance();
         ASSERT_TRUE(directory.Create(sizeof(QueueDirectory), InstanceNames::DirectoryRegion().c_str()));
+        manager.Start();
     }
     QueueDirectory* Dir() { return static_cast<QueueDirectory*>(directory.Data()); }
     // Used entries of this name.
@@ -36,13 +39,12 @@ protected:
         return WaitFor([&] { return CMessageQueueManager::FindQueue(name) == window; }, ms);
     }
     CSMemory directory;
+    CMessageQueueManager manager;
 };
 
 }  // namespace
 
 TEST_F(QueueManagerTest, QueueIsFoundByNameAndOfTwoOfOneNameTheLowerEntryWins) {
-    CMessageQueueManager manager;
-    manager.Start();
     CMessageQueueBase first, second;
     first.Create("Twin", kFilterQueue, 0, true, 0);
     ASSERT_TRUE(Found("Twin", first.Window()));
@@ -58,8 +60,6 @@ TEST_F(QueueManagerTest, QueueIsFoundByNameAndOfTwoOfOneNameTheLowerEntryWins) {
 }
 
 TEST_F(QueueManagerTest, FullDirectoryLeavesNewQueuesOutUntilAnEntryFrees) {
-    CMessageQueueManager manager;
-    manager.Start();
     // The manager holds one of the 200 entries itself.
     ASSERT_TRUE(WaitFor([&] { return Entries(manager.Name()) == 1; }, 2000));
     std::vector<std::unique_ptr<CMessageQueueBase>> queues;
@@ -78,8 +78,6 @@ TEST_F(QueueManagerTest, FullDirectoryLeavesNewQueuesOutUntilAnEntryFrees) {
 }
 
 TEST_F(QueueManagerTest, EntryOfAWindowThatEndedWithoutClosingIsPurged) {
-    CMessageQueueManager manager;
-    manager.Start();
     CMessageQueueBase q;
     q.Create("Vanishing", kFilterQueue, 0, true, 0);
     ASSERT_TRUE(WaitFor([&] { return Entries("Vanishing") == 1; }, 2000));
@@ -88,4 +86,31 @@ TEST_F(QueueManagerTest, EntryOfAWindowThatEndedWithoutClosingIsPurged) {
     platform::PostThreadMessage(q.OwnThreadId(), kEndQueueThreadMessage, 0, 0);
     ASSERT_TRUE(WaitFor([&] { return !platform::IsWindow(h); }, 2000));
     EXPECT_TRUE(WaitFor([&] { return Entries("Vanishing") == 0; }, kPurgePeriodMs + 300));
+}
+
+TEST(StartupSweep, NothingOfAKilledInstanceIsLeftAfterTheNextOneStarts) {
+    int instance = test::UseOwnInstance();
+    // A number no other test process uses, so the peer shares no region with anyone.
+    test::PeerProcess peer(FRAMEWORK_PEER, {std::to_string(instance + 20000), "stream", "Swept Stream"});
+    ASSERT_EQ(peer.ReadLine(), "ready");
+    auto objects = test::ObjectsHeldOnlyBy(peer.Pid());
+    int pictures = 0, mutexes = 0;
+    for (const auto& o : objects) {
+        pictures += o.size >= 5760000;
+        mutexes += o.size == sizeof(pthread_mutex_t);
+    }
+    EXPECT_EQ(pictures, 1);
+    // The held one, the frame's, the directory's, and two per ICP region at least.
+    EXPECT_GE(mutexes, 7);
+    peer.Kill();
+
+    CMessageQueueManager manager;
+    manager.Start();
+    // The user's window table belongs to no instance: another test process
+    // may map it between the kill and the sweep, and then it rightly stays.
+    for (const auto& o : objects) {
+        if (o.path.find("window_table") == std::string::npos) {
+            EXPECT_FALSE(o.StillThere()) << o.path;
+        }
+    }
 }

@@ -4,11 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
-#include <QSlider>
-#include <QStyle>
-#include <QStyleOptionSlider>
-#include <QTabBar>
-#include <QToolBar>
 #include <QTreeWidget>
 #include <QtTest/QTest>
 #include <optional>
@@ -17,8 +12,6 @@
 #include "archive/ui/CTimeTreeDlg.h"
 #include "framework/CMessageQueueManager.h"
 #include "framework/InstanceNames.h"
-#include "maindlg/ui/CArchiveMainDlg.h"
-#include "maindlg/ui/CPaneTabCtrl.h"
 #include "maindlg/ui/MainDialogWorld.h"
 #include "playback/TimelineColumns.h"
 #include "playback/ui/CArchiveViewDlg.h"
@@ -32,7 +25,6 @@
 #include "playback/ui/CTimelineBar.h"
 #include "playback/ui/CVideoView.h"
 #include "playback/ui/PlayerTestSupport.h"
-#include "recorder/Calendar.h"
 #include "support/PeerProcess.h"
 #include "support/TestFilters.h"
 
@@ -68,23 +60,10 @@ void ClickControl(ui::CTemplateDialog* dialog, int id) {
     QTest::mouseClick(dialog->ControlAs<QAbstractButton>(id), Qt::LeftButton);
 }
 
-void ClickTab(CPaneTabCtrl* tabs, int index) {
-    QTest::mouseClick(tabs->Tabs(), Qt::LeftButton, {}, tabs->Tabs()->tabRect(index).center());
-}
-
-void ClickToolbar(CArchiveMainDlg& dialog, int command) {
-    QTest::mouseClick(dialog.Toolbar()->widgetForAction(dialog.Command(command)), Qt::LeftButton);
-}
-
 // The x of a slider's handle at `value`.
 int HandleX(QSlider* slider, int value) {
-    QStyleOptionSlider option;
-    option.initFrom(slider);
-    option.orientation = slider->orientation();
-    option.minimum = slider->minimum();
-    option.maximum = slider->maximum();
-    const QRect groove = slider->style()->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderGroove, slider);
-    const QRect handle = slider->style()->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderHandle, slider);
+    const QRect groove = SliderPart(*slider, QStyle::SC_SliderGroove);
+    const QRect handle = SliderPart(*slider, QStyle::SC_SliderHandle);
     const int span = groove.width() - handle.width();
     return groove.x() + handle.width() / 2 +
            QStyle::sliderPositionFromValue(slider->minimum(), slider->maximum(), value, span);
@@ -113,19 +92,9 @@ protected:
         Pump(30);
         dialog->grab().save(QStringLiteral(SCREENSHOT_DIR "/journey_") + name + ".png", "PNG");
     }
-    void LogIn() {
-        AnswerLogin("demo");
-        ClickToolbar(*dialog, CArchiveMainDlg::kCmdLogin);
-    }
+    void LogIn() { test::LogIn(*dialog); }
     const recorder::DemoArchive& Archive() { return recorder.Server().archive(); }
-    CivilDate BusyDay() {
-        std::map<int64_t, int> perDay;
-        for (const auto& r : Archive().recordings(0))
-            if (recorder::dateOf(r.start) == recorder::dateOf(r.stop - 1)) ++perDay[r.start / kSecondsPerDay];
-        for (auto [day, n] : perDay)
-            if (n >= 3) return recorder::dateOf(day * kSecondsPerDay);
-        return {};
-    }
+    CivilDate BusyDay() { return test::BusyDay(Archive(), 3); }
     QTreeWidgetItem* OpenDay(CivilDate date) {
         QTreeWidget* tree = dialog->FullPane()->Tree();
         QTreeWidgetItem* source = tree->topLevelItem(0);
@@ -138,7 +107,7 @@ protected:
         return day;
     }
 
-    TempHome home;
+    ServiceWorld home{false};  // the dialog draws its own instance
     RecorderWorld recorder;
     std::unique_ptr<CArchiveMainDlg> dialog;
     std::optional<RecordingMessageBoxes> messages;
@@ -248,14 +217,13 @@ TEST_F(Journey, FromLoginToRefreshThroughTheRealWidgets) {
     EXPECT_TRUE(player->View()->IsOpen());
     Shot("07_search");
 
-    AnswerLogin(nullptr, nullptr, true);
-    ClickToolbar(*dialog, CArchiveMainDlg::kCmdLogin);
+    test::LogIn(*dialog, nullptr, nullptr, true);
     EXPECT_EQ(dialog->LeftTab()->Count(), 0);
     Shot("08_logged_off");
     LogIn();
     EXPECT_EQ(dialog->LeftTab()->Count(), 2);
     ClickTab(dialog->LeftTab(), 0);
-    ClickToolbar(*dialog, CArchiveMainDlg::kCmdRefresh);
+    ClickCommand(*dialog, CArchiveMainDlg::kCmdRefresh);
     EXPECT_EQ(tree->topLevelItemCount(), int(Archive().sources().size()));
     Shot("09_logged_in_again");
 
@@ -284,10 +252,10 @@ TEST_F(Journey, SurvivesAMisbehavingRecorderAndGoesOnWhenItAnswersAgain) {
 
     // Garbage instead of the archive: an empty tree until the next refresh.
     server->setFaults({.garbageShare = 1});
-    ClickToolbar(*dialog, CArchiveMainDlg::kCmdRefresh);
+    ClickCommand(*dialog, CArchiveMainDlg::kCmdRefresh);
     EXPECT_EQ(tree->topLevelItemCount(), 0);
     server->setFaults({});
-    ClickToolbar(*dialog, CArchiveMainDlg::kCmdRefresh);
+    ClickCommand(*dialog, CArchiveMainDlg::kCmdRefresh);
     ASSERT_EQ(tree->topLevelItemCount(), int(Archive().sources().size()));
 
     // Cut-off pictures and dropped connections while playing.
@@ -320,7 +288,7 @@ TEST_F(Journey, SurvivesAMisbehavingRecorderAndGoesOnWhenItAnswersAgain) {
     EXPECT_TRUE(player->View()->Notice().contains(QStringLiteral("log in again")));
     Shot("faults_recording_not_opened");
     LogIn();
-    ClickToolbar(*dialog, CArchiveMainDlg::kCmdRefresh);
+    ClickCommand(*dialog, CArchiveMainDlg::kCmdRefresh);
     day = OpenDay(BusyDay());
     ASSERT_NE(day, nullptr);
     ClickItem(tree, day->child(1));

@@ -2,7 +2,6 @@
 
 #include <atomic>
 #include <future>
-#include <thread>
 #include <vector>
 
 #include "platform/WindowSystem.h"

@@ -12,6 +12,7 @@
 #include <tuple>
 #include <vector>
 
+#include "platform/OneShotTimer.h"
 #include "platform/Tick.h"
 #include "platform/WindowSystem.h"
 #include "platform/WindowTable.h"
@@ -162,7 +163,26 @@ TEST(Timers, FireWithTheirNumberFollowTheLastPeriodAndEndWithTheirWindow) {
     EXPECT_FALSE(PeekMessage(&m, true)) << "a due timer ends with its window";
 }
 
-TEST(CrossProcess, WindowOfAnotherProcessIsFoundSentToAndSendsBack) {
+TEST(OneShotTimer, WritesOnceByItsDeadlineAndARestartOrDestructionReplacesIt) {
+    std::atomic<uint32_t> word{1}, first{1}, second{1};
+    {
+        OneShotTimer timer;
+        const uint32_t start = TickCount();
+        timer.Start(30, word, 0);
+        EXPECT_TRUE(WaitFor([&] { return word.load() == 0; }, 5000));
+        EXPECT_GE(TickCount() - start, 29u);  // within the millisecond before, never sooner
+        timer.Start(20, first, 0);
+        timer.Cancel();
+        timer.Start(10000, first, 0);
+        timer.Start(5, second, 7);  // an earlier deadline replaces a later one
+        EXPECT_TRUE(WaitFor([&] { return second.load() == 7; }, 5000));
+        timer.Start(10000, first, 0);
+    }
+    SleepMs(40);
+    EXPECT_EQ(1u, first.load());
+}
+
+TEST(CrossProcess, WindowOfAnotherProcessIsFoundSentToAndSendsBackUntilTheProcessIsKilled) {
     WindowPeer peer("peer window");
     const Hwnd h = peer.hwnd;
     ASSERT_TRUE(IsWindow(h));
@@ -178,15 +198,11 @@ TEST(CrossProcess, WindowOfAnotherProcessIsFoundSentToAndSendsBack) {
     });
     EXPECT_EQ(SendMessage(h, RegisterWindowMessage("peer call back"), mine, 5), 16);
     DestroyWindow(mine);
-}
 
-TEST(CrossProcess, WindowOfAKilledProcessIsGoneAndSendsFail) {
-    WindowPeer peer("peer victim");
-    ASSERT_NE(peer.hwnd, 0u);
     peer.process.Kill();
-    EXPECT_FALSE(IsWindow(peer.hwnd));
-    EXPECT_EQ(SendMessage(peer.hwnd, RegisterWindowMessage("peer double"), 1, 0), 0);
-    EXPECT_FALSE(PostMessage(peer.hwnd, RegisterWindowMessage("peer double"), 1, 0));
+    EXPECT_FALSE(IsWindow(h));
+    EXPECT_EQ(SendMessage(h, doubled, 1, 0), 0);
+    EXPECT_FALSE(PostMessage(h, doubled, 1, 0));
 }
 
 // Datagrams at a peer's queue that are cut off, unmarked, of no known type or

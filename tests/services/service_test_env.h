@@ -47,7 +47,6 @@ public:
     }
 
     const std::string& Dir() const { return m_dir; }
-    std::string DataDir() const { return m_dir + "/data/corvanta"; }
     std::string RegistryFile() const { return m_dir + "/config/corvanta/registry.reg"; }
 
     // True once a filter of that name is (or is no longer) found in the instance.

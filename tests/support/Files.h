@@ -21,4 +21,13 @@ inline void WriteWholeFile(const std::string& path, const std::string& text) {
     out << text;
 }
 
+// How many entries of `dir` have `containing` in their names; 0 for a missing folder.
+inline int CountEntries(const std::string& dir, const std::string& containing = {}) {
+    std::error_code ec;
+    int n = 0;
+    for (const auto& e : std::filesystem::directory_iterator(dir, ec))
+        n += e.path().filename().string().find(containing) != std::string::npos;
+    return n;
+}
+
 }  // namespace corvanta::test

@@ -55,31 +55,33 @@ public:
     bool Started() const { return m_pid > 0; }
     pid_t Pid() const { return m_pid; }
 
-    // One line of the peer's output without its newline; empty after `timeoutMs`.
-    std::string ReadLine(int timeoutMs = 10000) {
+    // One line of the peer's standard output (1) or error (2) without its
+    // newline; empty after `timeoutMs`.
+    std::string ReadLine(int timeoutMs = 10000, int stream = 1) {
+        std::string& buffer = stream == 1 ? m_buffer : m_errBuffer;
         auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
         for (;;) {
-            auto nl = m_buffer.find('\n');
+            auto nl = buffer.find('\n');
             if (nl != std::string::npos) {
-                std::string line = m_buffer.substr(0, nl);
-                m_buffer.erase(0, nl + 1);
+                std::string line = buffer.substr(0, nl);
+                buffer.erase(0, nl + 1);
                 return line;
             }
             using std::chrono::milliseconds;
             int left = int(std::chrono::duration_cast<milliseconds>(deadline - std::chrono::steady_clock::now()).count());
             if (left <= 0) return {};
-            pollfd p{m_out, POLLIN, 0};
+            pollfd p{stream == 1 ? m_out : m_err, POLLIN, 0};
             if (poll(&p, 1, left) <= 0) return {};
             char buf[256];
-            ssize_t n = read(m_out, buf, sizeof buf);
+            ssize_t n = read(p.fd, buf, sizeof buf);
             if (n <= 0) return {};
-            m_buffer.append(buf, size_t(n));
+            buffer.append(buf, size_t(n));
         }
     }
 
     // The rest of its standard output (1) or error (2), up to the end.
     std::string ReadAll(int stream = 1) {
-        std::string text = stream == 1 ? std::exchange(m_buffer, {}) : std::string();
+        std::string text = std::exchange(stream == 1 ? m_buffer : m_errBuffer, {});
         char buf[4096];
         for (ssize_t n; (n = read(stream == 1 ? m_out : m_err, buf, sizeof buf)) > 0;) text.append(buf, size_t(n));
         return text;
@@ -93,11 +95,17 @@ public:
         m_killed = true;
     }
 
-    // The exit status of a normal end, or -1.
-    int Wait() {
+    // The exit status of a normal end, or -1; after `timeoutMs` (unless -1) it is killed.
+    int Wait(int timeoutMs = -1) {
         if (m_pid <= 0) return -1;
         int status = 0;
-        waitpid(m_pid, &status, 0);
+        for (int waited = 0; waitpid(m_pid, &status, timeoutMs < 0 ? 0 : WNOHANG) == 0; waited += 10) {
+            if (waited >= timeoutMs) {
+                Kill();
+                return -1;
+            }
+            usleep(10000);
+        }
         m_pid = -1;
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
@@ -107,7 +115,7 @@ private:
     int m_out = -1;
     bool m_killed = false;
     int m_err = -1;
-    std::string m_buffer;
+    std::string m_buffer, m_errBuffer;
 };
 
 }  // namespace corvanta::test

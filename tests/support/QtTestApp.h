@@ -1,6 +1,9 @@
 #pragma once
 
 #include <QApplication>
+#include <QTimer>
+
+#include <functional>
 
 namespace corvanta::test {
 
@@ -15,6 +18,20 @@ inline QApplication& QtTestApp() {
         return new QApplication(argc, argv);
     }();
     return *app;
+}
+
+// Runs `then` with the next modal dialog that is a `Dialog`, from inside its event loop.
+template <typename Dialog>
+void WhenModal(std::function<void(Dialog*)> then) {
+    auto* poll = new QTimer;
+    QObject::connect(poll, &QTimer::timeout, poll, [poll, then] {
+        auto* dialog = dynamic_cast<Dialog*>(QApplication::activeModalWidget());
+        if (!dialog) return;
+        poll->stop();
+        poll->deleteLater();
+        then(dialog);
+    });
+    poll->start(5);
 }
 
 }  // namespace corvanta::test

@@ -7,7 +7,9 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <vector>
 
+#include "platform/Registry.h"
 #include "support/Files.h"
 
 namespace corvanta::testenv {
@@ -30,6 +32,16 @@ protected:
         std::filesystem::remove_all(m_dir, ec);
     }
 
+    // HKEY_CURRENT_USER's key at `path`, made as needed.
+    static platform::RegistryKey Key(const std::vector<std::string>& path) {
+        platform::RegistryKey key = platform::RegistryKey::CurrentUser();
+        for (const std::string& name : path) {
+            platform::RegistryKey next;
+            EXPECT_EQ(key.CreateSubKey(name, next), platform::RegStatus::Ok) << name;
+            key = std::move(next);
+        }
+        return key;
+    }
     std::string RegistryFile() const { return m_dir + "/corvanta/registry.reg"; }
     std::string Folder() const { return m_dir + "/corvanta"; }
 

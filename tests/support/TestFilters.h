@@ -46,12 +46,13 @@ public:
         if (q->kind != kIcpCommand || q->code != kEventLogCommand || q->dataLength != sizeof(EventRecord)) return 0;
         EventRecord r;
         std::memcpy(&r, q->data, sizeof r);
-        {
-            std::lock_guard<std::mutex> lock(m_mutex);
-            m_records.push_back(r);
-        }
+        Keep(r);
         a->status = kIcpStatusDone;
         return 1;
+    }
+    virtual void Keep(const EventRecord& r) {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_records.push_back(r);
     }
     std::vector<EventRecord> Records() {
         std::lock_guard<std::mutex> lock(m_mutex);

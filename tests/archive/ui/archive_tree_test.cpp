@@ -1,16 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <QComboBox>
+#include <QTreeWidget>
+
 #include <functional>
 #include <optional>
 
-#include <QComboBox>
-
-#include <QToolBar>
-#include <QTreeWidget>
-
 #include "archive/ui/CArchiveTreeDlg.h"
 #include "archive/ui/CTimeTreeDlg.h"
-#include "maindlg/ui/CArchiveMainDlg.h"
 #include "maindlg/ui/MainDialogWorld.h"
 #include "playback/PlaybackRecords.h"
 #include "playback/ui/CArchiveViewDlg.h"
@@ -19,7 +16,6 @@
 #include "playback/ui/CPlayerDlg.h"
 #include "playback/ui/CPositionSlider.h"
 #include "playback/ui/CVideoView.h"
-#include "recorder/Calendar.h"
 #include "recorder/Protocol.h"
 #include "support/TestFilters.h"
 #include "support/WaitFor.h"
@@ -48,9 +44,7 @@ protected:
         dialog = std::make_unique<CArchiveMainDlg>(nullptr, test::OwnSeconds());
         dialog->resize(1000, 700);
         dialog->show();
-        test::AnswerLogin("demo");
-        QTest::mouseClick(dialog->Toolbar()->widgetForAction(dialog->Command(CArchiveMainDlg::kCmdLogin)),
-                          Qt::LeftButton);
+        test::LogIn(*dialog);
         ASSERT_NE(dialog->FullPane(), nullptr);
         messages.emplace();  // after the dialog installed its own
         full = dialog->FullPane();
@@ -79,15 +73,7 @@ protected:
         }
         return nullptr;
     }
-    // A day of source 0 with at least two recordings that start and end on it.
-    CivilDate BusyDay() {
-        std::map<int64_t, int> perDay;
-        for (const auto& r : Archive().recordings(0))
-            if (recorder::dateOf(r.start) == recorder::dateOf(r.stop - 1)) ++perDay[r.start / recorder::kSecondsPerDay];
-        for (auto [day, n] : perDay)
-            if (n >= 2) return recorder::dateOf(day * recorder::kSecondsPerDay);
-        return {};
-    }
+    CivilDate BusyDay() { return test::BusyDay(Archive(), 2); }
     // The position slider dragged to its end, then ">".
     void StepPastTheEnd() {
         CPositionSlider* slider = player->PositionSlider();
@@ -102,7 +88,7 @@ protected:
         return Archive().overlapping(0, from, from + recorder::kSecondsPerDay);
     }
 
-    test::TempHome home;
+    test::ServiceWorld home{false};  // the dialog draws its own instance
     test::RecorderWorld recorder;
     std::unique_ptr<CArchiveMainDlg> dialog;
     CArchiveTreeDlg* full = nullptr;

@@ -20,24 +20,15 @@ using namespace corvanta;
 namespace {
 
 // "event" type, code, class, type code and data length, then name|display name|note|text.
-class PrintingLogger : public CFilter {
+class PrintingLogger : public test::EventCollector {
 public:
-    PrintingLogger() {
-        Init(CFilterDescriptor{.name = kEventLoggerName, .classCode = kFilterClassService,
-                               .typeCode = kFilterTypeNone, .version = "1.0.0"});
-    }
-    int OnIcp(IcpRecord* q, IcpRecord* a) override {
-        if (q->kind != kIcpCommand || q->code != kEventLogCommand || q->dataLength != sizeof(EventRecord)) return 0;
-        EventRecord r;
-        std::memcpy(&r, q->data, sizeof r);
+    void Keep(const EventRecord& r) override {
         auto field = [](const char* f, size_t n) { return std::string(f, strnlen(f, n)); };
         std::printf("event %u %u %u %u %u %u %s|%s|%s|%s\n", r.valid, r.eventType, r.eventCode, r.sourceClass,
                     r.sourceType, r.dataLength, field(r.sourceName, sizeof r.sourceName).c_str(),
                     field(r.sourceDisplayName, sizeof r.sourceDisplayName).c_str(),
-                    field(r.note, sizeof r.note).c_str(), test::EventCollector::Text(r).c_str());
+                    field(r.note, sizeof r.note).c_str(), Text(r).c_str());
         std::fflush(stdout);
-        a->status = kIcpStatusDone;
-        return 1;
     }
 };
 

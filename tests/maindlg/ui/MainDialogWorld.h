@@ -1,15 +1,21 @@
 #pragma once
-// Answers typed into the modal login dialog as a person would.
+// Answers typed into the modal login dialog as a person would, clicks on the
+// main dialog, and the demo archive's busy day.
 
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
 #include <QApplication>
 #include <QLineEdit>
-#include <QTimer>
+#include <QTabBar>
+#include <QToolBar>
 #include <QtTest/QTest>
 #include <functional>
+#include <map>
 
+#include "maindlg/ui/CArchiveMainDlg.h"
+#include "maindlg/ui/CPaneTabCtrl.h"
+#include "recorder/Calendar.h"
 #include "services/recorder_world.h"
 #include "services/service_test_env.h"
 #include "services/ui/CLoginDlg.h"
@@ -17,23 +23,12 @@
 
 namespace corvanta::test {
 
-// The main dialog draws its own instance and starts its own manager.
-class TempHome : public ServiceWorld {
-public:
-    TempHome() : ServiceWorld(false) {}
-};
-
 // Fills the login dialog that the next action opens (the server URL with
 // FilterServerURL as it is now) and presses OK, or Cancel when `user` is
 // null, or "Log Off..." when `logOff` is set.
 inline void AnswerLogin(const char* user, const char* password = "demo", bool logOff = false) {
     const QString url = QString::fromStdString(FilterServerURL());
-    auto* poll = new QTimer;
-    QObject::connect(poll, &QTimer::timeout, poll, [=] {
-        auto* dialog = dynamic_cast<ui::CLoginDlg*>(QApplication::activeModalWidget());
-        if (!dialog) return;
-        poll->deleteLater();
-        poll->stop();
+    WhenModal<ui::CLoginDlg>([=](ui::CLoginDlg* dialog) {
         if (logOff) {
             QTest::mouseClick(dialog->ControlAs<QAbstractButton>(ui::CLoginDlg::kIdLogOff), Qt::LeftButton);
             return;
@@ -53,7 +48,31 @@ inline void AnswerLogin(const char* user, const char* password = "demo", bool lo
         QTest::keyClicks(pswd, password);
         QTest::mouseClick(dialog->ControlAs<QAbstractButton>(ui::kIdOk), Qt::LeftButton);
     });
-    poll->start(5);
+}
+
+inline void ClickCommand(CArchiveMainDlg& dialog, int command) {
+    QTest::mouseClick(dialog.Toolbar()->widgetForAction(dialog.Command(command)), Qt::LeftButton);
+}
+
+inline void ClickTab(CPaneTabCtrl* tabs, int index) {
+    QTest::mouseClick(tabs->Tabs(), Qt::LeftButton, Qt::NoModifier, tabs->Tabs()->tabRect(index).center());
+}
+
+// The login button answered as AnswerLogin does.
+inline void LogIn(CArchiveMainDlg& dialog, const char* user = "demo", const char* password = "demo",
+                  bool logOff = false) {
+    AnswerLogin(user, password, logOff);
+    ClickCommand(dialog, CArchiveMainDlg::kCmdLogin);
+}
+
+// A day of source 0 with at least `recordings` recordings that start and end on it.
+inline recorder::CivilDate BusyDay(const recorder::DemoArchive& archive, int recordings) {
+    std::map<int64_t, int> perDay;
+    for (const auto& r : archive.recordings(0))
+        if (recorder::dateOf(r.start) == recorder::dateOf(r.stop - 1)) ++perDay[r.start / recorder::kSecondsPerDay];
+    for (auto [day, n] : perDay)
+        if (n >= recordings) return recorder::dateOf(day * recorder::kSecondsPerDay);
+    return {};
 }
 
 inline void SaveScreenshot(QWidget* widget, const char* name) {

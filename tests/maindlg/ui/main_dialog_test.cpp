@@ -1,19 +1,15 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
-#include <QTabBar>
 #include <QToolBar>
-#include <QToolButton>
-#include <dirent.h>
+#include <QTreeWidget>
 
+#include "archive/ArchiveRecords.h"
 #include "archive/ui/CArchiveTreeDlg.h"
 #include "archive/ui/CTimeTreeDlg.h"
-#include "archive/ArchiveRecords.h"
-#include <QTreeWidget>
 #include "framework/CFilterIcpClient.h"
 #include "framework/CMessageQueueManager.h"
 #include "framework/InstanceNames.h"
-#include "framework/MessageBoxSink.h"
 #include "maindlg/ui/CArchiveMainDlg.h"
 #include "maindlg/ui/CPaneTabCtrl.h"
 #include "maindlg/ui/MainDialogWorld.h"
@@ -21,9 +17,9 @@
 #include "playback/PlaybackRecords.h"
 #include "playback/ui/CArchiveViewDlg.h"
 #include "remote/RemoteSession.h"
-#include "services/FixedHttpServer.h"
 #include "services/UserAccessRecords.h"
 #include "support/TestFilters.h"
+#include "support/TestHttpServer.h"
 #include "support/WaitFor.h"
 
 namespace corvanta {
@@ -31,16 +27,6 @@ namespace {
 
 const char* const kFilters[] = {kLanguageTranslatorName, kUserPrivilegeFilterName, kArchiveQueryFilterName,
                                 kPlaybackManagerFilterName, kMainDialogFilterName};
-
-int CountEntries(const char* dir, const std::string& containing = {}) {
-    int n = 0;
-    if (DIR* d = opendir(dir)) {
-        while (dirent* e = readdir(d))
-            if (e->d_name[0] != '.' && std::string(e->d_name).find(containing) != std::string::npos) ++n;
-        closedir(d);
-    }
-    return n;
-}
 
 class MainDialog : public ::testing::Test {
 protected:
@@ -52,20 +38,14 @@ protected:
         dialog->show();
         return dialog;
     }
-    static void Click(CArchiveMainDlg& dialog, int command) {
-        QTest::mouseClick(dialog.Toolbar()->widgetForAction(dialog.Command(command)), Qt::LeftButton);
-    }
-    static void ClickTab(CPaneTabCtrl* tabs, int index) {
-        QTest::mouseClick(tabs->Tabs(), Qt::LeftButton, Qt::NoModifier, tabs->Tabs()->tabRect(index).center());
-    }
 
-    test::TempHome home;
+    test::ServiceWorld home{false};  // the dialog draws its own instance
     test::RecorderWorld recorder;
 };
 
 TEST_F(MainDialog, StartsEveryFilterAndClosesWithNothingLeftBehind) {
     Open().reset();  // threads Qt and the sanitizers start once per process are not the dialog's
-    const int threadsBefore = CountEntries("/proc/self/task");
+    const int threadsBefore = test::CountEntries("/proc/self/task");
     std::vector<platform::Hwnd> queues;
     std::string instance;
     {
@@ -77,13 +57,13 @@ TEST_F(MainDialog, StartsEveryFilterAndClosesWithNothingLeftBehind) {
         }
         for (uint32_t code : {0u, 1u, 4u, 32772u})
             EXPECT_EQ(SendIcpCommand(kMainDialogFilterName, code, 0, 0, static_cast<const void*>(nullptr), 0), 0) << code;
-        EXPECT_GT(CountEntries("/dev/shm", instance), 0);
+        EXPECT_GT(test::CountEntries("/dev/shm", instance), 0);
     }
     for (platform::Hwnd queue : queues) EXPECT_FALSE(platform::IsWindow(queue));
     EXPECT_FALSE(platform::IsWindow(CMessageQueueManager::FindQueue(kMainDialogFilterName)));
-    EXPECT_EQ(CountEntries("/dev/shm", instance), 0);
-    EXPECT_TRUE(test::WaitFor([&] { return CountEntries("/proc/self/task") <= threadsBefore; }, 5000))
-        << CountEntries("/proc/self/task") << " threads, " << threadsBefore << " before";
+    EXPECT_EQ(test::CountEntries("/dev/shm", instance), 0);
+    EXPECT_TRUE(test::WaitFor([&] { return test::CountEntries("/proc/self/task") <= threadsBefore; }, 5000))
+        << test::CountEntries("/proc/self/task") << " threads, " << threadsBefore << " before";
 }
 
 TEST_F(MainDialog, LoginMakesThePanesOnceLogOffFilesThemAwayAndTheLeftTabKeepsItsWidth) {
@@ -92,17 +72,14 @@ TEST_F(MainDialog, LoginMakesThePanesOnceLogOffFilesThemAwayAndTheLeftTabKeepsIt
     EXPECT_FALSE(dialog->Command(CArchiveMainDlg::kCmdRefresh)->isEnabled());
     test::SaveScreenshot(dialog.get(), "main_dialog_before_login.png");
 
-    test::AnswerLogin(nullptr);  // Cancel
-    Click(*dialog, CArchiveMainDlg::kCmdLogin);
-    test::AnswerLogin("demo", "wrong");
-    Click(*dialog, CArchiveMainDlg::kCmdLogin);
+    test::LogIn(*dialog, nullptr);  // Cancel
+    test::LogIn(*dialog, "demo", "wrong");
     EXPECT_EQ(dialog->LeftTab()->Count(), 0);
     EXPECT_EQ(dialog->FullPane(), nullptr);
     ASSERT_EQ(sink.Texts().size(), 1u) << "only the refused login says something";
     EXPECT_NE(sink.Texts()[0].find("refused the login"), std::string::npos) << sink.Texts()[0];
 
-    test::AnswerLogin("demo");
-    Click(*dialog, CArchiveMainDlg::kCmdLogin);
+    test::LogIn(*dialog);
     ASSERT_NE(dialog->FullPane(), nullptr);
     CArchiveTreeDlg* full = dialog->FullPane();
     CTimeTreeDlg* byTime = dialog->ByTimePane();
@@ -114,20 +91,18 @@ TEST_F(MainDialog, LoginMakesThePanesOnceLogOffFilesThemAwayAndTheLeftTabKeepsIt
     // "Refresh" asks the pane of the selected tab only.
     const auto sourceLists = [&] { return recorder.CommandLines(kArchiveQueryFilterName, kArchiveListSources).size(); };
     const size_t listed = sourceLists();
-    Click(*dialog, CArchiveMainDlg::kCmdRefresh);
+    test::ClickCommand(*dialog, CArchiveMainDlg::kCmdRefresh);
     EXPECT_EQ(sourceLists(), listed + 1);
-    ClickTab(dialog->LeftTab(), 1);
-    Click(*dialog, CArchiveMainDlg::kCmdRefresh);
+    test::ClickTab(dialog->LeftTab(), 1);
+    test::ClickCommand(*dialog, CArchiveMainDlg::kCmdRefresh);
     EXPECT_EQ(recorder.CommandLines(kArchiveQueryFilterName, kArchiveSearch).size(), 1u);
     EXPECT_EQ(sourceLists(), listed + 2) << "the time tree listed its sources once, when first shown";
 
-    test::AnswerLogin(nullptr, nullptr, true);  // "Log Off..."
-    Click(*dialog, CArchiveMainDlg::kCmdLogin);
+    test::LogIn(*dialog, nullptr, nullptr, true);  // "Log Off..."
     EXPECT_FALSE(full->isVisible() || byTime->isVisible() || view->isVisible());
     EXPECT_FALSE(dialog->Command(CArchiveMainDlg::kCmdRefresh)->isEnabled());
 
-    test::AnswerLogin("demo");
-    Click(*dialog, CArchiveMainDlg::kCmdLogin);
+    test::LogIn(*dialog);
     EXPECT_EQ(std::pair(dialog->FullPane(), dialog->ViewPane()), std::pair(full, view)) << "the panes are made once";
     EXPECT_EQ(sourceLists(), listed + 3) << "a new login refreshes \"Full\"";
     EXPECT_EQ(byTime->Tree()->topLevelItemCount(), 0) << "and clears \"By time\"";
@@ -143,18 +118,17 @@ TEST_F(MainDialog, LoginMakesThePanesOnceLogOffFilesThemAwayAndTheLeftTabKeepsIt
 
     // The recorder goes away: the next login says nobody answered and changes nothing.
     SetFilterServerURL("http://127.0.0.1:1");
-    test::AnswerLogin("demo");
-    Click(*dialog, CArchiveMainDlg::kCmdLogin);
+    test::LogIn(*dialog);
     ASSERT_EQ(sink.Texts().size(), 2u);
     EXPECT_NE(sink.Texts()[1].find("No recorder answered at http://127.0.0.1:1"), std::string::npos) << sink.Texts()[1];
     EXPECT_EQ(dialog->LeftTab()->Count(), 2);
 
     // A web page, and a recorder asked over https://, are no recorder: the advice is the address.
-    test::FixedHttpServer webPage(test::HttpAnswer(404, "<html><body><h1>Not Found</h1></body></html>"));
-    for (const std::string& url : {webPage.Url(), "https://" + recorder.BaseUrl().substr(7)}) {
+    test::TestHttpServer webPage;
+    webPage.SetPage("404 Not Found", "<html><body><h1>Not Found</h1></body></html>");
+    for (const std::string& url : {webPage.BaseUrl(), "https://" + recorder.BaseUrl().substr(7)}) {
         SetFilterServerURL(url);
-        test::AnswerLogin("demo");
-        Click(*dialog, CArchiveMainDlg::kCmdLogin);
+        test::LogIn(*dialog);
         EXPECT_NE(sink.Texts().back().find("The server at " + url + " did not answer as a recorder."), std::string::npos)
             << sink.Texts().back();
     }
@@ -171,12 +145,10 @@ std::vector<std::string> Titles(const CPaneTabCtrl* tabs) {
 // old session off: the next login must not file the panes a second time.
 TEST_F(MainDialog, ALoginAfterTheRecorderForgotTheSessionFilesEachPaneOnce) {
     auto dialog = Open();
-    test::AnswerLogin("demo");
-    Click(*dialog, CArchiveMainDlg::kCmdLogin);
+    test::LogIn(*dialog);
     ASSERT_NE(dialog->FullPane(), nullptr);
     ASSERT_TRUE(recorder.Restart());
-    test::AnswerLogin("demo");
-    Click(*dialog, CArchiveMainDlg::kCmdLogin);
+    test::LogIn(*dialog);
     EXPECT_EQ(Titles(dialog->LeftTab()), std::vector<std::string>({"Full", "By time"}));
     EXPECT_EQ(Titles(dialog->RightTab()), std::vector<std::string>({"View"}));
     EXPECT_TRUE(dialog->FullPane()->isVisible());

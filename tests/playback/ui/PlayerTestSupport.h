@@ -9,6 +9,9 @@
 #include <QImage>
 #include <QLineEdit>
 #include <QMouseEvent>
+#include <QSlider>
+#include <QStyle>
+#include <QStyleOptionSlider>
 #include <QTimer>
 
 #include <functional>
@@ -18,25 +21,21 @@
 
 #include "framework/CFilterIcpClient.h"
 #include "playback/PlayerRecords.h"
-#include "platform/Tick.h"
 #include "platform/WindowSystem.h"
 #include "platform/qt/QtQueueDriver.h"
 #include "services/service_test_env.h"
 #include "services/ui/CMessageWindowHandle.h"
 #include "support/QtTestApp.h"
+#include "support/WaitFor.h"
 
 namespace corvanta::test {
 
 // Runs Qt's events (and the GUI thread's queue) until `done`; false after `timeoutMs`.
-template <typename Fn>
-bool PumpUntil(Fn done, uint32_t timeoutMs) {
-    const uint64_t end = platform::MonotonicMs() + timeoutMs;
-    while (!done()) {
-        if (platform::MonotonicMs() >= end) return false;
+inline bool PumpUntil(const std::function<bool()>& done, uint32_t timeoutMs) {
+    return WaitFor([&] {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        platform::SleepMs(1);
-    }
-    return true;
+        return done();
+    }, timeoutMs);
 }
 
 // A fresh home, an instance with its manager, the GUI thread's queue in Qt's loop.
@@ -123,6 +122,20 @@ struct SaveDialogAnswer {
     int shown = 0;
     QTimer timer;
 };
+
+// Where the style draws `part` of a slider as it stands.
+inline QRect SliderPart(QSlider& slider, QStyle::SubControl part) {
+    QStyleOptionSlider option;
+    option.initFrom(&slider);
+    option.orientation = slider.orientation();
+    option.minimum = slider.minimum();
+    option.maximum = slider.maximum();
+    option.sliderPosition = option.sliderValue = slider.value();
+    option.tickPosition = slider.tickPosition();
+    option.tickInterval = slider.tickInterval();
+    option.subControls = QStyle::SC_All;
+    return slider.style()->subControlRect(QStyle::CC_Slider, &option, part, &slider);
+}
 
 inline void DoubleClick(QWidget* widget, QPoint at, Qt::MouseButton button) {
     QMouseEvent event(QEvent::MouseButtonDblClick, QPointF(at), widget->mapToGlobal(QPointF(at)), button, button,

@@ -1,3 +1,5 @@
+// The day timeline and its parts: the range slider and the two bars.
+
 #include <gtest/gtest.h>
 
 #include <QCursor>
@@ -5,8 +7,11 @@
 #include <QLocale>
 #include <QTest>
 
-#include <array>
+#include <tuple>
+#include <vector>
 
+#include "platform/WindowSystem.h"
+#include "playback/DayActivity.h"
 #include "playback/ui/CDayTimelineDlg.h"
 #include "playback/ui/CRangeSlider.h"
 #include "playback/ui/CTimelineBar.h"
@@ -15,7 +20,10 @@
 namespace corvanta {
 namespace {
 
+using test::At;
+using test::Mouse;
 constexpr QRgb kGrey = 0x969696, kRed = 0xFA6464, kBlue = 0x6464FA, kGreen = 0x64FA64, kLightGrey = 0xD2D2D2;
+constexpr QRgb kBlack = 0, kWhite = 0xFFFFFF;
 
 class DayTimelineTest : public ::testing::Test {
 protected:
@@ -26,19 +34,19 @@ protected:
     }
     void TearDown() override { QLocale::setDefault(saved); }
 
-    // A session of day 5 from `start` to `stop` (seconds of the day, whole minutes).
-    void AddSession(int start, int stop) {
+    // A session from `start` of December `startDay` to `stop` of `stopDay` (seconds of the day, whole minutes).
+    void AddSession(int start, int stop, int startDay = 5, int stopDay = 5) {
         auto node = std::make_unique<ArchiveNode>(NodeKind::Session);
-        node->session->start = {2026, 12, 0, 5, uint16_t(start / 3600), uint16_t(start / 60 % 60), 0, 0};
-        node->session->stop = {2026, 12, 0, 5, uint16_t(stop / 3600), uint16_t(stop / 60 % 60), 0, 0};
+        node->session->start = {2026, 12, 0, uint16_t(startDay), uint16_t(start / 3600), uint16_t(start / 60 % 60), 0, 0};
+        node->session->stop = {2026, 12, 0, uint16_t(stopDay), uint16_t(stop / 3600), uint16_t(stop / 60 % 60), 0, 0};
         day.sessions.Add(std::move(node));
     }
     // The colour of column x and the height of its bar.
     static std::pair<QRgb, int> Column(CTimelineBar* bar, int x) {
         const QImage shown = bar->grab().toImage();
         int height = 0;
-        while (height < shown.height() && test::At(shown, x, shown.height() - 1 - height) != kGrey) ++height;
-        return {test::At(shown, x, shown.height() - 1), height};
+        while (height < shown.height() && At(shown, x, shown.height() - 1 - height) != kGrey) ++height;
+        return {At(shown, x, shown.height() - 1), height};
     }
     QString Text(int id) { return timeline.ControlAs<QLineEdit>(id)->text(); }
 
@@ -54,12 +62,8 @@ TEST_F(DayTimelineTest, DaysShowRecordingAndActivityAndTheHoveredSecond) {
     std::vector<uint8_t> activity(kSecondsPerDay, 0);
     std::fill(activity.begin() + 600, activity.begin() + 1200, 200);
     std::fill(activity.begin() + 30600, activity.begin() + 32400, 100);
-    for (auto [d0, s0, d1, s1] : {std::array{4, 82800, 5, 1800}, {5, 28800, 5, 32400}}) {
-        auto node = std::make_unique<ArchiveNode>(NodeKind::Session);
-        node->session->start = {2026, 12, 0, uint16_t(d0), uint16_t(s0 / 3600), uint16_t(s0 / 60 % 60), 0, 0};
-        node->session->stop = {2026, 12, 0, uint16_t(d1), uint16_t(s1 / 3600), uint16_t(s1 / 60 % 60), 0, 0};
-        day.sessions.Add(std::move(node));
-    }
+    AddSession(82800, 1800, 4);
+    AddSession(28800, 32400);
     timeline.SetSessions(day.Handle());
     timeline.SetDay(2026, 12, 5, activity);
     CTimelineBar* lower = timeline.LowerBar();
@@ -83,7 +87,7 @@ TEST_F(DayTimelineTest, DaysShowRecordingAndActivityAndTheHoveredSecond) {
 
     // Hovering the lower bar at 240 (11:59:59) marks both bars until the cursor leaves.
     QCursor::setPos(lower->mapToGlobal(QPoint(240, 8)));
-    test::Mouse(*lower, QEvent::MouseMove, 240);
+    Mouse(*lower, QEvent::MouseMove, 240);
     ASSERT_TRUE(QTest::qWaitFor([&] { return upper->HoverMarker() == 43199; }, 5000));
     EXPECT_EQ(43199, lower->HoverMarker());
     EXPECT_EQ(QStringLiteral("05.12.26 11:59:59"), Text(CDayTimelineDlg::kIdMiddleText));
@@ -108,6 +112,128 @@ TEST_F(DayTimelineTest, ARefusedActivityAnswerShowsRecordedSecondsAsNoActivityDa
     EXPECT_EQ(Bar(kBlue, 3), Column(lower, 162));
     EXPECT_EQ(Bar(kLightGrey, 2), Column(lower, 175));
     EXPECT_EQ(Bar(kRed, 2), Column(lower, 105));
+}
+
+using Values = std::pair<double, double>;
+
+// 224 x 16: handles 12 wide and a 200-pixel track, so on the scale 0..200
+// value v is at pixel v.
+class RangeSliderTest : public ::testing::Test {
+protected:
+    RangeSliderTest() {
+        slider.resize(224, 16);
+        slider.SetMinMax(0, 200);
+        slider.SetRange(50, 150, 10);
+    }
+    Values Range() const {
+        Values v;
+        slider.GetRange(v.first, v.second);
+        return v;
+    }
+    QApplication& app = test::QtTestApp();
+    CRangeSlider slider;
+};
+
+TEST_F(RangeSliderTest, PaintsGreyTrackRaisedHandlesWithArrowsAndAWhiteRange) {
+    const QPalette& palette = slider.palette();
+    const QImage shown = slider.grab().toImage();
+    EXPECT_EQ(0x787878u, At(shown, 10, 8));
+    // Left handle 50..61: outline, light edge, face, arrow (x 54..58 at mid height).
+    EXPECT_EQ(0u, At(shown, 50, 8));
+    EXPECT_EQ(palette.color(QPalette::Light).rgb() & 0xFFFFFF, At(shown, 51, 8));
+    EXPECT_EQ(palette.color(QPalette::Button).rgb() & 0xFFFFFF, At(shown, 52, 12));
+    EXPECT_EQ(0u, At(shown, 55, 8));
+    // Right handle 162..173: dark right edge.
+    EXPECT_EQ(palette.color(QPalette::Dark).rgb() & 0xFFFFFF, At(shown, 172, 8));
+    EXPECT_EQ(0xFFFFFFu, At(shown, 100, 4));
+}
+
+TEST_F(RangeSliderTest, ChangesAreSentToTheParentWindowAndTheCallback) {
+    std::vector<std::tuple<uint32_t, platform::WParam, platform::LParam>> sent;
+    const platform::Hwnd parent = platform::CreateMessageWindow(
+        "range slider parent", [&](platform::Hwnd, uint32_t m, platform::WParam w, platform::LParam l) -> platform::LResult {
+            sent.emplace_back(m, w, l);
+            return 0;
+        });
+    ASSERT_NE(0u, parent);
+    std::vector<RangePart> parts;
+    slider.SetNotifyTarget(parent, 1027);
+    slider.SetOnRangeChanged([&](RangePart part) { parts.push_back(part); });
+    slider.grab();  // hit areas and track come from the last paint
+
+    QTest::keyClick(&slider, Qt::Key_Right);
+    EXPECT_EQ((Values{51, 151}), Range());
+    Mouse(slider, QEvent::MouseButtonPress, 57);  // the left handle
+    Mouse(slider, QEvent::MouseMove, 220, true);
+    Mouse(slider, QEvent::MouseButtonRelease, 220);
+    Mouse(slider, QEvent::MouseMove, 0);  // released: no drag
+    EXPECT_EQ((Values{141, 151}), Range());  // the gap before the right value
+
+    const uint32_t message = platform::RegisterWindowMessage(kRangeChangedMessageName);
+    using Sent = std::tuple<uint32_t, platform::WParam, platform::LParam>;
+    EXPECT_EQ((std::vector<Sent>{{message, 2, 1027}, {message, 0, 1027}}), sent);
+    EXPECT_EQ((std::vector<RangePart>{kRangeWhole, kRangeLeftHandle}), parts);
+    platform::DestroyWindow(parent);
+}
+
+
+class TimelineBarTest : public ::testing::Test {
+protected:
+    // 243 pixels show the day: a picture 240 wide, one column per 360 s.
+    void ShowDay() {
+        bar.SetShownRange(0, kDayTimelineSeconds);
+        bar.resize(243, 36);
+        bar.show();
+    }
+    QApplication& app = test::QtTestApp();
+    CTimelineBar bar;
+};
+
+TEST_F(TimelineBarTest, MarkersAreDrawnOverTheColumnsAndANewSizeRebuildsThem) {
+    const std::vector<uint8_t> unrecorded(kDayTimelineSeconds, kNoRecording);  // the bar keeps a view of it
+    bar.SetData(unrecorded);
+    ShowDay();
+    EXPECT_EQ(240u, bar.Columns().Picture().Width());
+    bar.SetPositionMarker(43200);  // x = 43200 * 243 / 86399 = 121.5
+    bar.SetHoverMarker(21600);     // x = 60.75
+    bar.Refresh(false);
+    const QImage shown = bar.grab().toImage();
+    EXPECT_EQ(0x3232FAu, At(shown, 122, 34));
+    EXPECT_EQ(kRed, At(shown, 121, 35));  // the marker is one row short of the bottom
+    EXPECT_EQ(0xDC141Eu, At(shown, 60, 3));
+
+    bar.resize(163, 36);  // a new size rebuilds the picture
+    EXPECT_EQ(160u, bar.Columns().Picture().Width());
+    EXPECT_EQ(kRed, At(bar.grab().toImage(), 20, 35));
+}
+
+TEST_F(TimelineBarTest, TicksAndTheSelectionFrameOverAPictureWithoutData) {
+    bar.resize(100, 28);
+    bar.SetShownRange(5, 105);  // one pixel per second from second 5
+    bar.SetTickIntervals(50, 10);
+    bar.SetSelectionFrame(true, 25, 75);  // counted from second 0: x 25..74
+    bar.show();
+    const QImage shown = bar.grab().toImage();
+    // Short ticks at seconds 10, 20, ... (x 5, 15, ...): 2 wide, 28 / 7 high.
+    EXPECT_EQ(kBlack, At(shown, 16, 3));
+    EXPECT_EQ(kGrey, At(shown, 17, 1));
+    // Long ticks at seconds 50 and 100 (x 45 and 95): 3 wide, 28 / 4 high.
+    EXPECT_EQ(kWhite, At(shown, 47, 6));
+    EXPECT_EQ(kGrey, At(shown, 47, 7));
+    for (auto [x, y] : {std::pair{25, 14}, {74, 14}, {50, 27}}) EXPECT_EQ(kBlack, At(shown, x, y)) << x << "," << y;
+    EXPECT_EQ(kGrey, At(shown, 50, 14));
+}
+
+TEST_F(TimelineBarTest, MouseSetsHoverAndClickSecondsAndLeavingClearsTheHover) {
+    ShowDay();
+    QCursor::setPos(bar.mapToGlobal(QPoint(121, 8)));
+    Mouse(bar, QEvent::MouseMove, 121);
+    EXPECT_EQ(43021, bar.HoverSecond());  // 121 / (243 / 86399) = 43021.7
+    Mouse(bar, QEvent::MouseButtonPress, 60);
+    EXPECT_TRUE(bar.LeftClicked());
+    EXPECT_EQ(21333, bar.LeftClickSecond());  // 60 / (243 / 86399) = 21333.1
+    QCursor::setPos(bar.mapToGlobal(QPoint(400, 8)));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return bar.HoverSecond() == -1; }, 5000));
 }
 
 }  // namespace

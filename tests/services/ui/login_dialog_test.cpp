@@ -2,7 +2,6 @@
 
 #include <QApplication>
 #include <QCheckBox>
-#include <QDialog>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPushButton>
@@ -11,10 +10,8 @@
 
 #include "services/CLanguageTranslator.h"
 #include "services/CUserPrivilegeProxy.h"
-#include "services/FixedHttpServer.h"
 #include "services/LanguageDictionary.h"
 #include "services/MainDialogSettings.h"
-#include "services/UserAccess.h"
 #include "services/recorder_world.h"
 #include "services/service_test_env.h"
 #include "services/ui/CLoginDlg.h"
@@ -22,6 +19,7 @@
 #include "stores/CSettingsStore.h"
 #include "support/QtTestApp.h"
 #include "support/TestFilters.h"
+#include "support/TestHttpServer.h"
 
 using namespace corvanta;
 using namespace corvanta::ui;
@@ -59,9 +57,9 @@ protected:
     }
     static void Click(Dlg& dialog, int id) { QTest::mouseClick(dialog.ControlAs<QPushButton>(id), Qt::LeftButton); }
     // Opens the dialog on the store and fills in what a person types.
-    void Fill(Dlg& dialog, const QString& user, const QString& password, bool save) {
+    void Fill(Dlg& dialog, const QString& user, const QString& password, bool save, std::string url = {}) {
         dialog.open();
-        Type(dialog, Dlg::kIdServerUrl, QString::fromStdString(recorder.BaseUrl()));
+        Type(dialog, Dlg::kIdServerUrl, QString::fromStdString(url.empty() ? recorder.BaseUrl() : url));
         Type(dialog, Dlg::kIdUserName, user);
         Type(dialog, Dlg::kIdPassword, password);
         if (save) {
@@ -165,6 +163,7 @@ TEST_F(LoginDialog, OkLogsInAndSavesOnlyWhenAskedAndASecondLoginReplacesTheFirst
     store.SetText(kSettingUserName, "previous");
     Fill(second, "demo", "demo", false);
     EXPECT_TRUE(second.Control(Dlg::kIdLogOff)->isEnabled());
+    EXPECT_TRUE(second.grab().save(QStringLiteral(SCREENSHOT_DIR "/login_dialog.png"), "PNG"));  // filled in
     Click(second, kIdOk);
     EXPECT_EQ(std::pair(second.LoggedIn(), second.LoggedOff()), std::pair(1, 1));
     EXPECT_EQ(Stored(kSettingUserName), "previous") << "without Save login data the store keeps its values";
@@ -177,9 +176,10 @@ TEST_F(LoginDialog, OkLogsInAndSavesOnlyWhenAskedAndASecondLoginReplacesTheFirst
 TEST_F(LoginDialog, AFailedLoginTellsNoAnswerFromNotARecorderFromARefusal) {
     const std::string page = "<!DOCTYPE html><html><head><title>Router</title></head>"
                              "<body><p>Welcome to the configuration page.</p></body></html>";
-    test::FixedHttpServer webPage(test::HttpAnswer(200, page));
-    test::FixedHttpServer notFound(test::HttpAnswer(404, "<html><body><h1>Not Found</h1></body></html>"));
-    test::FixedHttpServer bareNotFound(test::HttpAnswer(404, ""));
+    test::TestHttpServer webPage, notFound, bareNotFound;
+    webPage.SetPage("200 OK", page);
+    notFound.SetPage("404 Not Found", "<html><body><h1>Not Found</h1></body></html>");
+    bareNotFound.SetPage("404 Not Found", "");
     const struct {
         std::string url;
         const char* password;
@@ -187,17 +187,14 @@ TEST_F(LoginDialog, AFailedLoginTellsNoAnswerFromNotARecorderFromARefusal) {
     } cases[] = {
         {recorder.BaseUrl(), "wrong", LoginFailure::Refused},
         {"http://127.0.0.1:1", "demo", LoginFailure::NoAnswer},
-        {webPage.Url(), "demo", LoginFailure::NotARecorder},
-        {notFound.Url(), "demo", LoginFailure::NotARecorder},
-        {bareNotFound.Url(), "demo", LoginFailure::NotARecorder},
+        {webPage.BaseUrl(), "demo", LoginFailure::NotARecorder},
+        {notFound.BaseUrl(), "demo", LoginFailure::NotARecorder},
+        {bareNotFound.BaseUrl(), "demo", LoginFailure::NotARecorder},
         {"https://" + recorder.BaseUrl().substr(7), "demo", LoginFailure::NotARecorder},
     };
     for (const auto& c : cases) {
         Dlg dialog(&store);
-        dialog.open();
-        Type(dialog, Dlg::kIdServerUrl, QString::fromStdString(c.url));
-        Type(dialog, Dlg::kIdUserName, "demo");
-        Type(dialog, Dlg::kIdPassword, c.password);
+        Fill(dialog, "demo", c.password, false, c.url);
         Click(dialog, kIdOk);
         EXPECT_EQ(dialog.LoggedIn(), 0) << c.url;
         EXPECT_EQ(int(dialog.Failure()), int(c.failure)) << c.url;
@@ -206,10 +203,7 @@ TEST_F(LoginDialog, AFailedLoginTellsNoAnswerFromNotARecorderFromARefusal) {
     // An address typed without a scheme is completed, in the field too.
     const std::string bare = recorder.BaseUrl().substr(std::string("http://").size());
     Dlg dialog(&store);
-    dialog.open();
-    Type(dialog, Dlg::kIdServerUrl, QString::fromStdString(bare));
-    Type(dialog, Dlg::kIdUserName, "demo");
-    Type(dialog, Dlg::kIdPassword, "demo");
+    Fill(dialog, "demo", "demo", false, bare);
     Click(dialog, kIdOk);
     EXPECT_EQ(dialog.LoggedIn(), 1) << bare;
     EXPECT_EQ(dialog.ServerUrl(), recorder.BaseUrl());
@@ -240,12 +234,4 @@ TEST_F(LoginDialog, TitleButtonsAndLabelsAreTranslatedUnderTheDialogPrefix) {
     EXPECT_EQ(ControlText(login.Control(kIdCancel)), "Cancel");
     EXPECT_EQ(Edit(login, Dlg::kIdServerUrl)->text(), "http://") << "edits keep their values";
     EXPECT_NE(test::ReadWholeFile(kDictionaryFileName).find(";Remote Login Dialog-Cancel;Cancel;\r\n"), std::string::npos);
-}
-
-TEST_F(LoginDialog, AScreenshotShowsTheFilledInDialog) {
-    SetSessionId("0123456789ABCDEF");
-    Dlg dialog(&store);
-    Fill(dialog, "demo", "demo", true);
-    EXPECT_TRUE(dialog.grab().save(QStringLiteral(SCREENSHOT_DIR "/login_dialog.png"), "PNG"));
-    dialog.reject();
 }

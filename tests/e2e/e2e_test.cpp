@@ -24,11 +24,15 @@ namespace {
 
 using namespace test;
 
-// Not the closed view's white: some pixel of the middle row has colour.
+// Neither the closed view's white nor the empty picture's background:
+// some pixel of the middle row has the frame's colour.
 bool ShowsAFrame(CVideoView* view) {
     const QImage shown = view->grab().toImage();
-    for (int x = 0; x < shown.width(); x += 7)
-        if ((shown.pixel(x, shown.height() / 2) & 0xFFFFFF) != 0xFFFFFF) return true;
+    const QRgb empty = view->palette().window().color().rgb() & 0xFFFFFF;
+    for (int x = 0; x < shown.width(); x += 7) {
+        const QRgb c = shown.pixel(x, shown.height() / 2) & 0xFFFFFF;
+        if (c != 0xFFFFFF && c != empty) return true;
+    }
     return false;
 }
 

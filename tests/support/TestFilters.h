@@ -46,13 +46,12 @@ public:
         if (q->kind != kIcpCommand || q->code != kEventLogCommand || q->dataLength != sizeof(EventRecord)) return 0;
         EventRecord r;
         std::memcpy(&r, q->data, sizeof r);
-        Keep(r);
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_records.push_back(r);
+        }
         a->status = kIcpStatusDone;
         return 1;
-    }
-    virtual void Keep(const EventRecord& r) {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_records.push_back(r);
     }
     std::vector<EventRecord> Records() {
         std::lock_guard<std::mutex> lock(m_mutex);

@@ -8,6 +8,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 #include "framework/FilterCodes.h"
@@ -20,14 +21,31 @@ using namespace corvanta;
 namespace {
 
 // "event" type, code, class, type code and data length, then name|display name|note|text.
-class PrintingLogger : public test::EventCollector {
+// Not built on test::EventCollector: its queue thread starts in the base's
+// constructor and could call an override before this object is complete.
+class PrintingLogger : public CFilter {
 public:
-    void Keep(const EventRecord& r) override {
+    PrintingLogger() {
+        Init(CFilterDescriptor{.name = kEventLoggerName, .classCode = kFilterClassService,
+                               .typeCode = kFilterTypeNone, .version = "1.0.0"});
+    }
+    ~PrintingLogger() override { Close(); }
+    int OnIcp(IcpRecord* q, IcpRecord* a) override {
+        if (q->kind != kIcpCommand || q->code != kEventLogCommand || q->dataLength != sizeof(EventRecord)) return 0;
+        EventRecord r;
+        std::memcpy(&r, q->data, sizeof r);
+        Print(r);
+        a->status = kIcpStatusDone;
+        return 1;
+    }
+
+private:
+    static void Print(const EventRecord& r) {
         auto field = [](const char* f, size_t n) { return std::string(f, strnlen(f, n)); };
         std::printf("event %u %u %u %u %u %u %s|%s|%s|%s\n", r.valid, r.eventType, r.eventCode, r.sourceClass,
                     r.sourceType, r.dataLength, field(r.sourceName, sizeof r.sourceName).c_str(),
                     field(r.sourceDisplayName, sizeof r.sourceDisplayName).c_str(),
-                    field(r.note, sizeof r.note).c_str(), Text(r).c_str());
+                    field(r.note, sizeof r.note).c_str(), test::EventCollector::Text(r).c_str());
         std::fflush(stdout);
     }
 };

@@ -35,7 +35,9 @@ bool OpenFile(const std::string& fileName, std::array<uint32_t, kFileDescription
     return ok;
 }
 
-bool OpenInPlayer(const SessionPayload& file, uint32_t key, const PlaybackTarget& target) {
+// `recorded`: a session of the archive, whose start the player is told; a
+// live buffer has no second index.
+bool OpenInPlayer(const SessionPayload& file, uint32_t key, const PlaybackTarget& target, bool recorded) {
     FileDescription description;
     static_assert(sizeof description == sizeof file.fileDescription);
     std::memcpy(&description, file.fileDescription.data(), sizeof description);
@@ -45,6 +47,14 @@ bool OpenInPlayer(const SessionPayload& file, uint32_t key, const PlaybackTarget
     ShowPlayer(target, 0, 1);
     // A player answers its commands with 0; that it was told is what counts.
     player.SendCommand(kPlayerOpen, target.dialog, key, &block, sizeof block);
+    if (recorded) {
+        // The open record has no room for the recorded time: it follows on its own.
+        TimeQuery window{};
+        window.from = file.start;
+        window.to = file.stop;
+        std::strncpy(window.sourceId, file.sourceId.c_str(), sizeof window.sourceId - 1);
+        player.SendCommand(kPlayerFileTime, 0, 0, &window, sizeof window);
+    }
     player.Close();
     return true;
 }
@@ -106,14 +116,14 @@ bool PlayNode(ArchiveNode& node, const PlaybackTarget& target) {
     SessionPayload* file = node.Playable();
     if (!file) return false;
     if (node.kind == NodeKind::Session)
-        return OpenFile(file->fileName, file->fileDescription) && OpenInPlayer(*file, node.key, target);
+        return OpenFile(file->fileName, file->fileDescription) && OpenInPlayer(*file, node.key, target, true);
     const std::string live = node.source->sourceId + kLiveBufferSuffix;
     std::array<uint32_t, kFileDescriptionWords> description{};
     // A live buffer counts only with a frame size and a frame count.
     if (OpenFile(live, description) && description[5] && description[27]) {
         file->fileName = live;
         file->fileDescription = description;
-        return OpenInPlayer(*file, node.key, target);
+        return OpenInPlayer(*file, node.key, target, false);
     }
     ShowPlayer(target, 0, 0);
     return false;

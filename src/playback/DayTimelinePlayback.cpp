@@ -155,8 +155,10 @@ bool DayTimelinePlayback::PlayFile(size_t index, int32_t offset) {
     }
     const PlayerOpenBlock block = MakePlayerOpenBlock(description, FirstFrameAt(table, offset), name.c_str());
     CFilterIcpClient player;
-    if (player.Open(m_playerName.c_str()))
+    if (player.Open(m_playerName.c_str())) {
         player.SendCommand(kPlayerOpen, uint32_t(m_owner), uint32_t(index), &block, sizeof block);
+        player.SendCommand(kPlayerFileTime, 0, 0, &query, sizeof query);
+    }
     return true;
 }
 

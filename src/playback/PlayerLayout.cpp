@@ -14,7 +14,7 @@ int32_t HalfDown(int32_t value) {
 
 PlayerLayout ComputePlayerLayout(const PlayerLayoutInput& in) {
     const int32_t width = std::max(in.clientWidth, 0);
-    const int32_t available = std::max(in.clientHeight - in.sliderHeight - in.panelHeight, 0);
+    const int32_t available = std::max(in.clientHeight - in.sliderHeight - in.timeHeight - in.panelHeight, 0);
     int32_t w = 0;
     int32_t h = 0;
     if (in.frameWidth > 0 && in.frameHeight > 0) {
@@ -34,7 +34,9 @@ PlayerLayout ComputePlayerLayout(const PlayerLayoutInput& in) {
     PlayerLayout out;
     out.video = LayoutRect{HalfDown(width - w), HalfDown(available - h), w, h};
     out.slider = LayoutRect{out.video.left, out.video.top + h, w, in.sliderHeight};
-    out.panel = LayoutRect{HalfDown(width - in.panelWidth), out.slider.top + in.sliderHeight, in.panelWidth, in.panelHeight};
+    // The time line takes the player's width: it is text, and a small video would cut it.
+    out.time = LayoutRect{0, out.slider.top + in.sliderHeight, width, in.timeHeight};
+    out.panel = LayoutRect{HalfDown(width - in.panelWidth), out.time.top + in.timeHeight, in.panelWidth, in.panelHeight};
     return out;
 }
 

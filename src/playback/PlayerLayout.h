@@ -20,17 +20,19 @@ struct PlayerLayoutInput {
     int32_t frameWidth = 320;  // the open file's frame size, 320 x 240 when closed
     int32_t frameHeight = 240;
     bool fit = false;  // always fill the space instead of showing natural size
+    int32_t timeHeight = 0;  // the frame's time and number, under the slider
 };
 
 struct PlayerLayout {
     LayoutRect video;
     LayoutRect slider;
+    LayoutRect time;
     LayoutRect panel;
 };
 
-// Video, slider and panel stacked and centred: the video at its natural
+// Video, slider, time line and panel stacked and centred: the video at its natural
 // size when it fits and fitting is off, otherwise scaled into the space
-// above slider and panel with its aspect kept.
+// above slider, time line and panel with its aspect kept.
 PlayerLayout ComputePlayerLayout(const PlayerLayoutInput& in);
 
 }  // namespace corvanta

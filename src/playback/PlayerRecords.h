@@ -36,6 +36,11 @@ enum PlayerCommand : uint32_t {
     // Closes the file and says why over the empty picture (data: UTF-8
     // text, NUL-terminated or cut at the data's end); the next open clears it.
     kPlayerNotice = 9,
+    // Optional, after kPlayerOpen: data TimeQuery, the window of the open
+    // file's second index (from = the file's first second, its source id).
+    // The player asks "AVIArchive Query" command 8 for it once and shows the
+    // recorded time of each frame; without it only the frame number shows.
+    kPlayerFileTime = 10,
 };
 
 // Command of "AVIPlayback MotionHistory": param1 = the day payload's handle (DayPayload::Handle()).

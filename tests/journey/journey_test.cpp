@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
+#include <QLabel>
 #include <QTreeWidget>
 #include <QtTest/QTest>
 #include <optional>
@@ -163,6 +164,11 @@ TEST_F(Journey, FromLoginToRefreshThroughTheRealWidgets) {
     EXPECT_EQ(state.currentFrame, at + 1);
     ClickControl(panel, CPlayerControlDlg::kIdStepBack);
     EXPECT_EQ(state.currentFrame, at);
+    // Under the slider: the frame's recorded time through the recorder's second index, not approximated.
+    const QString dayText = QString::asprintf("%d-%02u-%02u ", date.year, date.month, date.day);
+    const QString timeText = player->FrameTimeLabel()->text();
+    EXPECT_TRUE(timeText.startsWith(dayText)) << timeText.toStdString();
+    EXPECT_TRUE(timeText.endsWith(QString::asprintf("frame %u / %u", at + 1, state.frameCount))) << timeText.toStdString();
 
     CPositionSlider* position = player->PositionSlider();
     const int target = position->maximum() * 3 / 4;
@@ -196,6 +202,10 @@ TEST_F(Journey, FromLoginToRefreshThroughTheRealWidgets) {
     EXPECT_TRUE(historyPlayer->View()->IsOpen());
     EXPECT_EQ(Archive().frameInSecond(*recs[1], midnight + scale.SecondAt(scale.X(second))).value(),
               historyPlayer->State().currentFrame);
+    const int32_t clicked = scale.SecondAt(scale.X(second));
+    const QString clickedText = QString::asprintf("%02d:%02d:%02d", clicked / 3600, clicked / 60 % 60, clicked % 60);
+    EXPECT_TRUE(historyPlayer->FrameTimeLabel()->text().startsWith(dayText + clickedText))
+        << historyPlayer->FrameTimeLabel()->text().toStdString() << " " << clickedText.toStdString();
     Shot("06_motion_history");
 
     const QString snapshot = QString::fromStdString(home.Dir()) + "/snapshot.jpg";

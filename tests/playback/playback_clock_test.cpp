@@ -139,5 +139,14 @@ TEST(PlayerLayout, WidthBoundVideoIsCentredAndDegenerateSpacesGiveNoNegativeSize
     EXPECT_EQ(0, l.video.width + l.video.height);
 }
 
+TEST(PlayerLayout, TheTimeLineSitsBetweenSliderAndPanelAcrossThePlayer) {
+    // 610 - 30 - 20 - 60 = 500 for the video: 600 x 450, centred.
+    const PlayerLayout l = ComputePlayerLayout({600, 610, 30, 400, 60, 640, 480, false, 20});
+    EXPECT_EQ(std::tuple(0, 25, 600, 450), std::tuple(l.video.left, l.video.top, l.video.width, l.video.height));
+    EXPECT_EQ(475, l.slider.top);
+    EXPECT_EQ(std::tuple(0, 505, 600, 20), std::tuple(l.time.left, l.time.top, l.time.width, l.time.height));
+    EXPECT_EQ(525, l.panel.top);
+}
+
 }  // namespace
 }  // namespace corvanta

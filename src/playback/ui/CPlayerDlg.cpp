@@ -3,13 +3,17 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QLabel>
 #include <QMouseEvent>
 #include <QShortcut>
 
 #include <algorithm>
 #include <cstring>
 
+#include "archive/ArchiveRecords.h"
+#include "framework/CFilterIcpClient.h"
 #include "framework/FilterCodes.h"
+#include "playback/DayTimelinePlayback.h"
 #include "playback/PlayerLayout.h"
 #include "playback/PlayerRecords.h"
 #include "playback/Snapshot.h"
@@ -51,6 +55,10 @@ CPlayerDlg::CPlayerDlg(std::string filterName, QWidget* parent)
     SetControlIdentity(m_slider, kIdPosition, QStringLiteral("msctls_trackbar32"));
     m_slider->setGeometry(DialogUnitsToPixels(QRect(0, 170, 233, 14), BaseUnits()));
     m_slider->SetOnReleased([this](int position) { SeekTo(uint32_t(std::max(position, 0))); });
+    m_time = new QLabel(this);
+    SetControlIdentity(m_time, kIdFrameTime, QStringLiteral("STATIC"));
+    m_time->setAlignment(Qt::AlignCenter);
+    m_time->setFixedHeight(m_time->fontMetrics().height() + 4);
     m_panel = new CPlayerControlDlg(this);
     m_clock = std::make_unique<CPlaybackClock>(m_panel->State(), static_cast<IPlayerSurface&>(*this));
 
@@ -111,6 +119,7 @@ int CPlayerDlg::OnIcp(IcpRecord* query, IcpRecord* answer) {
         case kPlayerOpen: OpenFile(query); break;
         case kPlayerClose: CloseFile(); break;
         case kPlayerNotice: ShowNotice(query); break;
+        case kPlayerFileTime: SetFileTime(query); break;
         case kPlayerSpeed: m_clock->ApplySpeed(m_panel->SpeedPosition()); break;
         case kPlayerStepBack:
         case kPlayerStepForward: m_clock->ShowFrame(false); break;
@@ -146,6 +155,8 @@ void CPlayerDlg::OpenFile(const IcpRecord* query) {
     m_stream.Close();
     m_stream.Open(FrameSourceName(block.fileName).c_str());
     m_clock->Open(block.info.scale, block.info.rate, block.frameCount, block.firstFrame);
+    m_frameTime.Open(block.info.scale, block.info.rate, block.frameCount);
+    ShowFrameTime(m_panel->State().currentFrame);
     m_slider->setRange(0, int(std::min<uint32_t>(m_panel->State().frameCount - 1, INT32_MAX)));
     m_layoutWidth = int32_t(std::min<uint32_t>(width, INT32_MAX));
     m_layoutHeight = int32_t(std::min<uint32_t>(height, INT32_MAX));
@@ -159,6 +170,8 @@ void CPlayerDlg::CloseFile() {
     m_stream.Close();
     m_clock->Close();
     m_view->SetOpen(false);
+    m_frameTime.Close();
+    m_time->clear();
     m_slider->setRange(0, 1);
     m_view->SetFrame(nullptr);
     m_slider->RequestPosition(0);
@@ -172,6 +185,24 @@ void CPlayerDlg::ShowNotice(const IcpRecord* query) {
     CloseFile();
     m_view->SetNotice(QString::fromUtf8(text, qsizetype(strnlen(text, length))));
 }
+
+// The index is asked once per file, on the GUI thread like the open itself
+// (as the day timeline asks it); every frame after that is only arithmetic.
+void CPlayerDlg::SetFileTime(const IcpRecord* query) {
+    if (!m_view->IsOpen() || query->dataLength < sizeof(TimeQuery) || Descriptor().queryCapacity < sizeof(TimeQuery))
+        return;
+    TimeQuery window;
+    std::memcpy(&window, query->data, sizeof window);
+    window.sourceId[sizeof window.sourceId - 1] = '\0';
+    std::vector<uint32_t> table;
+    CFilterIcpClient archive;
+    if (archive.Open(kArchiveQueryFilterName) && archive.SendCommand(kArchiveSecondIndex, 0, 0, &window, sizeof window))
+        table = ReadSecondIndex(*archive.Answer(), archive.AnswerCapacity()).value_or(std::vector<uint32_t>{});
+    m_frameTime.SetIndex(window.from, table);
+    ShowFrameTime(m_panel->State().currentFrame);
+}
+
+void CPlayerDlg::ShowFrameTime(uint32_t frame) { m_time->setText(QString::fromStdString(m_frameTime.Text(frame))); }
 
 bool CPlayerDlg::StreamBound() { return m_stream.IsOpen() != 0; }
 
@@ -200,7 +231,10 @@ bool CPlayerDlg::FetchFrame(uint32_t frame, uint32_t* holdMs) {
 
 void CPlayerDlg::ReportEnd() { platform::SendMessage(m_owner, m_stepNextAvi, m_fileKey, 0); }
 
-void CPlayerDlg::MoveSlider(uint32_t frame) { m_slider->RequestPosition(int(std::min<uint32_t>(frame, INT32_MAX))); }
+void CPlayerDlg::MoveSlider(uint32_t frame) {
+    m_slider->RequestPosition(int(std::min<uint32_t>(frame, INT32_MAX)));
+    ShowFrameTime(frame);
+}
 
 void CPlayerDlg::SetTimerPeriod(uint32_t timer, uint32_t periodMs) {
     (timer == kClockTimer ? m_clockPeriod : m_jogPeriod) = periodMs;
@@ -219,6 +253,7 @@ void CPlayerDlg::Layout() {
     in.clientWidth = width();
     in.clientHeight = height();
     in.sliderHeight = m_slider->height();
+    in.timeHeight = m_time->height();
     in.panelWidth = m_panel->width();
     in.panelHeight = m_panel->height();
     in.frameWidth = m_layoutWidth;
@@ -228,6 +263,7 @@ void CPlayerDlg::Layout() {
     auto place = [](QWidget* w, const LayoutRect& r) { w->setGeometry(r.left, r.top, r.width, r.height); };
     place(m_view, out.video);
     place(m_slider, out.slider);
+    place(m_time, out.time);
     place(m_panel, out.panel);
 }
 

@@ -7,10 +7,12 @@
 #include "framework/CFilter.h"
 #include "framework/CFilterIcpClient.h"
 #include "playback/CFrameImage.h"
+#include "playback/FrameTime.h"
 #include "playback/PlaybackClock.h"
 #include "platform/OneShotTimer.h"
 #include "services/ui/CTemplateDialog.h"
 
+class QLabel;
 class QShortcut;
 
 namespace corvanta {
@@ -32,7 +34,7 @@ public:
     static constexpr int kTemplateId = 130;
     // Control ids are unique within the dialog; a new control takes the next id above
     // the highest one here (DialogTemplate.h says which ids are taken by every dialog).
-    enum ControlId { kIdVideo = 1002, kIdPosition = 1010 };
+    enum ControlId { kIdVideo = 1002, kIdPosition = 1010, kIdFrameTime = 1011 };
 
     CPlayerDlg(std::string filterName, QWidget* parent = nullptr);
     ~CPlayerDlg() override;
@@ -51,6 +53,8 @@ public:
 
     CVideoView* View() const { return m_view; }
     CPositionSlider* PositionSlider() const { return m_slider; }
+    // The shown frame's recorded time and number, under the slider.
+    QLabel* FrameTimeLabel() const { return m_time; }
     CPlayerControlDlg* Panel() const { return m_panel; }
     const PlaybackState& State() const;
     const CPlaybackClock& Clock() const { return *m_clock; }
@@ -84,6 +88,8 @@ private:
     void OpenFile(const IcpRecord* query);
     void CloseFile();
     void ShowNotice(const IcpRecord* query);
+    void SetFileTime(const IcpRecord* query);
+    void ShowFrameTime(uint32_t frame);
     void Layout();
     bool InsideVideo(QPoint at) const;
     void MakeShortcuts();
@@ -93,6 +99,8 @@ private:
     CVideoView* m_view = nullptr;
     CPositionSlider* m_slider = nullptr;
     CPlayerControlDlg* m_panel = nullptr;
+    QLabel* m_time = nullptr;
+    FrameTimeText m_frameTime;
     std::unique_ptr<CPlaybackClock> m_clock;
     CFilterIcpClient m_stream;
     // Taken at the right double click, so the dialog's wait changes nothing.

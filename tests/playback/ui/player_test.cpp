@@ -3,16 +3,19 @@
 #include <QApplication>
 #include <QBackingStore>
 #include <QImage>
+#include <QLabel>
 #include <QPalette>
 #include <QPushButton>
 #include <QTest>
 #include <QWheelEvent>
 
+#include <atomic>
 #include <cstring>
 #include <mutex>
 #include <tuple>
 #include <vector>
 
+#include "archive/ArchiveRecords.h"
 #include "framework/CFilter.h"
 #include "framework/FilterCodes.h"
 #include "playback/ui/CJogSlider.h"
@@ -82,6 +85,34 @@ private:
     std::vector<uint32_t> m_requested;
 };
 
+// "AVIArchive Query" answering the second index with `table`; counts the asks.
+class SecondIndex : public CFilter {
+public:
+    explicit SecondIndex(std::vector<uint32_t> table) : m_table(std::move(table)) {
+        Init(CFilterDescriptor{.name = kArchiveQueryFilterName, .classCode = kFilterClassService,
+                               .typeCode = kFilterTypePlayback, .version = "1.0.0", .queryCapacity = 4096,
+                               .answerCapacity = 4096});
+    }
+    ~SecondIndex() override { Close(); }
+
+    int OnIcp(IcpRecord* q, IcpRecord* a) override {
+        if (q->kind != kIcpCommand || q->code != kArchiveSecondIndex) return 0;
+        ++asks;
+        DayWindowHeader head{};
+        head.count = uint32_t(m_table.size());
+        std::memcpy(a->data, &head, sizeof head);
+        std::memcpy(a->data + sizeof head, m_table.data(), m_table.size() * sizeof(uint32_t));
+        a->kind = kIcpCommandAnswer;
+        a->dataLength = uint32_t(sizeof head + m_table.size() * sizeof(uint32_t));
+        a->status = kIcpStatusDone;
+        return 1;
+    }
+    std::atomic<int> asks{0};
+
+private:
+    std::vector<uint32_t> m_table;
+};
+
 class PlayerTest : public ::testing::Test {
 protected:
     PlayerTest() {
@@ -133,10 +164,12 @@ TEST_F(PlayerTest, LayoutExamplesAndTheFitToggle) {
     FrameSource source(320, 240, 3);
     player.PositionSlider()->resize(100, 30);
     player.Panel()->setFixedSize(400, 60);
+    player.FrameTimeLabel()->setFixedHeight(20);
     Open(320, 240, 3);
-    EXPECT_EQ(QRect(160, 135, 320, 240), player.View()->geometry());
-    EXPECT_EQ(QRect(160, 375, 320, 30), player.PositionSlider()->geometry());
-    EXPECT_EQ(405, player.Panel()->y());
+    EXPECT_EQ(QRect(160, 125, 320, 240), player.View()->geometry());
+    EXPECT_EQ(QRect(160, 365, 320, 30), player.PositionSlider()->geometry());
+    EXPECT_EQ(QRect(0, 395, 640, 20), player.FrameTimeLabel()->geometry());  // the player's width: text is not cut
+    EXPECT_EQ(415, player.Panel()->y());
 
     // Double clicks on the slider or the panel change nothing.
     for (QPoint outside : {QPoint(200, 380), QPoint(300, 420), QPoint(5, 5)})
@@ -147,12 +180,12 @@ TEST_F(PlayerTest, LayoutExamplesAndTheFitToggle) {
     SendToPlayer(kStandalonePlayerName, kPlayerClose);
     source.Close();
     Open(640, 480, 3);
-    player.resize(800, 500);  // 410 left for the video: shrunk to 546 x 410
-    EXPECT_EQ(QSize(546, 410), player.View()->size());
+    player.resize(800, 500);  // 390 left for the video: shrunk to 520 x 390
+    EXPECT_EQ(QSize(520, 390), player.View()->size());
     DoubleClick(&player, player.View()->geometry().center(), Qt::LeftButton);
     EXPECT_TRUE(player.Fit());
     player.resize(1000, 700);  // room for the natural size, but fitting fills
-    EXPECT_EQ(QSize(813, 610), player.View()->size());
+    EXPECT_EQ(QSize(786, 590), player.View()->size());
 }
 
 TEST_F(PlayerTest, RightDoubleClickSavesTheFrameShownWithoutSkew) {
@@ -239,6 +272,51 @@ TEST_F(PlayerTest, TheNextFileShowsEachFrameOnce) {
     ASSERT_TRUE(PumpUntil([&] { return owner.ends.size() == 2; }, 10000));
     const std::vector<uint32_t> all = source.Requested();
     EXPECT_EQ((std::vector<uint32_t>{0, 1, 2, 3}), std::vector<uint32_t>(all.begin() + long(before), all.end()));
+}
+
+// The owner's second command after an open: the file's window from `second` past 14:00.
+void SendFileTime(uint16_t second) {
+    TimeQuery window{};
+    window.from = {2026, 12, 0, 6, 14, 0, second, 0};
+    window.to = {2026, 12, 0, 6, 14, 1, second, 0};
+    std::strcpy(window.sourceId, "cam1");
+    CFilterIcpClient client;
+    ASSERT_TRUE(client.Open(kStandalonePlayerName));
+    client.SendCommand(kPlayerFileTime, 0, 0, &window, sizeof window);
+}
+
+TEST_F(PlayerTest, TheFrameTimeFollowsOpenStepSeekPlayAndTheNextFile) {
+    FrameSource source(64, 48, 100);
+    SecondIndex index({0, 25, 50, 75});
+    QLabel* label = player.FrameTimeLabel();
+    Open(64, 48, 100, 30);
+    EXPECT_EQ("frame 31 / 100", label->text());  // the time follows the open
+    SendFileTime(0);
+    EXPECT_EQ("2026-12-06 14:00:01.200   frame 31 / 100", label->text());
+    EXPECT_EQ(label->geometry().top(), player.PositionSlider()->geometry().bottom() + 1);  // right under the slider
+
+    player.Panel()->StepForward();
+    EXPECT_EQ("2026-12-06 14:00:01.240   frame 32 / 100", label->text());
+    Mouse(*player.PositionSlider(), QEvent::MouseButtonPress, 60);  // a seek
+    Mouse(*player.PositionSlider(), QEvent::MouseButtonRelease, 60);
+    ASSERT_NE(31u, State().currentFrame);
+    EXPECT_TRUE(label->text().endsWith(QStringLiteral("   frame %1 / 100").arg(State().currentFrame + 1)));
+    player.Panel()->Play();
+    ASSERT_TRUE(PumpUntil([&] { return owner.ends.size() == 1; }, 10000));
+    EXPECT_EQ("2026-12-06 14:00:03.960   frame 100 / 100", label->text());
+    EXPECT_EQ(1, index.asks.load());  // once per file, not per frame
+
+    // The next file, whose index the recorder cannot give: time by the rate, marked.
+    index.Close();
+    SendToPlayer(kStandalonePlayerName, kPlayerEndHandled);  // opened paused, so no frame moves on by itself
+    Open(64, 48, 100, 0);
+    SendFileTime(4);
+    EXPECT_EQ("\u2248 2026-12-06 14:00:04.000   frame 1 / 100", label->text().toStdString());
+    player.Panel()->StepForward();
+    EXPECT_EQ("\u2248 2026-12-06 14:00:04.040   frame 2 / 100", label->text().toStdString());
+
+    SendToPlayer(kStandalonePlayerName, kPlayerClose);
+    EXPECT_TRUE(label->text().isEmpty());
 }
 
 // A left click at `x` on the slider's groove (the tick marks below it take no clicks).

@@ -44,7 +44,7 @@ private:
 
     uint32_t m_scale = 0;
     uint32_t m_rate = 0;
-    uint32_t m_frameCount = 0;
+    uint32_t m_frameCount = 1;  // never 0: the last frame is m_frameCount - 1
     bool m_hasStart = false;
     bool m_toTheFrame = false;
     platform::SystemTime m_start{};

@@ -291,6 +291,13 @@ TEST_F(PlayerTest, TheFrameTimeFollowsOpenStepSeekPlayAndTheNextFile) {
     QLabel* label = player.FrameTimeLabel();
     Open(64, 48, 100, 30);
     EXPECT_EQ("frame 31 / 100", label->text());  // the time follows the open
+    const char cut[10] = {};  // shorter than a window: not read
+    SendToPlayer(kStandalonePlayerName, kPlayerFileTime);
+    CFilterIcpClient client;
+    ASSERT_TRUE(client.Open(kStandalonePlayerName));
+    client.SendCommand(kPlayerFileTime, 0, 0, cut, sizeof cut);
+    EXPECT_EQ("frame 31 / 100", label->text());
+    EXPECT_EQ(0, index.asks.load());
     SendFileTime(0);
     EXPECT_EQ("2026-12-06 14:00:01.200   frame 31 / 100", label->text());
     EXPECT_EQ(label->geometry().top(), player.PositionSlider()->geometry().bottom() + 1);  // right under the slider
@@ -316,6 +323,8 @@ TEST_F(PlayerTest, TheFrameTimeFollowsOpenStepSeekPlayAndTheNextFile) {
     EXPECT_EQ("\u2248 2026-12-06 14:00:04.040   frame 2 / 100", label->text().toStdString());
 
     SendToPlayer(kStandalonePlayerName, kPlayerClose);
+    EXPECT_TRUE(label->text().isEmpty());
+    SendFileTime(0);  // no file open: nothing to time
     EXPECT_TRUE(label->text().isEmpty());
 }
 

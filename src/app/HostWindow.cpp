@@ -33,6 +33,8 @@ void HostWindow::MakeMenus() {
     QMenu* file = menuBar()->addMenu("&File");
     file->addAction("&Quit", QKeySequence::Quit, this, [this] { close(); });
     QMenu* help = menuBar()->addMenu("&Help");
+    help->addAction("&Keyboard Shortcuts", this,
+                    [this] { QMetaObject::invokeMethod(m_control, "ShortcutsBox"); });
     help->addAction("&About Corvanta Archive", this,
                     [this] { QMetaObject::invokeMethod(m_control, "AboutBox"); });
 }

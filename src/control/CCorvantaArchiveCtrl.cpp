@@ -8,6 +8,7 @@
 #include "control/BaseUrl.h"
 #include "control/CAboutDlg.h"
 #include "control/CCorvantaArchivePropPage.h"
+#include "control/CShortcutsDlg.h"
 #include "framework/InstanceNames.h"
 #include "maindlg/ui/CArchiveMainDlg.h"
 #include "remote/RemoteSession.h"
@@ -93,6 +94,8 @@ bool CCorvantaArchiveCtrl::LoadProperties(const QByteArray& bag) {
 }
 
 void CCorvantaArchiveCtrl::AboutBox() { RunModal<control::CAboutDlg>(this); }
+
+void CCorvantaArchiveCtrl::ShortcutsBox() { RunModal<control::CShortcutsDlg>(this); }
 
 void CCorvantaArchiveCtrl::ShowPropertyPage() { RunModal<control::CCorvantaArchivePropPage>(this); }
 

@@ -38,6 +38,8 @@ public:
     Q_INVOKABLE QByteArray SaveProperties();
     Q_INVOKABLE bool LoadProperties(const QByteArray& bag);
     Q_INVOKABLE void AboutBox();
+    // Every key and mouse gesture of the player and the trees.
+    Q_INVOKABLE void ShortcutsBox();
     Q_INVOKABLE void ShowPropertyPage();
     // The instance other processes reach this control's filters by (the
     // event log tool, for one); 0 until the control's window exists.

@@ -11,6 +11,7 @@
  *   QByteArray SaveProperties()               the property bag to keep between runs
  *   bool LoadProperties(const QByteArray&)    false: another version or damaged, defaults kept
  *   void AboutBox()                           the about box
+ *   void ShortcutsBox()                       the keys and mouse gestures of the panes
  *   int InstanceNumber()                      what corvanta-eventlog needs to attach
  * The control makes its window when first shown and fills it. Destroy it
  * with CorvantaArchiveDestroyControl (or by deleting its parent) on the

@@ -6,16 +6,21 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPointer>
+#include <QShortcut>
+#include <QTableWidget>
 #include <QVariant>
 #include <functional>
 
 #include "control/CCorvantaArchiveCtrl.h"
+#include "control/CShortcutsDlg.h"
 #include "control/ComRegistration.h"
 #include "control/ControlIdentities.h"
 #include "control/CorvantaArchiveModule.h"
+#include "control/KeyboardShortcuts.h"
 #include "framework/InstanceNames.h"
 #include "maindlg/ui/CArchiveMainDlg.h"
 #include "maindlg/ui/CPaneTabCtrl.h"
+#include "playback/ui/CPlayerDlg.h"
 #include "platform/RegistryStorage.h"
 #include "remote/RemoteSession.h"
 #include "services/ui/CLoginDlg.h"
@@ -69,6 +74,7 @@ TEST_F(ControlWidget, PropertiesRebuildTheBaseUrlAndTheDialogFillsTheControl) {
 TEST_F(ControlWidget, DestroyingTheControlWhileADialogIsOpenEndsTheDialogThenShutsDown) {
     const std::pair<const char*, std::function<void(CCorvantaArchiveCtrl*)>> openers[] = {
         {"about box", [](CCorvantaArchiveCtrl* c) { QMetaObject::invokeMethod(c, "AboutBox"); }},
+        {"shortcuts box", [](CCorvantaArchiveCtrl* c) { QMetaObject::invokeMethod(c, "ShortcutsBox"); }},
         {"property page", [](CCorvantaArchiveCtrl* c) { QMetaObject::invokeMethod(c, "ShowPropertyPage"); }},
         {"login dialog", [](CCorvantaArchiveCtrl* c) { c->MainDialog()->Login(); }},
         {"a pane's save dialog",
@@ -95,6 +101,35 @@ TEST_F(ControlWidget, DestroyingTheControlWhileADialogIsOpenEndsTheDialogThenShu
         EXPECT_EQ(ShmEntriesOf(instance), 0) << what << ": the framework shut down";
         EXPECT_TRUE(host.children().isEmpty()) << what;
     }
+}
+
+// The shortcuts box shows the whole table, and the table names every key
+// the player and the toolbar answer, where they answer it.
+TEST_F(ControlWidget, TheShortcutsBoxListsEveryKeyOfThePlayerAndTheToolbar) {
+    QWidget host;
+    auto* control = new CCorvantaArchiveCtrl(&host, 5000000 + getpid());
+    host.show();
+    QStringList keys;
+    {
+        CPlayerDlg player("Shortcuts Test Player");
+        for (const QShortcut* shortcut : player.findChildren<QShortcut*>())
+            keys << "Player: " + shortcut->key().toString(QKeySequence::NativeText);
+    }
+    ASSERT_FALSE(keys.isEmpty());
+    const QAction* refresh = control->MainDialog()->Command(CArchiveMainDlg::kCmdRefresh);
+    ASSERT_NE(refresh, nullptr);
+    keys << "Toolbar: " + refresh->shortcut().toString(QKeySequence::NativeText);
+
+    QStringList shown;
+    test::WhenModal<control::CShortcutsDlg>([&shown](control::CShortcutsDlg* box) {
+        const QTableWidget* table = box->Table();
+        for (int row = 0; row < table->rowCount(); ++row)
+            shown << table->item(row, 0)->text() + ": " + table->item(row, 1)->text();
+        box->reject();
+    });
+    EXPECT_TRUE(QMetaObject::invokeMethod(control, "ShortcutsBox"));
+    EXPECT_EQ(shown.size(), qsizetype(control::KeyboardShortcuts().size()));
+    for (const QString& key : keys) EXPECT_TRUE(shown.contains(key)) << key.toStdString();
 }
 
 // The host's --server-url and --server-port arrive as the two properties.

@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QMouseEvent>
 #include <QShortcut>
+#include <QStandardPaths>
 
 #include <algorithm>
 #include <cstring>
@@ -17,6 +18,7 @@
 #include "playback/PlayerLayout.h"
 #include "playback/PlayerRecords.h"
 #include "playback/Snapshot.h"
+#include "playback/SnapshotFolder.h"
 #include "playback/ui/CPlayerControlDlg.h"
 #include "playback/ui/CPositionSlider.h"
 #include "playback/ui/CVideoView.h"
@@ -289,7 +291,10 @@ void CPlayerDlg::mouseDoubleClickEvent(QMouseEvent* event) {
 void CPlayerDlg::SaveSnapshotAs() {
     // Playing, a hand-over or a seek go on while the dialog waits.
     if (!m_snapshot.CopyFrom(m_view->Picture())) return;
-    QFileDialog dialog(this, QString(), QDir::currentPath(), QStringLiteral("Image Files (*.jpg)"));
+    // Deliberately not the current folder: users expect pictures in their pictures folder, then where they put the last.
+    const QString pictures = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
+    const std::string start = SnapshotFolder::Start(pictures.toStdString(), QDir::homePath().toStdString());
+    QFileDialog dialog(this, QString(), QString::fromStdString(start), QStringLiteral("Image Files (*.jpg)"));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setDefaultSuffix(QStringLiteral("jpg"));
@@ -297,8 +302,9 @@ void CPlayerDlg::SaveSnapshotAs() {
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
     const QString path = dialog.selectedFiles().front();
     // Only into a folder that exists.
-    if (!QFileInfo(path).absoluteDir().exists()) return;
-    SaveSnapshot(m_snapshot, path.toStdString());
+    const QDir folder = QFileInfo(path).absoluteDir();
+    if (!folder.exists()) return;
+    if (SaveSnapshot(m_snapshot, path.toStdString())) SnapshotFolder::Remember(folder.absolutePath().toStdString());
 }
 
 void CPlayerDlg::SeekTo(uint32_t frame) {

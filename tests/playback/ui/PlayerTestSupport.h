@@ -99,7 +99,7 @@ inline void Mouse(QWidget& widget, QEvent::Type type, int x, bool held = false) 
 }
 
 // Answers the save dialog with `path` once it shows and `ready` says so;
-// counts the dialogs answered.
+// counts the dialogs answered and keeps the folder and name each offered.
 struct SaveDialogAnswer {
     explicit SaveDialogAnswer(QString answer, std::function<bool()> isReady = [] { return true; })
         : path(std::move(answer)), ready(std::move(isReady)) {
@@ -112,6 +112,8 @@ struct SaveDialogAnswer {
             // once it has focus, and the dialog would save the default name.
             auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
             ASSERT_NE(name, nullptr);
+            folders.push_back(dialog->directory().absolutePath());
+            names.push_back(name->text());
             name->setText(path);
             static_cast<QDialog*>(dialog)->accept();
         });
@@ -120,6 +122,8 @@ struct SaveDialogAnswer {
     QString path;
     std::function<bool()> ready;
     int shown = 0;
+    QStringList folders;
+    QStringList names;
     QTimer timer;
 };
 

@@ -2,10 +2,13 @@
 
 #include <QApplication>
 #include <QBackingStore>
+#include <QDir>
+#include <QFileInfo>
 #include <QImage>
 #include <QLabel>
 #include <QPalette>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTest>
 #include <QWheelEvent>
 
@@ -213,6 +216,42 @@ TEST_F(PlayerTest, RightDoubleClickSavesTheFrameShownWithoutSkew) {
         EXPECT_TRUE(near(saved.pixel(180, y), 0, 0, 255)) << y;
     }
     EXPECT_TRUE(near(saved.pixel(10, 5), 255, 255, 255));  // upright
+}
+
+// The dialog opens in the pictures folder, then in the folder of the last
+// save (also for a player made later), with the time as the name; a folder
+// since removed falls back to the pictures folder, a missing one to home.
+TEST_F(PlayerTest, TheSaveDialogOpensWherePicturesGoThenWhereTheLastSnapshotWent) {
+    const QString home = QString::fromStdString(world.Dir()) + "/home";
+    const QString pictures = home + "/Pictures";
+    const QString shots = QString::fromStdString(world.Dir()) + "/shots";
+    for (const QString& folder : {pictures, shots}) ASSERT_TRUE(QDir().mkpath(folder));
+    FrameSource source(64, 48, 3);
+    Open(64, 48, 3);
+    auto offered = [&](CPlayerDlg& dialog, const QString& answer) {
+        SaveDialogAnswer save(answer);
+        DoubleClick(&dialog, dialog.View()->geometry().center(), Qt::RightButton);
+        EXPECT_EQ(1, save.shown);
+        EXPECT_TRUE(QFileInfo::exists(answer)) << answer.toStdString();
+        EXPECT_TRUE(QRegularExpression(R"(^\d{4}(_\d\d){5}\.jpg$)").match(save.names.value(0)).hasMatch());
+        return save.folders.value(0).toStdString();
+    };
+    EXPECT_EQ(pictures.toStdString(), offered(player, shots + "/1.jpg"));
+    EXPECT_EQ(shots.toStdString(), offered(player, pictures + "/2.jpg"));
+    EXPECT_EQ(pictures.toStdString(), offered(player, shots + "/3.jpg"));
+    {
+        CPlayerDlg later("Corvanta Later Player");
+        later.resize(640, 600);
+        later.show();
+        const PlayerOpenBlock block = OpenBlock(kFile, 64, 48, 3);
+        ASSERT_EQ(1, later.Create());
+        ASSERT_EQ(1, SendToPlayer("Corvanta Later Player", kPlayerOpen, owner.Handle(), 7, &block));
+        EXPECT_EQ(shots.toStdString(), offered(later, pictures + "/4.jpg"));
+        later.Shutdown();
+    }
+    ASSERT_TRUE(QDir(pictures).removeRecursively());
+    ASSERT_TRUE(QDir(shots).removeRecursively());
+    EXPECT_EQ(home.toStdString(), offered(player, home + "/5.jpg"));
 }
 
 // Frames went on while the save dialog waited, and the next file opened

@@ -18,10 +18,9 @@
 
 #include "recorder/DemoArchive.h"
 #include "recorder/FrameRenderer.h"
+#include "recorder/RecordedArchive.h"
 
 namespace corvanta::recorder {
-
-using JpegBytes = std::shared_ptr<const std::string>;
 
 struct FrameStoreOptions {
     int quality = 75;

@@ -1,5 +1,7 @@
 #include "recorder/RecorderServer.h"
 
+#include "recorder/DemoRecordedArchive.h"
+
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -16,6 +18,7 @@
 #include <cstring>
 #include <ctime>
 #include <iostream>
+#include <stdexcept>
 #include <optional>
 #include <utility>
 #include <thread>
@@ -259,16 +262,22 @@ std::string clockText() {
 struct RecorderServer::Impl {
     explicit Impl(RecorderConfig cfg)
         : config(std::move(cfg)),
-          archive(config.seed, config.anchorDate.value_or(localToday()), config.rates, config.busySource, config.renames),
-          frames(archive, withBodyLimit(config.frames)),
+          archive(makeArchive(config)),
+          demo(dynamic_cast<DemoRecordedArchive*>(archive.get())),
           sessions(config.users, config.sessions),
-          service(archive, frames, sessions) {
+          service(*archive, sessions) {
         faults.configure(config.faults);
     }
 
     static FrameStoreOptions withBodyLimit(FrameStoreOptions options) {
         options.maxJpegBytes = kMaxAnswerBody - kIcpOverhead;
         return options;
+    }
+
+    static std::unique_ptr<RecordedArchive> makeArchive(const RecorderConfig& config) {
+        DemoArchive demo(config.seed, config.anchorDate.value_or(localToday()), config.rates, config.busySource,
+                         config.renames);
+        return std::make_unique<DemoRecordedArchive>(std::move(demo), withBodyLimit(config.frames));
     }
 
     void log(const std::string& line) {
@@ -281,8 +290,8 @@ struct RecorderServer::Impl {
     void serve(const httplib::Request& req, httplib::Response& res);
 
     RecorderConfig config;
-    DemoArchive archive;
-    FrameStore frames;
+    std::unique_ptr<RecordedArchive> archive;
+    DemoRecordedArchive* demo;  // the same archive when it is the demo, else null
     SessionTable sessions;
     RecorderService service;
     FaultInjector faults;
@@ -439,14 +448,19 @@ void RecorderServer::setFaults(const FaultConfig& faults) { impl_->faults.config
 FaultConfig RecorderServer::faults() const { return impl_->faults.config(); }
 void RecorderServer::stallFor(uint32_t ms) { impl_->faults.stallFor(ms); }
 
-const DemoArchive& RecorderServer::archive() const { return impl_->archive; }
+const DemoArchive& RecorderServer::archive() const {
+    if (!impl_->demo) throw std::logic_error("the recorder serves a folder, not the demo archive");
+    return impl_->demo->demo();
+}
+
+RecordedArchive& RecorderServer::recorded() const { return *impl_->archive; }
 
 RecorderStats RecorderServer::stats() const {
     RecorderStats s;
     s.requests = impl_->requests.load();
     s.refused = impl_->refused.load();
     s.faulted = impl_->faulted.load();
-    s.frames = impl_->frames.stats();
+    if (impl_->demo) s.frames = impl_->demo->frameStats();
     return s;
 }
 

@@ -14,6 +14,7 @@
 #include "recorder/DemoArchive.h"
 #include "recorder/FaultInjector.h"
 #include "recorder/FrameStore.h"
+#include "recorder/RecordedArchive.h"
 #include "recorder/SessionTable.h"
 
 namespace corvanta::recorder {
@@ -65,7 +66,9 @@ public:
     // Makes every request that arrives within the next `ms` milliseconds wait until then.
     void stallFor(uint32_t ms);
 
+    // The demo archive; throws std::logic_error when a folder is served.
     const DemoArchive& archive() const;
+    RecordedArchive& recorded() const;
     RecorderStats stats() const;
 
     struct Impl;

@@ -43,16 +43,16 @@ constexpr size_t maxEntries() {
 
 // The window of a TimeQuery, both ends inclusive, as a first second and a count.
 struct Window {
-    const DemoSource* source = nullptr;
+    ArchiveSource source;
     Seconds from = 0;
     Seconds to = 0;
 };
 
 // Session entries for the recordings, as many as one answer holds; the
 // count goes into param1.
-void appendSessions(Answer& answer, std::vector<const Recording*> recs) {
+void appendSessions(Answer& answer, std::vector<FileRef> recs) {
     if (recs.size() > maxEntries<SessionEntry>()) recs.resize(maxEntries<SessionEntry>());
-    for (const Recording* r : recs) {
+    for (const FileRef& r : recs) {
         SessionEntry e{};
         copyText(e.fileName, r->fileName);
         e.fileNumber = r->fileNumber;
@@ -63,7 +63,7 @@ void appendSessions(Answer& answer, std::vector<const Recording*> recs) {
     answer.header.param1 = static_cast<uint32_t>(recs.size());
 }
 
-std::optional<Window> windowOf(const DemoArchive& archive, const RequestRecord& rec, std::string* why) {
+std::optional<Window> windowOf(const RecordedArchive& archive, const RequestRecord& rec, std::string* why) {
     auto query = recordIn<TimeQuery>(rec);
     if (!query) {
         *why = "short time query";
@@ -74,11 +74,12 @@ std::optional<Window> windowOf(const DemoArchive& archive, const RequestRecord& 
         return std::nullopt;
     }
     Window w;
-    w.source = archive.findSource(query->sourceId);
-    if (!w.source) {
+    auto source = archive.findSource(query->sourceId);
+    if (!source) {
         *why = "unknown source";
         return std::nullopt;
     }
+    w.source = std::move(*source);
     auto from = fromSystemTime(query->from);
     auto to = fromSystemTime(query->to);
     if (!from || !to) {
@@ -92,8 +93,8 @@ std::optional<Window> windowOf(const DemoArchive& archive, const RequestRecord& 
 
 }  // namespace
 
-RecorderService::RecorderService(const DemoArchive& archive, FrameStore& frames, SessionTable& sessions)
-    : archive_(archive), frames_(frames), sessions_(sessions) {}
+RecorderService::RecorderService(RecordedArchive& archive, SessionTable& sessions)
+    : archive_(archive), sessions_(sessions) {}
 
 ServiceAnswer RecorderService::handle(const FilterRequest& request) {
     auto rec = parseRequestRecord(request.record);
@@ -147,17 +148,18 @@ ServiceAnswer RecorderService::archiveQuery(const RequestRecord& rec) {
     const IcpHeader& h = rec.header;
     switch (h.code) {
     case kArchiveListSources: {
-        for (const DemoSource& s : archive_.sources()) {
+        const auto sources = archive_.sources();
+        for (const ArchiveSource& s : sources) {
             SourceEntry e{};
             copyText(e.sourceId, s.id);
             copyText(e.displayName, s.displayName);
             answer.append(e);
         }
-        answer.header.param1 = static_cast<uint32_t>(archive_.sources().size());
+        answer.header.param1 = static_cast<uint32_t>(sources.size());
         return accept(answer);
     }
     case kArchiveListMonths: {
-        const DemoSource* src = archive_.findSource(rec.text());
+        const auto src = archive_.findSource(rec.text());
         if (!src) return refuse("unknown source");
         const auto months = archive_.months(src->index);
         for (uint32_t ym : months) {
@@ -170,7 +172,7 @@ ServiceAnswer RecorderService::archiveQuery(const RequestRecord& rec) {
         return accept(answer);
     }
     case kArchiveListDays: {
-        const DemoSource* src = archive_.findSource(rec.text());
+        const auto src = archive_.findSource(rec.text());
         if (!src) return refuse("unknown source");
         if (h.param2 < 1 || h.param2 > 12 || h.param1 > 9999) return refuse("invalid month");
         const auto days = archive_.days(src->index, static_cast<int>(h.param1), h.param2);
@@ -179,7 +181,7 @@ ServiceAnswer RecorderService::archiveQuery(const RequestRecord& rec) {
         return accept(answer);
     }
     case kArchiveListSessions: {
-        const DemoSource* src = archive_.findSource(rec.text());
+        const auto src = archive_.findSource(rec.text());
         if (!src) return refuse("unknown source");
         SystemTime day{};
         day.year = static_cast<uint16_t>(h.param1 >> 16);
@@ -192,17 +194,17 @@ ServiceAnswer RecorderService::archiveQuery(const RequestRecord& rec) {
         return accept(answer);
     }
     case kArchiveSelectFile: {
-        const DemoSource* src = archive_.findSource(rec.text());
+        const auto src = archive_.findSource(rec.text());
         if (!src) return refuse("unknown source");
-        if (!archive_.findFileNumber(src->index, h.param1)) return refuse("unknown file number");
+        if (!archive_.hasFileNumber(src->index, h.param1)) return refuse("unknown file number");
         return accept(answer);
     }
     case kArchiveSearch: {
         std::string why;
         auto w = windowOf(archive_, rec, &why);
         if (!w) return refuse(why);
-        std::vector<const Recording*> recs;
-        if (w->to >= w->from) recs = archive_.overlapping(w->source->index, w->from, w->to + 1);
+        std::vector<FileRef> recs;
+        if (w->to >= w->from) recs = archive_.overlapping(w->source.index, w->from, w->to + 1);
         appendSessions(answer, recs);
         return accept(answer);
     }
@@ -222,10 +224,10 @@ ServiceAnswer RecorderService::archiveQuery(const RequestRecord& rec) {
         head.count = count;
         answer.append(head);
         if (h.code == kArchiveDayActivity) {
-            const auto levels = archive_.activity(w->source->index, w->from, count);
+            const auto levels = archive_.activity(w->source.index, w->from, count);
             answer.data.append(levels.begin(), levels.end());
         } else {
-            const auto table = archive_.frameTable(w->source->index, w->from, count);
+            const auto table = archive_.frameTable(w->source.index, w->from, count);
             answer.data.append(reinterpret_cast<const char*>(table.data()), table.size() * sizeof(uint32_t));
         }
         answer.header.param1 = count;
@@ -241,13 +243,12 @@ ServiceAnswer RecorderService::playbackManager(const FilterRequest& request, con
     const std::string_view name = rec.text();
     switch (rec.header.code) {
     case kPlaybackOpenFile: {
-        const Recording* r = archive_.findFile(name);
-        if (!r) r = archive_.findLiveBuffer(name);
+        FileRef r = archive_.findFile(name);
         if (!r) return refuse("unknown file");
         if (!sessions_.openFile(request.sessionId, name, r)) return refuse("too many open files");
-        const DemoSource& src = archive_.sourceOf(*r);
+        const ArchiveFile& src = *r;
         FileDescription d{};
-        d.info.maxBytesPerSec = src.width * src.height * src.rate / src.scale / 8;
+        d.info.maxBytesPerSec = static_cast<uint32_t>(uint64_t{src.width} * src.height * src.rate / src.scale / 8);
         d.info.flags = 0x10;  // the file has an index
         d.info.caps = 0x1;    // frames can be read
         d.info.streams = 1;
@@ -272,21 +273,21 @@ ServiceAnswer RecorderService::playbackManager(const FilterRequest& request, con
 }
 
 ServiceAnswer RecorderService::frameSource(const FilterRequest& request, const RequestRecord& rec) {
-    const Recording* r = sessions_.frameSource(request.sessionId, request.filterName);
+    FileRef r = sessions_.frameSource(request.sessionId, request.filterName);
     if (!r) return refuse("unknown filter");
     if (rec.header.code != kFrameSourceGetFrame) return refuse("unknown command");
     const uint32_t index = rec.header.param1;
     if (index >= r->frameCount) return refuse("frame past the end");
-    JpegBytes jpeg = frames_.frame(*r, index);
-    if (jpeg->empty()) return refuse("frame could not be encoded");
+    auto frame = archive_.frame(*r, index);
+    if (!frame) return refuse("frame could not be read");
     Answer answer(rec.header);
     answer.header.encoding = kIcpEncodingPicture;
     answer.header.param1 = index;
-    answer.header.param2 = static_cast<uint32_t>(archive_.frameTimeMs(*r, index));
-    answer.header.param3 = archive_.holdTimeMs(*r, index);
+    answer.header.param2 = static_cast<uint32_t>(frame->timeMs);
+    answer.header.param3 = frame->holdMs;
     char note[48];
     std::snprintf(note, sizeof note, "frame %u", index);
-    return ServiceAnswer{answer.body(*jpeg), true, note};
+    return ServiceAnswer{answer.body(*frame->jpeg), true, note};
 }
 
 }  // namespace corvanta::recorder

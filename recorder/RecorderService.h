@@ -7,9 +7,8 @@
 
 #include <string>
 
-#include "recorder/DemoArchive.h"
-#include "recorder/FrameStore.h"
 #include "recorder/Protocol.h"
+#include "recorder/RecordedArchive.h"
 #include "recorder/SessionTable.h"
 
 namespace corvanta::recorder {
@@ -22,7 +21,7 @@ struct ServiceAnswer {
 
 class RecorderService {
 public:
-    RecorderService(const DemoArchive& archive, FrameStore& frames, SessionTable& sessions);
+    RecorderService(RecordedArchive& archive, SessionTable& sessions);
 
     ServiceAnswer handle(const FilterRequest& request);
 
@@ -32,8 +31,7 @@ private:
     ServiceAnswer playbackManager(const FilterRequest& request, const RequestRecord& rec);
     ServiceAnswer frameSource(const FilterRequest& request, const RequestRecord& rec);
 
-    const DemoArchive& archive_;
-    FrameStore& frames_;
+    RecordedArchive& archive_;
     SessionTable& sessions_;
 };
 

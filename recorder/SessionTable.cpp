@@ -105,15 +105,15 @@ bool SessionTable::touch(std::string_view sessionId) {
     return liveLocked(sessionId) != nullptr;
 }
 
-bool SessionTable::openFile(std::string_view sessionId, std::string_view fileName, const Recording* rec) {
+bool SessionTable::openFile(std::string_view sessionId, std::string_view fileName, FileRef file) {
     std::lock_guard lock(mutex_);
     Session* s = liveLocked(sessionId);
-    if (!s || !rec) return false;
+    if (!s || !file) return false;
     const std::string key = frameSourceKey(fileName);
     auto it = s->files.find(key);
     if (it == s->files.end()) {
         if (s->files.size() >= options_.maxOpenFiles) return false;
-        it = s->files.emplace(key, OpenFile{rec, 0}).first;
+        it = s->files.emplace(key, OpenFile{std::move(file), 0}).first;
     }
     ++it->second.uses;
     return true;
@@ -129,12 +129,12 @@ bool SessionTable::closeFile(std::string_view sessionId, std::string_view fileNa
     return true;
 }
 
-const Recording* SessionTable::frameSource(std::string_view sessionId, std::string_view sourceName) {
+FileRef SessionTable::frameSource(std::string_view sessionId, std::string_view sourceName) {
     std::lock_guard lock(mutex_);
     Session* s = liveLocked(sessionId);
     if (!s) return nullptr;
     auto it = s->files.find(frameSourceKey(sourceName));
-    return it == s->files.end() ? nullptr : it->second.rec;
+    return it == s->files.end() ? nullptr : it->second.file;
 }
 
 size_t SessionTable::sessionCount() {

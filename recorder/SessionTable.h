@@ -14,7 +14,7 @@
 #include <string_view>
 #include <vector>
 
-#include "recorder/DemoArchive.h"
+#include "recorder/RecordedArchive.h"
 
 namespace corvanta::recorder {
 
@@ -53,15 +53,15 @@ public:
     // Files are named as the client named them; the frame source of a file is
     // that name with every backslash replaced by a blank. Names compare
     // without regard to letter case. Opening twice needs closing twice.
-    bool openFile(std::string_view sessionId, std::string_view fileName, const Recording* rec);
+    bool openFile(std::string_view sessionId, std::string_view fileName, FileRef file);
     bool closeFile(std::string_view sessionId, std::string_view fileName);
-    const Recording* frameSource(std::string_view sessionId, std::string_view sourceName);
+    FileRef frameSource(std::string_view sessionId, std::string_view sourceName);
 
     size_t sessionCount();
 
 private:
     struct OpenFile {
-        const Recording* rec = nullptr;
+        FileRef file;
         uint32_t uses = 0;
     };
     struct Session {

@@ -74,10 +74,11 @@ TEST(SessionLimits, TheLongestIdleSessionMakesRoomAndOpenFilesAreBounded) {
     const std::string c = *table.logIn("demo", "demo");
     EXPECT_TRUE(table.touch(a) && table.touch(c) && !table.touch(b));
 
-    const DemoArchive archive(1, kAnchor);
-    const auto& recs = archive.recordings(0);
-    EXPECT_TRUE(table.openFile(a, recs[0].fileName, &recs[0]));
-    EXPECT_FALSE(table.openFile(a, recs[1].fileName, &recs[1]));
+    auto first = std::make_shared<ArchiveFile>(), second = std::make_shared<ArchiveFile>();
+    first->fileName = "first.avi";
+    second->fileName = "second.avi";
+    EXPECT_TRUE(table.openFile(a, first->fileName, first));
+    EXPECT_FALSE(table.openFile(a, second->fileName, second));
 }
 
 }  // namespace

@@ -1,0 +1,36 @@
+#pragma once
+// What indexing learns about one video file, once, by reading it through:
+// enough to list it, to answer frame tables and activity, and to find frame
+// N again without reading the file from the start.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace corvanta::recorder::folder {
+
+struct MediaInfo {
+    std::string codec;         // FFmpeg's codec name: "mjpeg", "h264", "hevc", "mpeg4", ...
+    uint32_t width = 0;        // coded picture size
+    uint32_t height = 0;
+    uint32_t rate = 25;        // frames per second = rate / scale, from the stream's frame rate
+    uint32_t scale = 1;
+    bool intraOnly = false;    // every frame decodes on its own (MJPEG): no key-frame seeking needed
+    // Presentation time of each frame in the order the decoder gives them,
+    // in milliseconds from the first frame (so frameMs[0] == 0), ascending.
+    // Its size is the file's frame count.
+    std::vector<int64_t> frameMs;
+    // Frames (indexes into frameMs) that are key frames, ascending; a seek
+    // to frame N decodes from the last key frame at or before N.
+    std::vector<uint32_t> keyFrames;
+    // Container metadata creation_time, as seconds since 1970 UTC, when present.
+    std::optional<int64_t> creationTimeUtc;
+    // Motion per second from the first frame: 1..200 where something moved,
+    // 0 where nothing did; size = ceil of the last frame's time in seconds.
+    std::vector<uint8_t> activity;
+
+    uint32_t frameCount() const { return static_cast<uint32_t>(frameMs.size()); }
+};
+
+}  // namespace corvanta::recorder::folder

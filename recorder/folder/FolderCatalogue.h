@@ -1,0 +1,79 @@
+#pragma once
+// The served view of a folder of recordings: its cameras as sources and its
+// indexed files as recordings, answering the archive's questions from what
+// indexing stored. Rebuilt as a whole when the folder or the index changes;
+// readers keep the files they hold (shared), so a rebuild never pulls a file
+// from under a request.
+
+#include <map>
+#include <memory>
+#include <shared_mutex>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "recorder/RecordedArchive.h"
+#include "recorder/folder/MediaInfo.h"
+
+namespace corvanta::recorder::folder {
+
+// One indexed file of the folder.
+struct CatalogueEntry {
+    std::string sourceId;     // from the camera's name, fitting the wire's fields
+    std::string displayName;  // the camera's folder name
+    std::string relPath;      // under the folder, '/'-separated bytes
+    std::string absPath;      // what the media layer opens
+    Seconds start = 0;        // local wall-clock time of the first frame
+    std::shared_ptr<const MediaInfo> media;
+};
+
+struct FolderFile final : ArchiveFile {
+    std::string relPath;
+    std::string absPath;
+    std::shared_ptr<const MediaInfo> media;
+
+    uint64_t frameTimeMs(uint32_t index) const;
+    uint32_t holdTimeMs(uint32_t index) const;
+};
+
+// Served name of a file: its path under the folder with backslashes, as a
+// recorder's file system names it; longer than the wire's field: nothing.
+std::optional<std::string> servedFileName(const std::string& relPath);
+
+class FolderCatalogue {
+public:
+    // Replaces what is served. A file keeps its number across rebuilds as
+    // long as its path does; sources keep their order of first appearance.
+    void rebuild(std::vector<CatalogueEntry> entries);
+
+    std::vector<ArchiveSource> sources() const;
+    std::optional<ArchiveSource> findSource(std::string_view id) const;
+    std::vector<uint32_t> months(uint32_t source) const;
+    std::vector<uint8_t> days(uint32_t source, int year, unsigned month) const;
+    std::vector<FileRef> overlapping(uint32_t source, Seconds from, Seconds until) const;
+    bool hasFileNumber(uint32_t source, uint32_t fileNumber) const;
+    FileRef findFile(std::string_view fileName) const;
+    std::vector<uint8_t> activity(uint32_t source, Seconds from, uint32_t count) const;
+    std::vector<uint32_t> frameTable(uint32_t source, Seconds from, uint32_t count) const;
+
+    size_t fileCount() const;
+
+private:
+    struct Source {
+        ArchiveSource info;
+        std::vector<std::shared_ptr<const FolderFile>> files;  // by start, then path
+        Seconds longest = 0;                                    // longest file, bounds overlap searches
+    };
+    std::vector<std::shared_ptr<const FolderFile>> overlappingLocked(uint32_t source, Seconds from,
+                                                                     Seconds until) const;
+
+    mutable std::shared_mutex mutex_;
+    std::vector<Source> sources_;
+    std::unordered_map<std::string, std::shared_ptr<const FolderFile>> byName_;  // lower-case served name
+    std::map<std::string, uint32_t> numbers_;  // path -> file number, kept across rebuilds
+    uint32_t nextNumber_ = 1;
+    std::vector<std::string> sourceOrder_;  // ids in order of first appearance, kept across rebuilds
+    size_t fileCount_ = 0;
+};
+
+}  // namespace corvanta::recorder::folder

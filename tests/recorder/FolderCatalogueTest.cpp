@@ -1,0 +1,143 @@
+// The folder archive's catalogue and frame pool, with made-up index records:
+// what the archive answers from what indexing stored, and how frames of
+// open files are decoded.
+
+#include <gtest/gtest.h>
+
+#include <map>
+
+#include "archive/ArchiveRecords.h"
+#include "recorder/folder/FolderCatalogue.h"
+#include "recorder/folder/FramePool.h"
+
+namespace corvanta::recorder::folder::test {
+namespace {
+
+const Seconds kDay = startOfDay(CivilDate{2026, 3, 31});
+
+// A file of `seconds` at `fps` whose activity is `level` in every second.
+std::shared_ptr<const MediaInfo> media(int seconds, int fps = 10, uint8_t level = 0) {
+    auto m = std::make_shared<MediaInfo>();
+    m->codec = "h264";
+    m->width = 320;
+    m->height = 240;
+    m->rate = static_cast<uint32_t>(fps);
+    for (int i = 0; i < seconds * fps; ++i) m->frameMs.push_back(int64_t{i} * 1000 / fps);
+    m->keyFrames = {0};
+    m->activity.assign(static_cast<size_t>(seconds), level);
+    return m;
+}
+
+CatalogueEntry entry(std::string camera, std::string path, Seconds start, std::shared_ptr<const MediaInfo> m) {
+    return CatalogueEntry{camera, camera, path, "/archive/" + path, start, std::move(m)};
+}
+
+TEST(FolderCatalogue, AnswersSourcesDaysSessionsActivityAndFrameTablesFromTheIndex) {
+    FolderCatalogue c;
+    // A file across midnight into April, one later that day, one of another camera.
+    c.rebuild({entry("yard", "yard/a.mp4", kDay + kSecondsPerDay - 5, media(10, 10, 50)),
+               entry("yard", "yard/b.mp4", kDay + kSecondsPerDay + 100, media(3, 10, 0)),
+               entry("gate", "gate/c.avi", kDay + 60, media(2, 5, 7))});
+    ASSERT_EQ(2u, c.sources().size());
+    const auto yard = c.findSource("yard");
+    ASSERT_TRUE(yard);
+    EXPECT_EQ((std::vector<uint32_t>{202603, 202604}), c.months(yard->index));
+    EXPECT_EQ(std::vector<uint8_t>{31}, c.days(yard->index, 2026, 3));
+    EXPECT_EQ(std::vector<uint8_t>{1}, c.days(yard->index, 2026, 4));
+
+    const Seconds april = kDay + kSecondsPerDay;
+    auto files = c.overlapping(yard->index, april, april + kSecondsPerDay);
+    ASSERT_EQ(2u, files.size());
+    EXPECT_EQ("yard\\a.mp4", files[0]->fileName);
+    EXPECT_EQ(april - 5, files[0]->start);
+    EXPECT_EQ(april + 5, files[0]->stop);  // last frame at 9.9 s
+    EXPECT_EQ(100u, files[0]->frameCount);
+
+    const auto levels = c.activity(yard->index, april - 6, 12);
+    EXPECT_EQ(kActivityNoRecording, levels[0]);
+    EXPECT_EQ(50, levels[1]);
+    EXPECT_EQ(50, levels[10]);
+    EXPECT_EQ(kActivityNoRecording, levels[11]);
+
+    const auto table = c.frameTable(yard->index, april - 5, 11);
+    EXPECT_EQ(0u, table[0]);
+    EXPECT_EQ(50u, table[5]);
+    EXPECT_EQ(90u, table[9]);
+    EXPECT_EQ(kNoFrameInSecond, table[10]);
+}
+
+TEST(FolderCatalogue, ServesOnlyTheNamesItHandedOutAndKeepsFileNumbersAcrossRebuilds) {
+    FolderCatalogue c;
+    c.rebuild({entry("yard", "yard/a.mp4", kDay, media(2))});
+    const FileRef a = c.findFile("yard\\a.mp4");
+    ASSERT_TRUE(a);
+    EXPECT_EQ(a, c.findFile("YARD\\A.MP4"));
+    EXPECT_EQ(a, c.findFile("yardMEMORY"));
+    for (const char* hostile : {"/archive/yard/a.mp4", "yard/a.mp4", "..\\..\\etc\\passwd", "/etc/passwd", "", "MEMORY"})
+        EXPECT_FALSE(c.findFile(hostile)) << hostile;
+
+    c.rebuild({entry("yard", "yard/0.mp4", kDay - 100, media(2)), entry("yard", "yard/a.mp4", kDay, media(2))});
+    EXPECT_EQ(a->fileNumber, c.findFile("yard\\a.mp4")->fileNumber);
+    EXPECT_NE(a->fileNumber, c.findFile("yard\\0.mp4")->fileNumber);
+    EXPECT_EQ(2u, c.fileCount());
+    EXPECT_TRUE(c.hasFileNumber(0, a->fileNumber));
+    // A file whose served name would not fit the wire's field is left out.
+    c.rebuild({entry("yard", "yard/" + std::string(600, 'x') + ".mp4", kDay, media(2))});
+    EXPECT_EQ(0u, c.fileCount());
+}
+
+// A decoder that names each picture after its frame and counts what it did.
+struct CountingDecoder final : FrameDecoder {
+    std::vector<uint32_t>* calls;
+    explicit CountingDecoder(std::vector<uint32_t>* c) : calls(c) {}
+    std::optional<std::string> jpeg(uint32_t index) override {
+        calls->push_back(index);
+        if (index == 13) return std::nullopt;
+        return "frame " + std::to_string(index);
+    }
+};
+
+TEST(FramePool, ServesEachFrameOnceDecodingForwardThroughSmallGapsAndBoundsOpenFiles) {
+    std::vector<uint32_t> calls;
+    int opened = 0;
+    FramePool pool(
+        [&](const FolderFile& f, std::string* error) -> std::unique_ptr<FrameDecoder> {
+            ++opened;
+            if (f.relPath == "broken") {
+                *error = "not a video";
+                return nullptr;
+            }
+            return std::make_unique<CountingDecoder>(&calls);
+        },
+        FramePoolOptions{.maxReaders = 2, .keptFrames = 8, .catchUp = 4});
+    auto file = [](std::string path) {
+        auto f = std::make_shared<FolderFile>();
+        f->relPath = std::move(path);
+        f->frameCount = 100;
+        return f;
+    };
+    auto a = file("a");
+    EXPECT_EQ("frame 0", *pool.frame(a, 0));
+    // Requests read ahead on two connections arrive out of order.
+    EXPECT_EQ("frame 2", *pool.frame(a, 2));
+    EXPECT_EQ("frame 1", *pool.frame(a, 1));
+    EXPECT_EQ("frame 3", *pool.frame(a, 3));
+    EXPECT_EQ((std::vector<uint32_t>{0, 1, 2, 3}), calls);
+    EXPECT_EQ("frame 50", *pool.frame(a, 50));  // far ahead: one seek, not fifty decodes
+    EXPECT_EQ(5u, calls.size());
+    EXPECT_FALSE(pool.frame(a, 13));
+    EXPECT_EQ("frame 14", *pool.frame(a, 14));  // a failed frame leaves the file usable
+    EXPECT_FALSE(pool.frame(a, 100));          // past the end: never asked of the decoder
+    EXPECT_EQ(7u, calls.size());
+
+    std::string why;
+    EXPECT_FALSE(pool.frame(file("broken"), 0, &why));
+    EXPECT_EQ("not a video", why);
+    pool.frame(file("c"), 0);
+    pool.frame(file("d"), 0);
+    EXPECT_EQ(2u, pool.openReaders());
+    EXPECT_EQ(4, opened);
+}
+
+}  // namespace
+}  // namespace corvanta::recorder::folder::test

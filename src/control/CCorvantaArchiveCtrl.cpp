@@ -99,6 +99,10 @@ void CCorvantaArchiveCtrl::ShortcutsBox() { RunModal<control::CShortcutsDlg>(thi
 
 void CCorvantaArchiveCtrl::ShowPropertyPage() { RunModal<control::CCorvantaArchivePropPage>(this); }
 
+bool CCorvantaArchiveCtrl::LogIn(const QString& userName, const QString& password) {
+    return m_dialog && m_dialog->LoginWith(userName.toStdString(), password.toStdString());
+}
+
 int CCorvantaArchiveCtrl::InstanceNumber() const {
     return m_dialog ? InstanceNames::InstanceNumber() : 0;
 }

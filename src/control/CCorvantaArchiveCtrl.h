@@ -41,6 +41,9 @@ public:
     // Every key and mouse gesture of the player and the trees.
     Q_INVOKABLE void ShortcutsBox();
     Q_INVOKABLE void ShowPropertyPage();
+    // Logs in at the control's recorder without asking, for a host that
+    // started the recorder itself; false until the control's window exists.
+    Q_INVOKABLE bool LogIn(const QString& userName, const QString& password);
     // The instance other processes reach this control's filters by (the
     // event log tool, for one); 0 until the control's window exists.
     Q_INVOKABLE int InstanceNumber() const;

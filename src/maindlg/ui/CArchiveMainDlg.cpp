@@ -155,23 +155,41 @@ void CArchiveMainDlg::Login() {
         m_userName = dialog.UserName();
         m_password = dialog.Password();
         m_serverUrl = dialog.ServerUrl();
-        if (!m_full) {
-            MakePanes();
-        } else if (!dialog.LoggedOff()) {
-            AddPages();
-            m_full->Refresh();
-            m_byTime->Clear();
-        }
-        Layout();
-        m_loggedIn = 1;
-        Command(kCmdRefresh)->setEnabled(true);
-        ReportEventNote(kEventCodeLogin, this, (m_userName + " at " + m_serverUrl).c_str(), "logged in");
+        LoggedIn(dialog.LoggedOff());
     } else if (ok && dialog.LoggedOff()) {
         ReportEventNote(kEventCodeLogOff, this, FilterServerURL().c_str(), "logged off");
         EndSession();
     } else if (ok) {
         SayLoginFailed(dialog.Failure(), dialog.ServerUrl());
     }
+}
+
+bool CArchiveMainDlg::LoginWith(const std::string& userName, const std::string& password) {
+    const std::string url = FilterServerURL();
+    const LoginOutcome outcome = LogIn(userName, password);
+    if (!outcome.loggedIn) {
+        SayLoginFailed(outcome.failure, url);
+        return false;
+    }
+    m_userName = userName;
+    m_password = password;
+    m_serverUrl = url;
+    LoggedIn(outcome.loggedOff);
+    return true;
+}
+
+void CArchiveMainDlg::LoggedIn(bool replacedSession) {
+    if (!m_full) {
+        MakePanes();
+    } else if (!replacedSession) {
+        AddPages();
+        m_full->Refresh();
+        m_byTime->Clear();
+    }
+    Layout();
+    m_loggedIn = 1;
+    Command(kCmdRefresh)->setEnabled(true);
+    ReportEventNote(kEventCodeLogin, this, (m_userName + " at " + m_serverUrl).c_str(), "logged in");
 }
 
 void CArchiveMainDlg::SayLoginFailed(LoginFailure failure, const std::string& url) {

@@ -51,6 +51,9 @@ public:
     // The toolbar's commands.
     void Login();
     void Refresh();
+    // Logs in at the control's recorder without the login dialog, for a host
+    // that started the recorder itself; a failure is told as the dialog's is.
+    bool LoginWith(const std::string& userName, const std::string& password);
 
     int LoggedIn() const { return m_loggedIn; }
     const std::string& UserName() const { return m_userName; }
@@ -79,6 +82,7 @@ private:
     void Layout();
     void EndSession();
     void SayLoginFailed(LoginFailure failure, const std::string& url);
+    void LoggedIn(bool replacedSession);
 
     // The members of the window, in the order the dialog declares them.
     CPaneTabCtrl* m_rightTab;

@@ -143,6 +143,23 @@ std::vector<std::string> Titles(const CPaneTabCtrl* tabs) {
 
 // A restarted recorder, or one that dropped an idle session, cannot log the
 // old session off: the next login must not file the panes a second time.
+TEST_F(MainDialog, AHostLogsInWithoutTheDialogAndAFailureIsToldAsTheDialogTellsIt) {
+    auto dialog = Open();
+    test::RecordingMessageBoxes sink;
+    EXPECT_FALSE(dialog->LoginWith("demo", "wrong"));
+    EXPECT_EQ(dialog->FullPane(), nullptr);
+    ASSERT_EQ(sink.Texts().size(), 1u);
+    EXPECT_NE(sink.Texts()[0].find("refused the login"), std::string::npos) << sink.Texts()[0];
+
+    ASSERT_TRUE(dialog->LoginWith("demo", "demo"));
+    EXPECT_EQ(dialog->LoggedIn(), 1);
+    EXPECT_EQ(dialog->UserName(), "demo");
+    EXPECT_EQ(dialog->ServerUrl(), recorder.BaseUrl());
+    EXPECT_EQ(Titles(dialog->LeftTab()), std::vector<std::string>({"Full", "By time"}));
+    EXPECT_TRUE(dialog->Command(CArchiveMainDlg::kCmdRefresh)->isEnabled());
+    ASSERT_TRUE(test::WaitFor([&] { return dialog->FullPane()->Tree()->topLevelItemCount() > 0; }, 5000));
+}
+
 TEST_F(MainDialog, ALoginAfterTheRecorderForgotTheSessionFilesEachPaneOnce) {
     auto dialog = Open();
     test::LogIn(*dialog);

@@ -37,6 +37,10 @@ bool parseDate(const std::string& text, CivilDate& out) {
     return true;
 }
 
+bool isLoopback(const std::string& address) {
+    return address == "localhost" || address == "::1" || address == "[::1]" || address.rfind("127.", 0) == 0;
+}
+
 }  // namespace
 
 std::string usageText() {
@@ -58,6 +62,17 @@ Server:
                          (default 1800)
   -v, --verbose          log one line per request to standard error;
                          twice also notes what successful answers carried
+
+Recordings (instead of the demo archive):
+  --archive DIR          serve the camera recordings under DIR: folders
+                         <camera>/<YYYY>/<MM>/<DD>/<HHMMSS>*.<ext>,
+                         <YYYY-MM-DD>/<HH>/<camera>/<MM>.<SS>.<ext> or
+                         <camera>/<name>.<ext>; needs --users unless bound
+                         to loopback
+  --index FILE           index database (default
+                         $XDG_CACHE_HOME/corvanta/index.sqlite3)
+  --index-threads N      threads indexing new files (default 2)
+  --rescan-sec N         seconds between looks for new files (default 10)
 
 Demo archive:
   --seed N               seed of the generated archive (default 1)
@@ -168,10 +183,29 @@ bool parseCommandLine(const std::vector<std::string>& args, CommandLine& out, st
         } else if (opt == "--fault-seed") {
             if (!value(v)) return false;
             if (!parseNumber(v, c.faults.seed, uint64_t{0}, ~uint64_t{0})) return bad(v);
+        } else if (opt == "--archive") {
+            if (!value(v)) return false;
+            if (v.empty()) return bad(v);
+            c.folder.dir = v;
+        } else if (opt == "--index") {
+            if (!value(v)) return false;
+            if (v.empty()) return bad(v);
+            c.folder.indexFile = v;
+        } else if (opt == "--index-threads") {
+            if (!value(v)) return false;
+            if (!parseNumber(v, c.folder.indexThreads, 1u, 64u)) return bad(v);
+        } else if (opt == "--rescan-sec") {
+            if (!value(v)) return false;
+            if (!parseNumber(v, c.folder.rescanSeconds, 1u, 86400u)) return bad(v);
         } else {
             error = "unknown option " + opt + " (see --help)";
             return false;
         }
+    }
+    if (!c.folder.dir.empty() && out.usersFile.empty() && !isLoopback(c.bindAddress)) {
+        error = "--archive with --bind " + c.bindAddress +
+                " needs --users: the demo password must not guard real recordings on a network";
+        return false;
     }
     return true;
 }

@@ -19,6 +19,14 @@
 
 namespace corvanta::recorder {
 
+// A folder of camera recordings to serve instead of the demo archive.
+struct FolderConfig {
+    std::string dir;          // empty: the demo archive
+    std::string indexFile;    // empty: the default under the user's cache folder
+    unsigned indexThreads = 2;
+    unsigned rescanSeconds = 10;
+};
+
 struct RecorderConfig {
     std::string bindAddress = "127.0.0.1";
     int port = 8080;       // 0 picks a free port; port() tells which
@@ -29,6 +37,7 @@ struct RecorderConfig {
     std::optional<CivilDate> anchorDate;  // the archive's last day; default today
     std::vector<UserAccount> users = defaultUsers();
     FrameStoreOptions frames;
+    FolderConfig folder;
     SessionOptions sessions;
     FaultConfig faults;
     int verbosity = 0;  // 0 quiet, 1 one line per request, 2 also successful answers' details

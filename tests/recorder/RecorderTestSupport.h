@@ -145,7 +145,7 @@ inline constexpr CivilDate kAnchor{2024, 3, 2};
 
 inline RecorderConfig testConfig() {
     return {.port = 0, .threads = 4, .seed = 7, .rates = {}, .anchorDate = kAnchor, .frames = {.readAhead = 2},
-            .sessions = {}, .faults = {}, .log = [](const std::string&) {}};
+            .folder = {}, .sessions = {}, .faults = {}, .log = [](const std::string&) {}};
 }
 
 // A server on a free port and a logged-in client that speaks to it as the viewer does.

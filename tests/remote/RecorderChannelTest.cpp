@@ -29,7 +29,7 @@ protected:
         SetConsecutiveFailures(0);
         server = std::make_unique<recorder::RecorderServer>(recorder::RecorderConfig{
             .port = 0, .seed = 7, .anchorDate = recorder::CivilDate{2024, 3, 2}, .frames = {.readAhead = 2},
-            .sessions = {}, .faults = {}, .log = [](const std::string&) {}});
+            .folder = {}, .sessions = {}, .faults = {}, .log = [](const std::string&) {}});
         ASSERT_TRUE(server->start());
         SetFilterServerURL(server->baseUrl());
         // Log in through a plain proxy of the privilege filter, as the control does.

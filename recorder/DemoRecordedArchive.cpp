@@ -83,8 +83,8 @@ std::vector<uint32_t> DemoRecordedArchive::frameTable(uint32_t source, Seconds f
     return archive_.frameTable(source, from, count);
 }
 
-std::optional<ServedFrame> DemoRecordedArchive::frame(const ArchiveFile& file, uint32_t index) {
-    const Recording& rec = *static_cast<const DemoFile&>(file).rec;
+std::optional<ServedFrame> DemoRecordedArchive::frame(const FileRef& file, uint32_t index) {
+    const Recording& rec = *static_cast<const DemoFile&>(*file).rec;
     if (index >= rec.frameCount) return std::nullopt;
     JpegBytes jpeg = frames_.frame(rec, index);
     if (!jpeg || jpeg->empty()) return std::nullopt;

@@ -26,7 +26,7 @@ public:
     FileRef findFile(std::string_view fileName) const override;
     std::vector<uint8_t> activity(uint32_t source, Seconds from, uint32_t count) const override;
     std::vector<uint32_t> frameTable(uint32_t source, Seconds from, uint32_t count) const override;
-    std::optional<ServedFrame> frame(const ArchiveFile& file, uint32_t index) override;
+    std::optional<ServedFrame> frame(const FileRef& file, uint32_t index) override;
 
 private:
     struct DemoFile;

@@ -73,7 +73,7 @@ public:
 
     // Frame `index` (< frameCount) of a file this archive handed out; nothing
     // when it cannot be read.
-    virtual std::optional<ServedFrame> frame(const ArchiveFile& file, uint32_t index) = 0;
+    virtual std::optional<ServedFrame> frame(const FileRef& file, uint32_t index) = 0;
 };
 
 }  // namespace corvanta::recorder

@@ -278,7 +278,7 @@ ServiceAnswer RecorderService::frameSource(const FilterRequest& request, const R
     if (rec.header.code != kFrameSourceGetFrame) return refuse("unknown command");
     const uint32_t index = rec.header.param1;
     if (index >= r->frameCount) return refuse("frame past the end");
-    auto frame = archive_.frame(*r, index);
+    auto frame = archive_.frame(r, index);
     if (!frame) return refuse("frame could not be read");
     Answer answer(rec.header);
     answer.header.encoding = kIcpEncodingPicture;

@@ -11,9 +11,14 @@ FramePool::FramePool(DecoderFactory factory, FramePoolOptions options)
     options_.maxReaders = std::max<size_t>(options_.maxReaders, 1);
 }
 
+FramePool::Key FramePool::keyOf(const FolderFile& file) {
+    return file.media ? static_cast<Key>(file.media.get()) : static_cast<Key>(&file);
+}
+
 std::shared_ptr<FramePool::Reader> FramePool::readerFor(const std::shared_ptr<const FolderFile>& file) {
     std::lock_guard lock(mutex_);
-    auto it = index_.find(file.get());
+    const Key key = keyOf(*file);
+    auto it = index_.find(key);
     if (it != index_.end()) {
         readers_.splice(readers_.begin(), readers_, it->second);
         return it->second->second;
@@ -26,9 +31,9 @@ std::shared_ptr<FramePool::Reader> FramePool::readerFor(const std::shared_ptr<co
         holds_.erase(r->first);
         r = readers_.erase(r);
     }
-    readers_.emplace_front(file.get(), std::make_shared<Reader>());
-    index_[file.get()] = readers_.begin();
-    holds_[file.get()] = file;
+    readers_.emplace_front(key, std::make_shared<Reader>());
+    index_[key] = readers_.begin();
+    holds_[key] = file->media ? std::shared_ptr<const void>(file->media) : std::shared_ptr<const void>(file);
     return readers_.front().second;
 }
 
@@ -53,15 +58,7 @@ JpegBytes FramePool::frame(const std::shared_ptr<const FolderFile>& file, uint32
     if (!file || index >= file->frameCount) return nullptr;
     std::shared_ptr<Reader> reader = readerFor(file);
     std::lock_guard lock(reader->mutex);
-    if (!reader->decoder && !reader->failed) {
-        std::string why;
-        reader->decoder = factory_(*file, &why);
-        if (!reader->decoder) {
-            reader->failed = true;
-            if (error) *error = why;
-        }
-    }
-    if (!reader->decoder) return nullptr;
+    if (!openLocked(*reader, *file, error)) return nullptr;
     for (const auto& [kept, bytes] : reader->kept)
         if (kept == index) return bytes;
     if (reader->last && index > *reader->last && index - *reader->last <= options_.catchUp) {
@@ -69,6 +66,24 @@ JpegBytes FramePool::frame(const std::shared_ptr<const FolderFile>& file, uint32
         for (uint32_t i = *reader->last + 1; i < index && reader->last; ++i) decodeLocked(*reader, i);
     }
     return decodeLocked(*reader, index);
+}
+
+bool FramePool::openLocked(Reader& reader, const FolderFile& file, std::string* error) {
+    if (!reader.decoder && !reader.failed) {
+        reader.decoder = factory_(file, &reader.error);
+        reader.failed = !reader.decoder;
+    }
+    if (reader.failed && error) *error = reader.error;
+    return !reader.failed;
+}
+
+std::optional<std::pair<uint32_t, uint32_t>> FramePool::servedSize(const std::shared_ptr<const FolderFile>& file,
+                                                                   std::string* error) {
+    if (!file) return std::nullopt;
+    std::shared_ptr<Reader> reader = readerFor(file);
+    std::lock_guard lock(reader->mutex);
+    if (!openLocked(*reader, *file, error)) return std::nullopt;
+    return std::pair(reader->decoder->width(), reader->decoder->height());
 }
 
 size_t FramePool::openReaders() const {

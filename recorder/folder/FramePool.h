@@ -25,6 +25,9 @@ class FrameDecoder {
 public:
     virtual ~FrameDecoder() = default;
     virtual std::optional<std::string> jpeg(uint32_t index) = 0;
+    // The size of the pictures it serves.
+    virtual uint32_t width() const = 0;
+    virtual uint32_t height() const = 0;
 };
 
 using DecoderFactory = std::function<std::unique_ptr<FrameDecoder>(const FolderFile& file, std::string* error)>;
@@ -42,6 +45,10 @@ public:
     // Nothing when the file cannot be opened or the frame not decoded.
     JpegBytes frame(const std::shared_ptr<const FolderFile>& file, uint32_t index, std::string* error = nullptr);
 
+    // The size of the file's pictures as served; nothing when it cannot be opened.
+    std::optional<std::pair<uint32_t, uint32_t>> servedSize(const std::shared_ptr<const FolderFile>& file,
+                                                            std::string* error = nullptr);
+
     size_t openReaders() const;
     uint64_t decodedFrames() const;
 
@@ -50,19 +57,24 @@ private:
         std::mutex mutex;  // one request at a time per file
         std::unique_ptr<FrameDecoder> decoder;
         bool failed = false;
+        std::string error;  // why it could not be opened
         std::optional<uint32_t> last;  // the decoder's position: the last frame it gave
         std::list<std::pair<uint32_t, JpegBytes>> kept;  // newest first
     };
     std::shared_ptr<Reader> readerFor(const std::shared_ptr<const FolderFile>& file);
+    bool openLocked(Reader& reader, const FolderFile& file, std::string* error);
     JpegBytes decodeLocked(Reader& reader, uint32_t index);
 
     DecoderFactory factory_;
     FramePoolOptions options_;
     mutable std::mutex mutex_;
-    // By file identity (its path and number); the list orders by last use, newest first.
-    std::list<std::pair<const FolderFile*, std::shared_ptr<Reader>>> readers_;
-    std::unordered_map<const FolderFile*, decltype(readers_)::iterator> index_;
-    std::unordered_map<const FolderFile*, std::shared_ptr<const FolderFile>> holds_;  // keeps keys alive
+    // By what indexing learnt of the file, which copies of its record share
+    // and a changed file does not; the list orders by last use, newest first.
+    using Key = const void*;
+    static Key keyOf(const FolderFile& file);
+    std::list<std::pair<Key, std::shared_ptr<Reader>>> readers_;
+    std::unordered_map<Key, decltype(readers_)::iterator> index_;
+    std::unordered_map<Key, std::shared_ptr<const void>> holds_;  // keeps keys alive
     uint64_t decoded_ = 0;
 };
 

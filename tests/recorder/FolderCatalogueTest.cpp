@@ -95,6 +95,8 @@ struct CountingDecoder final : FrameDecoder {
         if (index == 13) return std::nullopt;
         return "frame " + std::to_string(index);
     }
+    uint32_t width() const override { return 160; }
+    uint32_t height() const override { return 120; }
 };
 
 TEST(FramePool, ServesEachFrameOnceDecodingForwardThroughSmallGapsAndBoundsOpenFiles) {
@@ -130,9 +132,12 @@ TEST(FramePool, ServesEachFrameOnceDecodingForwardThroughSmallGapsAndBoundsOpenF
     EXPECT_FALSE(pool.frame(a, 100));          // past the end: never asked of the decoder
     EXPECT_EQ(7u, calls.size());
 
+    EXPECT_EQ(std::pair(160u, 120u), pool.servedSize(a).value());
     std::string why;
-    EXPECT_FALSE(pool.frame(file("broken"), 0, &why));
+    auto broken = file("broken");
+    EXPECT_FALSE(pool.frame(broken, 0, &why));
     EXPECT_EQ("not a video", why);
+    EXPECT_FALSE(pool.servedSize(broken));  // not tried again
     pool.frame(file("c"), 0);
     pool.frame(file("d"), 0);
     EXPECT_EQ(2u, pool.openReaders());

@@ -19,6 +19,7 @@
 #include "recorder/JpegEncoder.h"
 #include "recorder/Protocol.h"
 #include "recorder/RecorderServer.h"
+#include "RecorderClient.h"
 #include "services/UserAccessRecords.h"
 
 using namespace corvanta;
@@ -37,37 +38,7 @@ const Recording& largeRecording(const DemoArchive& archive) {
     std::exit(1);
 }
 
-// A keep-alive client that sends Message requests as the viewer does.
-class Client {
-public:
-    explicit Client(std::string base) : base_(std::move(base)), curl_(curl_easy_init(), curl_easy_cleanup) {
-        curl_easy_setopt(curl_.get(), CURLOPT_NOSIGNAL, 1L);
-        curl_easy_setopt(curl_.get(), CURLOPT_WRITEFUNCTION, +[](char* p, size_t s, size_t n, void* ud) {
-            static_cast<std::string*>(ud)->append(p, s * n);
-            return s * n;
-        });
-        curl_easy_setopt(curl_.get(), CURLOPT_WRITEDATA, &body_);
-    }
-
-    const std::string& send(const std::string& name, const std::string& sid, uint32_t code, uint32_t p1,
-                            const std::string& data) {
-        const std::string rec = makeRequestRecord(kIcpCommand, code, p1, 0,
-                                                  {reinterpret_cast<const uint8_t*>(data.data()), data.size()});
-        std::string escaped;
-        for (char c : name) escaped += c == ' ' ? std::string("%20") : std::string(1, c);
-        const std::string url = base_ + "/Filter?Message&SID=" + sid + "&Name=" + escaped + "&Data=" +
-                                encodeHex({reinterpret_cast<const uint8_t*>(rec.data()), rec.size()});
-        body_.clear();
-        curl_easy_setopt(curl_.get(), CURLOPT_URL, url.c_str());
-        if (curl_easy_perform(curl_.get()) != CURLE_OK) body_.clear();
-        return body_;
-    }
-
-private:
-    std::string base_;
-    std::unique_ptr<CURL, decltype(&curl_easy_cleanup)> curl_;
-    std::string body_;
-};
+using Client = bench::RecorderClient;
 
 struct Session {
     std::string sid;
@@ -75,27 +46,9 @@ struct Session {
 };
 
 Session openLargeFile(RecorderServer& server, Client& client) {
-    LoginRecord login{};
-    std::strcpy(login.userName, "demo");
-    std::strcpy(login.password, "demo");
-    std::strcpy(login.userKind, kLoginUserKind);
-    login.one = 1;
-    const std::string answer = client.send(kUserPrivilegeFilterName, "", kPrivilegeLogIn, 0,
-                                           std::string(reinterpret_cast<const char*>(&login), sizeof login));
-    if (answer.size() <= kIcpOverhead) {
-        std::fprintf(stderr, "login failed\n");
-        std::exit(1);
-    }
     Session s;
-    s.sid = answer.c_str() + kIcpHeaderSize;
-    const Recording& rec = largeRecording(server.archive());
-    if (client.send(kPlaybackManagerFilterName, s.sid, kPlaybackOpenFile, 0, rec.fileName + '\0').empty()) {
-        std::fprintf(stderr, "open failed\n");
-        std::exit(1);
-    }
-    s.sourceName = rec.fileName;
-    for (char& c : s.sourceName)
-        if (c == '\\') c = ' ';
+    s.sid = client.logIn("demo", "demo");
+    s.sourceName = client.open(s.sid, largeRecording(server.archive()).fileName);
     return s;
 }
 
@@ -118,10 +71,7 @@ double pullFrames(uint32_t readAhead, uint32_t count) {
     const Session s = openLargeFile(server, client);
     const auto t0 = std::chrono::steady_clock::now();
     for (uint32_t i = 0; i < count; ++i) {
-        const std::string& body = client.send(s.sourceName, s.sid, kFrameSourceGetFrame, i, {});
-        IcpHeader h{};
-        if (body.size() >= sizeof h) std::memcpy(&h, body.data(), sizeof h);
-        if (body.size() < sizeof h || h.encoding != kIcpEncodingPicture || h.param1 != i) {
+        if (!client.frame(s.sourceName, s.sid, i)) {
             std::fprintf(stderr, "frame %u not served\n", i);
             std::exit(1);
         }

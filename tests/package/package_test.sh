@@ -17,7 +17,8 @@ grep -q 'Depends:.*libqt6widgets6' <<<"$info" || { echo "no Qt dependency record
 dpkg-deb -x "$deb" "$work/root"
 for f in usr/bin/corvanta-archive usr/bin/corvanta-recorder usr/bin/corvanta-eventlog \
          usr/include/corvanta/CorvantaArchiveModule.h usr/share/applications/corvanta-archive.desktop \
-         usr/share/icons/hicolor/scalable/apps/corvanta-archive.svg usr/share/corvanta/language_basic.txt; do
+         usr/share/icons/hicolor/scalable/apps/corvanta-archive.svg usr/share/corvanta/language_basic.txt \
+         usr/share/corvanta/language_basic_de.txt; do
   [ -e "$work/root/$f" ] || { echo "missing $f"; exit 1; }
 done
 for f in libcorvanta-archive.so.0 corvanta-archive.pc; do

@@ -15,6 +15,7 @@
 #include "maindlg/ui/ToolbarImages.h"
 #include "platform/qt/QtQueueDriver.h"
 #include "playback/ui/CArchiveViewDlg.h"
+#include "remote/ConnectionState.h"
 #include "remote/RemoteSession.h"
 #include "services/Translation.h"
 #include "services/UserAccess.h"
@@ -74,6 +75,7 @@ CArchiveMainDlg::~CArchiveMainDlg() {
     // From here, while the panes are still whole; the base's destructor
     // could no longer reach them.
     ShutDown();
+    if (m_loggedIn) RecorderConnection().LoggedOff();
     if (m_messageBoxes) RemoveMessageBoxSink(m_messageBoxes.get());
 }
 
@@ -164,6 +166,7 @@ void CArchiveMainDlg::Login() {
         }
         Layout();
         m_loggedIn = 1;
+        RecorderConnection().LoggedIn(m_serverUrl, m_userName);
         Command(kCmdRefresh)->setEnabled(true);
         ReportEventNote(kEventCodeLogin, this, (m_userName + " at " + m_serverUrl).c_str(), "logged in");
     } else if (ok && dialog.LoggedOff()) {
@@ -215,6 +218,7 @@ void CArchiveMainDlg::EndSession() {
     m_leftTab->RemoveAll();
     m_rightTab->RemoveAll();
     LogOff();
+    RecorderConnection().LoggedOff();
     for (QWidget* pane : {static_cast<QWidget*>(m_full), static_cast<QWidget*>(m_byTime),
                           static_cast<QWidget*>(m_view)})
         if (pane) pane->hide();

@@ -51,8 +51,11 @@ QStringList ToolbarStrings() {
 }
 
 QIcon ToolbarIcon(int plain, int hot) {
-    QIcon icon(ToolbarBitmap(plain));
-    icon.addPixmap(ToolbarBitmap(hot), QIcon::Active);
+    QIcon icon;
+    for (const qreal ratio : kToolbarImageRatios) {
+        icon.addPixmap(ToolbarBitmap(plain, ratio));
+        icon.addPixmap(ToolbarBitmap(hot, ratio), QIcon::Active);
+    }
     return icon;
 }
 

@@ -1,6 +1,6 @@
-// The dictionary file is the user's: any bytes at all. Parsing must stay
-// within them, and what it finds must come back unchanged when written out
-// as learned entries and read again.
+// The dictionary file is the user's: any bytes at all. Judging and parsing
+// them must stay within them, and what parsing finds must come back
+// unchanged when written out as learned entries and read again.
 #include <cstdint>
 #include <cstdlib>
 #include <string>
@@ -11,6 +11,10 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace corvanta;
     std::string_view text(reinterpret_cast<const char*>(data), size);
+    // A text judged fit to be a dictionary holds no NUL and no other control byte but tab, CR and LF.
+    if (DictionaryTextProblem(text).empty())
+        for (unsigned char c : text)
+            if ((c < 0x20 && c != '\t' && c != '\r' && c != '\n') || c == 0x7F) std::abort();
     auto entries = ParseDictionary(text);
 
     std::string written;

@@ -2,12 +2,14 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QLabel>
 #include <QDir>
 #include <QFile>
 #include <QMenuBar>
 #include <QSaveFile>
 #include <QSettings>
 #include <QStandardPaths>
+#include <QStatusBar>
 
 namespace corvanta::app {
 
@@ -22,6 +24,7 @@ HostWindow::HostWindow(const ControlModule& module, const std::optional<std::str
     if (serverUrl) m_control->setProperty("ServerURL", QString::fromStdString(*serverUrl));
     if (serverPort) m_control->setProperty("ServerPort", *serverPort);
     MakeMenus();
+    MakeStatusLine();
 }
 
 HostWindow::~HostWindow() {
@@ -37,6 +40,15 @@ void HostWindow::MakeMenus() {
                     [this] { QMetaObject::invokeMethod(m_control, "ShortcutsBox"); });
     help->addAction("&About Corvanta Archive", this,
                     [this] { QMetaObject::invokeMethod(m_control, "AboutBox"); });
+}
+
+void HostWindow::MakeStatusLine() {
+    m_status = new QLabel(statusBar());
+    m_status->setObjectName("ConnectionState");
+    statusBar()->addWidget(m_status, 1);
+    // The control comes from a module: its signal is found by name.
+    m_status->setText(m_control->property("ConnectionState").toString());
+    connect(m_control, SIGNAL(ConnectionStateChanged(QString)), m_status, SLOT(setText(QString)));
 }
 
 QString HostWindow::PropertyBagFile() const {

@@ -11,6 +11,7 @@
 #include "control/CShortcutsDlg.h"
 #include "framework/InstanceNames.h"
 #include "maindlg/ui/CArchiveMainDlg.h"
+#include "remote/ConnectionState.h"
 #include "remote/RemoteSession.h"
 
 namespace corvanta {
@@ -43,6 +44,11 @@ void RunModal(QWidget* parent) {
 CCorvantaArchiveCtrl::CCorvantaArchiveCtrl(QWidget* parent, long long startSeconds)
     : QWidget(parent), m_startSeconds(startSeconds) {
     setObjectName("CorvantaArchiveCtrl");
+    // Requests fail on the proxies' threads; polling a counter keeps the
+    // signal on this thread and needs nothing of them.
+    m_connectionChanges = RecorderConnection().Changes();
+    connect(&m_connectionPoll, &QTimer::timeout, this, [this] { PollConnection(); });
+    m_connectionPoll.start(kConnectionPollMs);
 }
 
 CCorvantaArchiveCtrl::~CCorvantaArchiveCtrl() {
@@ -101,6 +107,17 @@ void CCorvantaArchiveCtrl::ShowPropertyPage() { RunModal<control::CCorvantaArchi
 
 bool CCorvantaArchiveCtrl::LogIn(const QString& userName, const QString& password) {
     return m_dialog && m_dialog->LoginWith(userName.toStdString(), password.toStdString());
+}
+
+QString CCorvantaArchiveCtrl::ConnectionState() const {
+    return QString::fromStdString(RecorderConnection().Text());
+}
+
+void CCorvantaArchiveCtrl::PollConnection() {
+    const uint64_t changes = RecorderConnection().Changes();
+    if (changes == m_connectionChanges) return;
+    m_connectionChanges = changes;
+    emit ConnectionStateChanged(ConnectionState());
 }
 
 int CCorvantaArchiveCtrl::InstanceNumber() const {

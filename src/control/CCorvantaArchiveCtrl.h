@@ -2,10 +2,12 @@
 // The control a host places in its window. It carries the two properties
 // ServerURL and ServerPort, turns them into the recorder's base URL, and
 // hosts the main dialog, which fills it and does all the work. The dialog is
-// made when the control's window is, the first time it is shown.
+// made when the control's window is, the first time it is shown. The
+// control tells its host how the connection to the recorder stands.
 
 #include <QByteArray>
 #include <QString>
+#include <QTimer>
 #include <QWidget>
 #include <memory>
 
@@ -19,6 +21,7 @@ class CCorvantaArchiveCtrl : public QWidget {
     Q_OBJECT
     Q_PROPERTY(QString ServerURL READ ServerURL WRITE SetServerURL)
     Q_PROPERTY(int ServerPort READ ServerPort WRITE SetServerPort)
+    Q_PROPERTY(QString ConnectionState READ ConnectionState NOTIFY ConnectionStateChanged)
 
 public:
     // `startSeconds` as for CArchiveMainDlg: 0 takes the current time.
@@ -51,6 +54,17 @@ public:
     // Null until the control's window exists.
     CArchiveMainDlg* MainDialog() const { return m_dialog.get(); }
 
+    // "Connected to <URL> as <user>", "Not logged in", or "The recorder at
+    // <URL> is not answering — retrying" (remote/ConnectionState.h).
+    QString ConnectionState() const;
+
+    // How often the control looks whether the connection's state changed.
+    static constexpr int kConnectionPollMs = 250;
+
+signals:
+    // The connection's state changed; `text` is the new ConnectionState().
+    void ConnectionStateChanged(const QString& text);
+
 protected:
     void showEvent(QShowEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
@@ -58,11 +72,14 @@ protected:
 private:
     void CreateWindow();
     void RebuildBaseUrl();
+    void PollConnection();
 
     control::ControlProperties m_props;
     bool m_modified = false;
     long long m_startSeconds;
     std::unique_ptr<CArchiveMainDlg> m_dialog;
+    QTimer m_connectionPoll;
+    uint64_t m_connectionChanges = 0;
 };
 
 }  // namespace corvanta

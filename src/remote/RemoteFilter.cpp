@@ -1,6 +1,7 @@
 #include "remote/RemoteFilter.h"
 
 #include "framework/FilterCodes.h"
+#include "remote/ConnectionState.h"
 #include "remote/HttpRequest.h"
 #include "remote/RecorderInterface.h"
 #include "remote/RemoteSession.h"
@@ -31,6 +32,11 @@ int CRemoteFilter::OnIcp(IcpRecord* query, IcpRecord* answer) {
                                              Descriptor().answerCapacity)
                             : 0;
     m_lastReply = ReplyOf(request, written);
+    if (m_lastReply == Reply::NoAnswer) {
+        RecorderConnection().Failed();
+    } else if (m_lastReply != Reply::NotSent) {
+        RecorderConnection().Answered();
+    }
     return written;
 }
 

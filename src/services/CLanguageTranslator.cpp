@@ -1,6 +1,9 @@
 #include "services/CLanguageTranslator.h"
 
+#include <errno.h>
+
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 
 #include "framework/FilterCodes.h"
@@ -69,12 +72,20 @@ int CLanguageTranslator::Shutdown() {
 }
 
 int CLanguageTranslator::LoadDictionary() {
-    std::string text;
-    if (!ReadDictionaryFile(&text)) return 0;
-    std::vector<DictionaryEntry> entries = ParseDictionary(text);
+    FoundDictionary file = ReadDictionaryFile();
+    if (file.status != DictionaryStatus::Read) {
+        // A file that is there but cannot be used is the user's to mend;
+        // the viewer goes on with its own texts and never writes to it.
+        if (file.status != DictionaryStatus::None)
+            std::fprintf(stderr, "%s: the dictionary %s is not used (%s); texts keep their built-in wording\n",
+                         program_invocation_short_name, file.path.c_str(), file.problem.c_str());
+        return 0;
+    }
+    std::vector<DictionaryEntry> entries = ParseDictionary(file.text);
     DictionaryLock lock(m_dictionary);
     if (!lock.Held()) return 0;
     for (DictionaryEntry& e : entries) m_dictionary.Add(new DictionaryEntry(std::move(e)));
+    m_file = file.path;
     return 1;
 }
 
@@ -82,6 +93,12 @@ void CLanguageTranslator::ClearDictionary() {
     DictionaryLock lock(m_dictionary);
     for (size_t i = 0; i < m_dictionary.GetSize(); ++i) delete static_cast<DictionaryEntry*>(m_dictionary.GetAt(i));
     m_dictionary.RemoveAll();
+    m_file.clear();
+}
+
+std::string CLanguageTranslator::FileInUse() {
+    DictionaryLock lock(m_dictionary);
+    return m_file;
 }
 
 size_t CLanguageTranslator::EntryCount() {
@@ -103,7 +120,7 @@ bool CLanguageTranslator::Translate(const std::string& key, const std::string& t
     m_dictionary.Add(new DictionaryEntry{key, text});
     // The file lines up entries by semicolons only; a pair holding one would
     // shift every entry after it, so such a pair is learned for this run only.
-    if (FitsDictionaryFormat(key, text)) AppendToDictionaryFile(FormatDictionaryEntry(key, text));
+    if (!m_file.empty() && FitsDictionaryFormat(key, text)) AppendToDictionaryFile(m_file, FormatDictionaryEntry(key, text));
     return false;
 }
 

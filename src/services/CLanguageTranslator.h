@@ -1,9 +1,10 @@
 #pragma once
 // The filter "Main Language Translator": holds the dictionary read from
-// "language_basic.txt" and answers the translate command. A key it does not
-// know is learned with the built-in text as its translation and appended to
-// the dictionary file, so the file fills itself with everything that can be
-// translated. Callers use TranslateByKey and TranslateText (Translation.h).
+// the file of the user's language (LanguageDictionary.h) and answers the
+// translate command. A key it does not know is learned with the built-in
+// text as its translation and appended to the file in use, so the file fills
+// itself with everything that can be translated. Callers use TranslateByKey
+// and TranslateText (Translation.h).
 
 #include <cstdint>
 #include <string>
@@ -38,11 +39,15 @@ public:
     // Disconnect and Close, then empties the dictionary.
     int Shutdown();
 
-    // Reads the first dictionary file that opens and appends its entries.
-    // 1 when a file was read, 0 when none opened (the dictionary is unchanged).
+    // Reads the dictionary file (ReadDictionaryFile) and appends its
+    // entries; it becomes the file learned keys are written to. 1 when it
+    // was read, 0 when there was none or it could not be used (a note on
+    // standard error says why); the dictionary is then unchanged.
     int LoadDictionary();
     void ClearDictionary();
     size_t EntryCount();
+    // The path of the file read by LoadDictionary; empty when none was.
+    std::string FileInUse();
 
     int OnIcp(IcpRecord* query, IcpRecord* answer) override;
 
@@ -52,6 +57,7 @@ private:
     bool Translate(const std::string& key, const std::string& text, std::string* translation);
 
     CLockedPtrArray m_dictionary;  // DictionaryEntry*, owned; file order, then learned keys
+    std::string m_file;            // under m_dictionary's lock
 };
 
 }  // namespace corvanta

@@ -83,6 +83,9 @@ class Journey : public ::testing::Test {
 protected:
     void SetUp() override {
         QtTestApp();
+        // The English dictionary where an installed viewer finds it, so the pictures show what users see.
+        WriteWholeFile(home.Dir() + "/data/corvanta/language_basic.txt",
+                       ReadWholeFile(DICTIONARY_DIR "/language_basic.txt"));
         dialog = std::make_unique<CArchiveMainDlg>(nullptr, OwnSeconds());
         dialog->resize(1280, 800);
         dialog->show();

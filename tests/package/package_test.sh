@@ -17,9 +17,12 @@ grep -q 'Depends:.*libqt6widgets6' <<<"$info" || { echo "no Qt dependency record
 dpkg-deb -x "$deb" "$work/root"
 for f in usr/bin/corvanta-archive usr/bin/corvanta-recorder usr/bin/corvanta-eventlog \
          usr/include/corvanta/CorvantaArchiveModule.h usr/share/applications/corvanta-archive.desktop \
-         usr/share/icons/hicolor/scalable/apps/corvanta-archive.svg usr/share/corvanta/language_basic.txt; do
+         usr/share/icons/hicolor/scalable/apps/corvanta-archive.svg usr/share/corvanta/language_basic.txt \
+         usr/share/corvanta/language_basic_de.txt usr/share/doc/corvanta-archive/copyright; do
   [ -e "$work/root/$f" ] || { echo "missing $f"; exit 1; }
 done
+grep -q '^License: Expat' "$work/root/usr/share/doc/corvanta-archive/copyright" \
+  || { echo "the copyright file names no license"; exit 1; }
 for f in libcorvanta-archive.so.0 corvanta-archive.pc; do
   [ -n "$(find "$work/root/usr/lib" -name "$f")" ] || { echo "missing $f"; exit 1; }
 done

@@ -41,10 +41,15 @@ public:
     // A recorder stopped and started again on the same port: the same
     // archive, but none of the sessions it had.
     bool Restart() {
-        const int port = m_server->port();
+        Stop();
+        return StartAgain();
+    }
+    // Stopped: nothing listens on its port until StartAgain.
+    void Stop() {
+        m_config.port = m_server->port();
         m_server->stop();
-        m_server.reset();
-        m_config.port = port;
+    }
+    bool StartAgain() {
         m_server = std::make_unique<recorder::RecorderServer>(m_config);
         return m_server->start();
     }

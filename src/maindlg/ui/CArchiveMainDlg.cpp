@@ -15,6 +15,7 @@
 #include "maindlg/ui/ToolbarImages.h"
 #include "platform/qt/QtQueueDriver.h"
 #include "playback/ui/CArchiveViewDlg.h"
+#include "remote/ConnectionState.h"
 #include "remote/RemoteSession.h"
 #include "services/Translation.h"
 #include "services/UserAccess.h"
@@ -50,8 +51,11 @@ QStringList ToolbarStrings() {
 }
 
 QIcon ToolbarIcon(int plain, int hot) {
-    QIcon icon(ToolbarBitmap(plain));
-    icon.addPixmap(ToolbarBitmap(hot), QIcon::Active);
+    QIcon icon;
+    for (const qreal ratio : kToolbarImageRatios) {
+        icon.addPixmap(ToolbarBitmap(plain, ratio));
+        icon.addPixmap(ToolbarBitmap(hot, ratio), QIcon::Active);
+    }
     return icon;
 }
 
@@ -74,6 +78,7 @@ CArchiveMainDlg::~CArchiveMainDlg() {
     // From here, while the panes are still whole; the base's destructor
     // could no longer reach them.
     ShutDown();
+    if (m_loggedIn) RecorderConnection().LoggedOff();
     if (m_messageBoxes) RemoveMessageBoxSink(m_messageBoxes.get());
 }
 
@@ -188,6 +193,7 @@ void CArchiveMainDlg::LoggedIn(bool replacedSession) {
     }
     Layout();
     m_loggedIn = 1;
+    RecorderConnection().LoggedIn(m_serverUrl, m_userName);
     Command(kCmdRefresh)->setEnabled(true);
     ReportEventNote(kEventCodeLogin, this, (m_userName + " at " + m_serverUrl).c_str(), "logged in");
 }
@@ -233,6 +239,7 @@ void CArchiveMainDlg::EndSession() {
     m_leftTab->RemoveAll();
     m_rightTab->RemoveAll();
     LogOff();
+    RecorderConnection().LoggedOff();
     for (QWidget* pane : {static_cast<QWidget*>(m_full), static_cast<QWidget*>(m_byTime),
                           static_cast<QWidget*>(m_view)})
         if (pane) pane->hide();

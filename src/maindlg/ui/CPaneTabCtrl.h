@@ -33,6 +33,7 @@ public:
     QTabBar* Tabs() const { return m_tabs; }
     // A hint drawn in the display area while there are no tabs.
     void SetEmptyText(const QString& text);
+    const QString& EmptyText() const { return m_emptyText; }
     // The area below the tabs where pages go.
     QRect DisplayRect() const;
 

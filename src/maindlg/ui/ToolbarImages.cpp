@@ -36,27 +36,30 @@ void PaintLogin(QPainter& p, const QColor& ink) {
     p.drawRect(QRectF(27, 17, 3, 8));
 }
 
-QPixmap Paint(void (*paint)(QPainter&, const QColor&), const QColor& ink) {
-    QPixmap pixmap(kToolbarImageSize, kToolbarImageSize);
+QPixmap Paint(void (*paint)(QPainter&, const QColor&), const QColor& ink, qreal ratio) {
+    const int side = qRound(kToolbarImageSize * ratio);
+    QPixmap pixmap(side, side);
     pixmap.fill(kMaskColour);
     {
         // No antialiasing: blended edges would keep a fringe of the mask colour.
         QPainter painter(&pixmap);
+        painter.scale(ratio, ratio);
         paint(painter, ink);
     }
     pixmap.setMask(pixmap.createMaskFromColor(kMaskColour, Qt::MaskInColor));
+    pixmap.setDevicePixelRatio(ratio);
     return pixmap;
 }
 
 }  // namespace
 
-QPixmap ToolbarBitmap(int id) {
+QPixmap ToolbarBitmap(int id, qreal ratio) {
     const QColor plain(60, 72, 96), hot(20, 110, 210);
     switch (id) {
-        case kBitmapRefresh: return Paint(PaintRefresh, plain);
-        case kBitmapRefreshHot: return Paint(PaintRefresh, hot);
-        case kBitmapLogin: return Paint(PaintLogin, plain);
-        case kBitmapLoginHot: return Paint(PaintLogin, hot);
+        case kBitmapRefresh: return Paint(PaintRefresh, plain, ratio);
+        case kBitmapRefreshHot: return Paint(PaintRefresh, hot, ratio);
+        case kBitmapLogin: return Paint(PaintLogin, plain, ratio);
+        case kBitmapLoginHot: return Paint(PaintLogin, hot, ratio);
         default: return {};
     }
 }

@@ -4,6 +4,7 @@
 
 #include "playback/PlayerRecords.h"
 #include "playback/ui/CJogSlider.h"
+#include "services/Translation.h"
 #include "services/ui/ControlIdentity.h"
 
 namespace corvanta {
@@ -22,6 +23,9 @@ const ControlTemplate kControls[] = {
     {CPlayerControlDlg::kIdStepForward, ControlKind::PushButton, ">", 159, 26, 18, 14},
 };
 const DialogTemplate kTemplate{CPlayerControlDlg::kTemplateId, "", 223, 48, "MS Sans Serif", 8, kControls};
+
+// The speed label's own key: dialog translation skips static controls.
+constexpr char kSpeedLabelKey[] = "Player Control Dialog-Speed";
 
 template <typename Slider>
 Slider* MakeTrackbar(CTemplateDialog& dialog, int id, QRect dialogUnits) {
@@ -71,6 +75,24 @@ CPlayerControlDlg::CPlayerControlDlg(QWidget* parent) : CTemplateDialog(kTemplat
 }
 
 CPlayerControlDlg::~CPlayerControlDlg() { m_client.Close(); }
+
+bool CPlayerControlDlg::OnInitDialog() {
+    // Deliberately translated though it is a static control: users expect the speed label in their language.
+    if (QWidget* label = SpeedLabel()) {
+        std::string text = ControlText(label).toStdString();
+        if (TranslateByKey(kSpeedLabelKey, text)) SetControlText(label, QString::fromStdString(text));
+    }
+    return CTemplateDialog::OnInitDialog();
+}
+
+QWidget* CPlayerControlDlg::SpeedLabel() const {
+    // The panel's only unnamed control.
+    for (QObject* child : children()) {
+        auto* control = qobject_cast<QWidget*>(child);
+        if (control && ui::ControlId(control) == kStaticControlId) return control;
+    }
+    return nullptr;
+}
 
 void CPlayerControlDlg::SetTarget(const std::string& playerFilterName) {
     m_client.Close();

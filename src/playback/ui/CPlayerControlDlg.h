@@ -38,6 +38,8 @@ public:
     int SpeedPosition() const;
     int JogPosition() const;
     QSlider* SpeedSlider() const { return m_speed; }
+    // The label above the speed slider.
+    QWidget* SpeedLabel() const;
     CJogSlider* JogSlider() const { return m_jog; }
 
     // The buttons and the speed slider's release, also reached by the
@@ -51,6 +53,8 @@ public:
     void ChangeSpeed(int delta);
 
 protected:
+    // Translates the speed label under a key of its own.
+    bool OnInitDialog() override;
     void OnCommand(int id) override;
     // Embedded in its player: Escape does not close it.
     void OnCancel() override {}

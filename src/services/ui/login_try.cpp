@@ -16,7 +16,6 @@
 #include "remote/RemoteSession.h"
 #include "services/CLanguageTranslator.h"
 #include "services/CUserPrivilegeProxy.h"
-#include "services/LanguageDictionary.h"
 #include "services/MainDialogSettings.h"
 #include "services/UserAccess.h"
 #include "services/ui/CLoginDlg.h"
@@ -81,8 +80,7 @@ int main(int argc, char** argv) {
     DeclareMainDialogSettings(store);
     store.Load();
 
-    std::string dictionary, dictionaryPath;
-    ReadDictionaryFile(&dictionary, &dictionaryPath);
+    const std::string dictionaryPath = translator.FileInUse();
     Say("instance " + std::to_string(InstanceNames::InstanceNumber()) + ", recorder " + url + ", dictionary " +
         (dictionaryPath.empty() ? std::string("none (keys are learned in memory)") : dictionaryPath));
 

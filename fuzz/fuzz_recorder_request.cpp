@@ -6,8 +6,7 @@
 #include <cstring>
 #include <string>
 
-#include "recorder/DemoArchive.h"
-#include "recorder/FrameStore.h"
+#include "recorder/DemoRecordedArchive.h"
 #include "recorder/Protocol.h"
 #include "recorder/RecorderService.h"
 #include "recorder/SessionTable.h"
@@ -17,17 +16,17 @@ using namespace corvanta::recorder;
 namespace {
 
 struct World {
-    DemoArchive archive{1, CivilDate{2026, 12, 5}};
-    FrameStore frames{archive, FrameStoreOptions{75, 8u << 20, 0, 1, kMaxAnswerBody - corvanta::kIcpOverhead}};
+    DemoRecordedArchive archive{DemoArchive{1, CivilDate{2026, 12, 5}},
+                                FrameStoreOptions{75, 8u << 20, 0, 1, kMaxAnswerBody - corvanta::kIcpOverhead}};
     SessionTable sessions{defaultUsers(), SessionOptions{}};
-    RecorderService service{archive, frames, sessions};
+    RecorderService service{archive, sessions};
     std::string sid;
     std::string frameSource;
 
     World() {
         sid = *sessions.logIn("demo", "demo");
-        const Recording& rec = archive.recordings(2).front();  // a small-frame source keeps encoding cheap
-        sessions.openFile(sid, rec.fileName, &rec);
+        const Recording& rec = archive.demo().recordings(2).front();  // a small-frame source keeps encoding cheap
+        sessions.openFile(sid, rec.fileName, archive.findFile(rec.fileName));
         frameSource = rec.fileName;
         for (char& c : frameSource)
             if (c == '\\') c = ' ';

@@ -9,14 +9,17 @@ namespace {
 
 // Thumbnail differences up to this many grey levels are sensor and
 // compression noise of a still scene (see docs/recorder.md for the figures).
-constexpr double kNoiseDifference = 1.5;
-constexpr double kLevelsPerGreyLevel = 8.0;
+constexpr double kNoiseDifference = 0.8;
+constexpr double kLevelsPerGreyLevel = 10.0;
 
 // Seconds whose non-key frames are at most this many times the quiet size
 // count as still; the quiet size is a low percentile of the seconds' sizes.
 constexpr double kQuietRatio = 1.6;
 constexpr double kLevelsPerRatio = 40.0;
 constexpr size_t kQuietPercentile = 10;
+// The quiet size is at least a byte per this many pixels: a still scene
+// without noise codes to a few bytes a frame, and a few more are no motion.
+constexpr double kPixelsPerQuietByte = 1000.0;
 
 uint8_t clampLevel(double value) {
     return static_cast<uint8_t>(std::clamp(std::lround(value), 1L, 200L));
@@ -30,6 +33,8 @@ int64_t secondOf(int64_t ms, int64_t originMs, size_t seconds) {
 }
 
 }  // namespace
+
+ActivityMeter::ActivityMeter(uint32_t width, uint32_t height) : width_(width), height_(height) {}
 
 void ActivityMeter::addPicture(int64_t ms, const uint8_t* grey, uint32_t width, uint32_t height, uint32_t pitch) {
     if (!grey || width == 0 || height == 0 || pitch < width) return;
@@ -108,7 +113,8 @@ std::vector<uint8_t> ActivityMeter::levelsFromSizes(int64_t originMs, size_t sec
     std::vector<uint8_t> out(seconds, 0);
     if (means.empty()) return out;
     std::sort(means.begin(), means.end());
-    const double quiet = std::max(1.0, means[(means.size() - 1) * kQuietPercentile / 100]);
+    const double floor = std::max(1.0, double(width_) * double(height_) / kPixelsPerQuietByte);
+    const double quiet = std::max(floor, means[(means.size() - 1) * kQuietPercentile / 100]);
     for (size_t i = 0; i < seconds; ++i)
         if (frames[i]) out[i] = levelFromSizeRatio(bytes[i] / frames[i] / quiet);
     return out;

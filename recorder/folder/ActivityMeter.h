@@ -20,6 +20,9 @@ public:
     static constexpr uint32_t kThumbWidth = 32;
     static constexpr uint32_t kThumbHeight = 24;
 
+    // The coded picture size (for the size signal's floor).
+    ActivityMeter(uint32_t width, uint32_t height);
+
     // Times are milliseconds on any clock shared by one file's calls.
     // A decoded grey picture (rows of `pitch` bytes) shown at `ms`; pictures
     // come in presentation order.
@@ -44,6 +47,8 @@ private:
     std::vector<uint8_t> levelsFromDifferences(int64_t originMs, size_t seconds) const;
     std::vector<uint8_t> levelsFromSizes(int64_t originMs, size_t seconds) const;
 
+    uint32_t width_;
+    uint32_t height_;
     std::vector<Sample> samples_;
     std::vector<uint8_t> previousThumb_;
     std::vector<uint32_t> cellOfColumn_;

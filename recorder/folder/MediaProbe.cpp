@@ -155,7 +155,7 @@ std::optional<MediaInfo> probeMedia(const std::string& path, std::string* error)
     setRate(info, stream);
 
     std::vector<PacketRecord> packets;
-    ActivityMeter meter;
+    ActivityMeter meter(info.width, info.height);
     if (!readPackets(input, info, packets, meter, error)) return std::nullopt;
     fillFrames(info, packets, stream.time_base);
     if (info.frameMs.back() > kMaxDurationMs) {

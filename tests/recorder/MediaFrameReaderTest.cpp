@@ -1,0 +1,219 @@
+// Frames served from ffmpeg-made files: stored JPEG bytes as the file holds
+// them, decoded frames that are ffmpeg's frame N whatever the order of
+// access, pictures scaled to fit, damaged files that stay usable.
+
+#include <algorithm>
+#include <map>
+#include <random>
+
+#include "MediaTestSupport.h"
+#include "recorder/folder/FrameReader.h"
+#include "recorder/folder/MediaProbe.h"
+
+namespace corvanta::recorder::folder {
+namespace {
+
+using test::MediaDir;
+
+struct Opened {
+    MediaInfo info;
+    std::unique_ptr<FrameReader> reader;
+};
+
+Opened openFile(const std::string& path, const FrameReaderOptions& options = {}) {
+    Opened o;
+    std::string error;
+    auto info = probeMedia(path, &error);
+    EXPECT_TRUE(info) << error;
+    if (!info) return o;
+    o.info = *info;
+    o.reader = FrameReader::open(path, o.info, options, &error);
+    EXPECT_TRUE(o.reader) << error;
+    return o;
+}
+
+// Frame `index` from the reader, in the order given; every order must give
+// the same bytes.
+std::map<uint32_t, std::string> readInOrder(FrameReader& reader, const std::vector<uint32_t>& order) {
+    std::map<uint32_t, std::string> frames;
+    for (uint32_t i : order) {
+        auto jpeg = reader.jpeg(i);
+        EXPECT_TRUE(jpeg) << "frame " << i;
+        if (!jpeg) continue;
+        auto [it, inserted] = frames.emplace(i, *jpeg);
+        if (!inserted) {
+            EXPECT_EQ(it->second, *jpeg) << "frame " << i << " differs between reads";
+        }
+    }
+    return frames;
+}
+
+std::vector<uint32_t> allFrames(uint32_t count) {
+    std::vector<uint32_t> order(count);
+    for (uint32_t i = 0; i < count; ++i) order[i] = i;
+    return order;
+}
+
+TEST(MediaFrameReader, StoredMjpegIsServedAsTheFileHoldsIt) {
+    MediaDir dir;
+    const std::string avi = dir.file("m.avi");
+    test::makeVideo(test::movingSource("320x240", 2) + " -c:v mjpeg -q:v 4", avi);
+    const std::string pattern = dir.file("stored%03d.jpg");
+    ASSERT_EQ(std::system(("ffmpeg -nostdin -v error -i '" + avi + "' -c copy -f image2 '" + pattern + "'").c_str()), 0);
+
+    Opened o = openFile(avi);
+    ASSERT_TRUE(o.reader);
+    EXPECT_TRUE(o.reader->servesStoredJpeg());
+    EXPECT_EQ(o.reader->width(), 320u);
+    EXPECT_EQ(o.reader->height(), 240u);
+    const uint32_t count = o.info.frameCount();
+    ASSERT_EQ(count, 50u);
+    std::vector<uint32_t> order = allFrames(count);
+    std::shuffle(order.begin(), order.end(), std::mt19937(3));
+    const std::vector<uint32_t> backwards(order.rbegin(), order.rend());
+    order.insert(order.end(), backwards.begin(), backwards.end());
+    const auto frames = readInOrder(*o.reader, order);
+    for (uint32_t i = 0; i < count; ++i) {
+        char name[32];
+        std::snprintf(name, sizeof name, "stored%03u.jpg", i + 1);
+        EXPECT_EQ(frames.at(i), test::readFile(dir.file(name))) << "frame " << i;
+    }
+    EXPECT_FALSE(o.reader->jpeg(count));
+}
+
+TEST(MediaFrameReader, H264FrameNIsFfmpegsFrameNInAnyOrder) {
+    MediaDir dir;
+    const std::string mp4 = dir.file("b.mp4");
+    test::makeVideo(test::movingSource("320x240", 5) + " -c:v libx264 -bf 3 -g 50 -pix_fmt yuv420p", mp4);
+    Opened o = openFile(mp4);
+    ASSERT_TRUE(o.reader);
+    EXPECT_FALSE(o.reader->servesStoredJpeg());
+    ASSERT_EQ(o.reader->width(), 320u);
+    ASSERT_EQ(o.reader->height(), 240u);
+    const uint32_t count = o.info.frameCount();
+    const auto reference = test::ffmpegGreyFrames(mp4, 320, 240);
+    ASSERT_EQ(reference.size(), count);
+
+    // Sequential first, then random order, then backwards: the same bytes.
+    std::vector<uint32_t> order = allFrames(count);
+    std::vector<uint32_t> shuffled = order;
+    std::shuffle(shuffled.begin(), shuffled.end(), std::mt19937(5));
+    order.insert(order.end(), shuffled.begin(), shuffled.end());
+    for (uint32_t i = count; i-- > 0;) order.push_back(i);
+    const auto frames = readInOrder(*o.reader, order);
+    ASSERT_EQ(frames.size(), count);
+
+    for (uint32_t n = 0; n < count; ++n) {
+        const auto picture = test::decodeGrey(frames.at(n));
+        ASSERT_TRUE(picture);
+        ASSERT_EQ(picture->width, 320u);
+        const double own = test::thumbnailDifference(picture->grey, reference[n], 320, 240);
+        EXPECT_LT(own, 3.0) << "frame " << n;
+        for (uint32_t neighbour : {n - 1, n + 1}) {
+            if (neighbour >= count) continue;
+            EXPECT_LT(own, test::thumbnailDifference(picture->grey, reference[neighbour], 320, 240))
+                << "frame " << n << " is nearer to ffmpeg's frame " << neighbour;
+        }
+    }
+}
+
+TEST(MediaFrameReader, LargePicturesAreScaledToFitWithTheirAspect) {
+    MediaDir dir;
+    const std::string mjpeg = dir.file("4k.avi");
+    test::makeVideo("-f lavfi -i testsrc2=size=3840x2160:rate=5 -t 1 -c:v mjpeg -q:v 20", mjpeg);
+    Opened o = openFile(mjpeg);
+    ASSERT_TRUE(o.reader);
+    EXPECT_FALSE(o.reader->servesStoredJpeg());
+    EXPECT_EQ(o.reader->width(), 1440u);  // 3/8, the largest DCT scale that fits 1600 x 1200
+    EXPECT_EQ(o.reader->height(), 810u);
+    const auto reference = test::ffmpegGreyFrames(mjpeg, 1440, 810);
+    ASSERT_EQ(reference.size(), 5u);
+    for (uint32_t n : {4u, 0u, 2u}) {
+        const auto jpeg = o.reader->jpeg(n);
+        ASSERT_TRUE(jpeg);
+        const auto picture = test::decodeGrey(*jpeg);
+        ASSERT_TRUE(picture);
+        EXPECT_EQ(picture->width, 1440u);
+        EXPECT_EQ(picture->height, 810u);
+        EXPECT_LT(test::thumbnailDifference(picture->grey, reference[n], 1440, 810), 4.0) << "frame " << n;
+    }
+
+    // Decoded video goes through swscale to any fit, even-sized.
+    const std::string h264 = dir.file("small.mp4");
+    test::makeVideo(test::movingSource("320x240", 1) + " -c:v libx264 -pix_fmt yuv420p", h264);
+    FrameReaderOptions options;
+    options.maxWidth = 201;
+    options.maxHeight = 201;
+    o = openFile(h264, options);
+    ASSERT_TRUE(o.reader);
+    EXPECT_EQ(o.reader->width(), 200u);
+    EXPECT_EQ(o.reader->height(), 150u);
+    const auto picture = test::decodeGrey(o.reader->jpeg(7).value_or(""));
+    ASSERT_TRUE(picture);
+    EXPECT_EQ(picture->width, 200u);
+    EXPECT_EQ(picture->height, 150u);
+    EXPECT_LT(test::thumbnailDifference(picture->grey, test::ffmpegGreyFrames(h264, 200, 150).at(7), 200, 150), 4.0);
+}
+
+TEST(MediaFrameReader, JpegsLargerThanTheLimitAreEncodedAgainSmaller) {
+    MediaDir dir;
+    const std::string avi = dir.file("m.avi"), mp4 = dir.file("h.mp4");
+    test::makeVideo(test::movingSource("320x240", 1) + " -c:v mjpeg -q:v 2", avi);
+    test::makeVideo(test::movingSource("320x240", 1) + " -c:v libx264 -pix_fmt yuv420p", mp4);
+    for (const std::string& path : {avi, mp4}) {
+        SCOPED_TRACE(path);
+        FrameReaderOptions options;
+        options.quality = 95;
+        const std::string full = openFile(path, options).reader->jpeg(3).value_or("");
+        ASSERT_GT(full.size(), 1000u);
+        options.maxJpegBytes = full.size() / 2;
+        Opened o = openFile(path, options);
+        ASSERT_TRUE(o.reader);
+        const auto small = o.reader->jpeg(3);
+        ASSERT_TRUE(small);
+        EXPECT_LE(small->size(), options.maxJpegBytes);
+        const auto picture = test::decodeGrey(*small);
+        ASSERT_TRUE(picture);
+        EXPECT_EQ(picture->width, 320u);
+    }
+}
+
+TEST(MediaFrameReader, DamagedFilesServeWhatIsReadable) {
+    MediaDir dir;
+    const std::string mp4 = dir.file("h.mp4"), avi = dir.file("m.avi");
+    test::makeVideo(test::movingSource("320x240", 4) + " -c:v libx264 -g 25 -pix_fmt yuv420p", mp4);
+    test::makeVideo(test::movingSource("320x240", 4) + " -c:v mjpeg", avi);
+    for (const std::string& path : {mp4, avi}) {
+        SCOPED_TRACE(path);
+        Opened o = openFile(path);
+        ASSERT_TRUE(o.reader);
+        const uint32_t count = o.info.frameCount();
+        const std::string bytes = test::readFile(path);
+        // The file is cut to a third while open (a camera's file replaced,
+        // or a disk error): the frames before the cut still come, the others
+        // give nothing, and nothing crashes.
+        const auto early = o.reader->jpeg(2);
+        ASSERT_TRUE(early);
+        test::writeFile(path, bytes.substr(0, bytes.size() / 3));
+        EXPECT_FALSE(o.reader->jpeg(count - 1));
+        EXPECT_FALSE(o.reader->jpeg(count));
+        const auto again = o.reader->jpeg(2);
+        EXPECT_TRUE(again);
+
+        // Reopened on the cut file with the index of the whole one.
+        std::string error;
+        auto reader = FrameReader::open(path, o.info, {}, &error);
+        if (reader) {
+            EXPECT_TRUE(reader->jpeg(1));
+            EXPECT_FALSE(reader->jpeg(count - 2));
+        }
+    }
+    std::string error;
+    EXPECT_FALSE(FrameReader::open(dir.file("gone.mp4"), MediaInfo{}, {}, &error));
+    test::writeFile(dir.file("text.mp4"), "no video here");
+    EXPECT_FALSE(FrameReader::open(dir.file("text.mp4"), openFile(avi).info, {}, &error));
+    EXPECT_FALSE(error.empty());
+}
+
+}  // namespace
+}  // namespace corvanta::recorder::folder

@@ -1,6 +1,7 @@
 #include "recorder/folder/Libav.h"
 
 #include <array>
+#include <mutex>
 #include <string_view>
 
 extern "C" {
@@ -36,6 +37,13 @@ bool pictureFormat(const AVInputFormat* format) {
     return name.starts_with("image2") || name.ends_with("_pipe");
 }
 
+// FFmpeg's own complaints about damaged files would drown the recorder's
+// notes on standard error; the error text handed back says what went wrong.
+void quietLibraries() {
+    static std::once_flag once;
+    std::call_once(once, [] { av_log_set_level(AV_LOG_FATAL); });
+}
+
 bool fail(std::string* error, std::string text) {
     if (error) *error = std::move(text);
     return false;
@@ -50,6 +58,7 @@ std::string avError(int code) {
 }
 
 bool openInput(const std::string& path, OpenedInput& out, std::string* error) {
+    quietLibraries();
     AVDictionary* options = nullptr;
     av_dict_set(&options, "probesize", kProbeSize, 0);
     av_dict_set(&options, "analyzeduration", kAnalyzeDurationUs, 0);

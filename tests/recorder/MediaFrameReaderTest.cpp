@@ -117,6 +117,32 @@ TEST(MediaFrameReader, H264FrameNIsFfmpegsFrameNInAnyOrder) {
     }
 }
 
+TEST(MediaFrameReader, VariableRateFramesAreFoundByTheirTimes) {
+    MediaDir dir;
+    const std::string mp4 = dir.file("vfr.mp4");
+    // 25 frames a second for a second, then 5 a second.
+    test::makeVideo(test::movingSource("160x120", 10) +
+                        " -vf \"setpts='if(lt(N,25),N/25,1+(N-25)/5)/TB'\" -fps_mode passthrough -frames:v 40 "
+                        "-c:v libx264 -g 12 -pix_fmt yuv420p",
+                    mp4);
+    Opened o = openFile(mp4);
+    ASSERT_TRUE(o.reader);
+    ASSERT_EQ(o.info.frameCount(), 40u);
+    EXPECT_EQ(o.info.frameMs[24], 960);
+    EXPECT_EQ(o.info.frameMs[26], 1200);
+    EXPECT_EQ(o.info.frameMs[39], 3800);
+    EXPECT_EQ(o.info.activity.size(), 4u);
+    const auto reference = test::ffmpegGreyFrames(mp4, 160, 120);
+    ASSERT_EQ(reference.size(), 40u);
+    for (uint32_t n : {33u, 26u, 5u, 38u, 25u, 24u}) {
+        const auto picture = test::decodeGrey(o.reader->jpeg(n).value_or(""));
+        ASSERT_TRUE(picture);
+        const double own = test::thumbnailDifference(picture->grey, reference[n], 160, 120);
+        EXPECT_LT(own, test::thumbnailDifference(picture->grey, reference[n - 1], 160, 120)) << "frame " << n;
+        EXPECT_LT(own, test::thumbnailDifference(picture->grey, reference[n + 1], 160, 120)) << "frame " << n;
+    }
+}
+
 TEST(MediaFrameReader, LargePicturesAreScaledToFitWithTheirAspect) {
     MediaDir dir;
     const std::string mjpeg = dir.file("4k.avi");

@@ -9,6 +9,7 @@
 
 #include "recorder/folder/JpegTranscoder.h"
 #include "recorder/folder/Libav.h"
+#include "recorder/folder/MjpegPackets.h"
 
 extern "C" {
 #include <libavutil/pixdesc.h>
@@ -86,6 +87,7 @@ struct FrameReader::Impl {
     PictureSize served;
     JpegTranscoder transcoder;
     CodecPtr decoder;
+    std::unique_ptr<MjpegPackets> mjpeg;
     PacketPtr packet{av_packet_alloc()};
     FramePtr frame{av_frame_alloc()};
 
@@ -219,12 +221,10 @@ struct FrameReader::Impl {
     }
 
     std::optional<std::string> storedJpeg() {
-        const uint8_t* data = packet->data;
-        const size_t size = size_t(packet->size);
-        if (!data || size < 4 || data[0] != 0xFF || data[1] != 0xD8) return std::nullopt;
-        if (mode == Mode::StoredJpeg && transcoder.withinByteLimit(size))
-            return std::string(reinterpret_cast<const char*>(data), size);
-        return transcoder.reencode(data, size, limit());
+        const std::string_view jpeg = mjpeg->jpeg(*packet);
+        if (jpeg.empty()) return std::nullopt;
+        if (mode == Mode::StoredJpeg && transcoder.withinByteLimit(jpeg.size())) return std::string(jpeg);
+        return transcoder.reencode(reinterpret_cast<const uint8_t*>(jpeg.data()), jpeg.size(), limit());
     }
 
     std::optional<std::string> encodeFrame() {
@@ -306,6 +306,7 @@ std::unique_ptr<FrameReader> FrameReader::open(const std::string& path, const Me
     const bool fits = coded.width <= options.maxWidth && coded.height <= options.maxHeight;
     if (par.codec_id == AV_CODEC_ID_MJPEG) {
         impl->mode = fits ? Mode::StoredJpeg : Mode::ScaledJpeg;
+        impl->mjpeg = std::make_unique<MjpegPackets>(par);
         impl->served = JpegTranscoder::fitByDctScale(coded, impl->limit());
     } else {
         impl->decoder = openDecoder(*impl->input.video(), options.decoderThreads, error);

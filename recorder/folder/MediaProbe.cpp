@@ -6,6 +6,7 @@
 
 #include "recorder/folder/ActivityMeter.h"
 #include "recorder/folder/Libav.h"
+#include "recorder/folder/MjpegPackets.h"
 
 extern "C" {
 #include <libavutil/parseutils.h>
@@ -55,7 +56,7 @@ void setRate(MediaInfo& info, const AVStream& stream) {
 // MJPEG pictures at 1/8 scale (the DCT does it: nearly free) for activity.
 class ThumbnailDecoder {
 public:
-    ThumbnailDecoder() : handle_(tjInitDecompress()) {}
+    explicit ThumbnailDecoder(const AVCodecParameters& stream) : handle_(tjInitDecompress()), packets_(stream) {}
     ~ThumbnailDecoder() {
         if (handle_) tjDestroy(handle_);
     }
@@ -63,21 +64,25 @@ public:
     ThumbnailDecoder& operator=(const ThumbnailDecoder&) = delete;
 
     void add(ActivityMeter& meter, int64_t ms, const AVPacket& packet) {
+        const std::string_view jpeg = packets_.jpeg(packet);
+        const auto* data = reinterpret_cast<const unsigned char*>(jpeg.data());
         int width = 0, height = 0, subsampling = 0, colorspace = 0;
-        if (!handle_ || tjDecompressHeader3(handle_, packet.data, static_cast<unsigned long>(packet.size), &width,
-                                            &height, &subsampling, &colorspace) != 0)
+        if (!handle_ || jpeg.empty() ||
+            tjDecompressHeader3(handle_, data, static_cast<unsigned long>(jpeg.size()), &width, &height, &subsampling,
+                                &colorspace) != 0)
             return;
         const int w = TJSCALED(width, (tjscalingfactor{1, 8}));
         const int h = TJSCALED(height, (tjscalingfactor{1, 8}));
         grey_.resize(size_t(w) * size_t(h));
-        if (tjDecompress2(handle_, packet.data, static_cast<unsigned long>(packet.size), grey_.data(), w, w, h,
-                          TJPF_GRAY, TJFLAG_FASTDCT) != 0)
+        if (tjDecompress2(handle_, data, static_cast<unsigned long>(jpeg.size()), grey_.data(), w, w, h, TJPF_GRAY,
+                          TJFLAG_FASTDCT) != 0)
             return;
         meter.addPicture(ms, grey_.data(), uint32_t(w), uint32_t(h), uint32_t(w));
     }
 
 private:
     tjhandle handle_;
+    MjpegPackets packets_;
     std::vector<uint8_t> grey_;
 };
 
@@ -88,7 +93,8 @@ bool readPackets(OpenedInput& input, MediaInfo& info, std::vector<PacketRecord>&
                  std::string* error) {
     AVStream* stream = input.video();
     const bool mjpeg = stream->codecpar->codec_id == AV_CODEC_ID_MJPEG;
-    ThumbnailDecoder thumbnails;
+    std::optional<ThumbnailDecoder> thumbnails;
+    if (mjpeg) thumbnails.emplace(*stream->codecpar);
     PacketPtr packet(av_packet_alloc());
     int64_t last = AV_NOPTS_VALUE;
     while (av_read_frame(input.format.get(), packet.get()) >= 0) {
@@ -111,7 +117,7 @@ bool readPackets(OpenedInput& input, MediaInfo& info, std::vector<PacketRecord>&
             packets.push_back({ts, key});
             const int64_t ms = toMs(ts, 0, stream->time_base);
             if (mjpeg)
-                thumbnails.add(meter, ms, *packet);
+                thumbnails->add(meter, ms, *packet);
             else if (!key)
                 meter.addCompressedFrame(ms, size_t(packet->size));
         }

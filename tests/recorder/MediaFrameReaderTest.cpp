@@ -3,12 +3,14 @@
 // access, pictures scaled to fit, damaged files that stay usable.
 
 #include <algorithm>
+#include <filesystem>
 #include <map>
 #include <random>
 
 #include "MediaTestSupport.h"
 #include "recorder/folder/FrameReader.h"
 #include "recorder/folder/MediaProbe.h"
+#include "recorder/folder/MjpegPackets.h"
 
 namespace corvanta::recorder::folder {
 namespace {
@@ -79,6 +81,60 @@ TEST(MediaFrameReader, StoredMjpegIsServedAsTheFileHoldsIt) {
         EXPECT_EQ(frames.at(i), test::readFile(dir.file(name))) << "frame " << i;
     }
     EXPECT_FALSE(o.reader->jpeg(count));
+}
+
+// A JPEG as capture cards store it in AVI: an "AVI1" header in place of
+// JFIF and no Huffman tables (the standard ones are implied).
+std::string asAvi1(const std::string& jpeg) {
+    std::string out = jpeg.substr(0, 2) + std::string("\xFF\xE0\x00\x10" "AVI1", 8) + std::string(10, '\0');
+    for (size_t at = 2; at + 4 <= jpeg.size();) {
+        const auto marker = uint8_t(jpeg[at + 1]);
+        if (marker == 0xDA) return out + jpeg.substr(at);
+        const size_t length = size_t(uint8_t(jpeg[at + 2])) << 8 | uint8_t(jpeg[at + 3]);
+        if (marker != 0xE0 && marker != 0xC4) out += jpeg.substr(at, 2 + length);
+        at += 2 + length;
+    }
+    return {};
+}
+
+TEST(MediaFrameReader, Avi1MjpegWithoutHuffmanTablesIsCompleted) {
+    MediaDir dir;
+    test::makeVideo(test::movingSource("160x120", 2) + " -c:v mjpeg -huffman default", dir.file("f%03d.jpg"));
+    ASSERT_TRUE(std::filesystem::exists(dir.file("f050.jpg")));
+    for (int i = 1; i <= 50; ++i) {
+        char name[32];
+        std::snprintf(name, sizeof name, "f%03d.jpg", i);
+        const std::string jpeg = test::readFile(dir.file(name));
+        ASSERT_TRUE(definesHuffmanTables(reinterpret_cast<const uint8_t*>(jpeg.data()), jpeg.size()));
+        const std::string avi1 = asAvi1(jpeg);
+        ASSERT_FALSE(definesHuffmanTables(reinterpret_cast<const uint8_t*>(avi1.data()), avi1.size()));
+        test::writeFile(dir.file(std::string("s") + (name + 1)), avi1);
+    }
+    const std::string avi = dir.file("avi1.avi");
+    test::makeVideo("-framerate 25 -i '" + dir.file("s%03d.jpg") + "' -c copy", avi);
+
+    Opened o = openFile(avi);
+    ASSERT_TRUE(o.reader);
+    ASSERT_EQ(o.info.frameCount(), 50u);
+    // Activity needs the pictures decoded: the scrolling picture moves.
+    EXPECT_GT(o.info.activity.at(0), 0);
+    EXPECT_GT(o.info.activity.at(1), 0);
+    for (uint32_t n : {30u, 0u, 49u, 1u}) {
+        const auto jpeg = o.reader->jpeg(n);
+        ASSERT_TRUE(jpeg);
+        EXPECT_TRUE(definesHuffmanTables(reinterpret_cast<const uint8_t*>(jpeg->data()), jpeg->size()));
+        char name[32];
+        std::snprintf(name, sizeof name, "f%03u.jpg", n + 1);
+        const auto served = test::decodeGrey(*jpeg), stored = test::decodeGrey(test::readFile(dir.file(name)));
+        ASSERT_TRUE(served && stored);
+        EXPECT_EQ(served->grey, stored->grey) << "frame " << n;
+    }
+
+    // The header walk stops at the data's end wherever it is cut.
+    const std::string jpeg = test::readFile(dir.file("f001.jpg"));
+    for (size_t cut = 0; cut < 700 && cut < jpeg.size(); ++cut)
+        definesHuffmanTables(reinterpret_cast<const uint8_t*>(jpeg.data()), cut);
+    EXPECT_FALSE(definesHuffmanTables(reinterpret_cast<const uint8_t*>("\xFF\xD8\xFF\xE0\x00\x01"), 6));
 }
 
 TEST(MediaFrameReader, H264FrameNIsFfmpegsFrameNInAnyOrder) {

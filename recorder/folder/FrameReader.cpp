@@ -20,12 +20,14 @@ namespace corvanta::recorder::folder {
 namespace {
 
 // Seeks tried before a frame counts as unreadable: the key frame before it,
-// one a few seconds earlier (a container index may place it late), the start.
+// one a few seconds earlier (a container without an index, as MPEG-TS, lands
+// on a decode time at or before the target, which may be after the key
+// frame), the start of the file.
 constexpr int kSeekAttempts = 3;
 constexpr int64_t kEarlierSeekMs = 3000;
 
 enum class Mode { StoredJpeg, ScaledJpeg, Decoded };
-enum class Outcome { Found, Overshot, Missing };
+enum class Outcome { Found, Overshot, Nothing, Missing };
 
 PictureSize fitBySwscale(PictureSize size, PictureSize limit) {
     if (size.width <= limit.width && size.height <= limit.height) return size;
@@ -97,6 +99,11 @@ struct FrameReader::Impl {
     int64_t lastMs = 0;
     bool atEnd = false;
     bool draining = false;
+    bool awaitingKey = false;  // after a seek, packets before a key frame do not decode
+    // AVI stores no presentation times; a decoder that reorders then labels
+    // each frame with the decode time of the packet that let it out, which
+    // is its own slot plus the decoder's reorder delay.
+    bool labelledByDecodeTime = false;
     // Frames shown before this time are only decoded as references.
     int64_t wantedMs = INT64_MIN;
 
@@ -132,12 +139,23 @@ struct FrameReader::Impl {
         return index;
     }
 
-    void seekTo(int64_t ms) {
-        av_seek_frame(input.format.get(), input.stream, fromMs(ms, info.firstTimestamp, input.video()->time_base),
-                      AVSEEK_FLAG_BACKWARD);
+    void seek(uint32_t index, int attempt) {
+        AVFormatContext* format = input.format.get();
+        const bool fromStart = attempt == kSeekAttempts - 1;
+        const bool byByte = fromStart && !(format->iformat->flags & AVFMT_NO_BYTE_SEEK) &&
+                            av_seek_frame(format, -1, 0, AVSEEK_FLAG_BYTE) >= 0;
+        if (!byByte)
+            av_seek_frame(format, input.stream, fromMs(seekMs(index, attempt), info.firstTimestamp, input.video()->time_base),
+                          AVSEEK_FLAG_BACKWARD);
         if (decoder) avcodec_flush_buffers(decoder.get());
         last = -1;
         atEnd = draining = false;
+        // With a single key frame (or none marked) the start is where decoding begins anyway.
+        awaitingKey = decoder && info.keyFrames.size() > 1;
+    }
+
+    int64_t frameDuration() const {
+        return av_rescale_q(info.scale, AVRational{1, int(std::max(1u, info.rate))}, input.video()->time_base);
     }
 
     int64_t seekMs(uint32_t index, int attempt) const {
@@ -156,7 +174,7 @@ struct FrameReader::Impl {
     Outcome forward(uint32_t index, const std::function<bool(int64_t&)>& next, bool afterSeek) {
         for (bool first = afterSeek;; first = false) {
             int64_t ts = AV_NOPTS_VALUE;
-            if (!next(ts)) return Outcome::Missing;
+            if (!next(ts)) return first ? Outcome::Nothing : Outcome::Missing;
             const int64_t at = indexOf(ts);
             if (at < 0) return Outcome::Missing;
             if (at == int64_t(index)) return Outcome::Found;
@@ -171,9 +189,10 @@ struct FrameReader::Impl {
         if (last >= 0 && !atEnd && int64_t(index) > last && int64_t(keyOf(index)) <= last + 1)
             return forward(index, next, false) == Outcome::Found;
         for (int attempt = 0; attempt < kSeekAttempts; ++attempt) {
-            seekTo(seekMs(index, attempt));
+            seek(index, attempt);
             const Outcome outcome = forward(index, next, true);
-            if (outcome != Outcome::Overshot) return outcome == Outcome::Found;
+            if (outcome == Outcome::Found) return true;
+            if (outcome == Outcome::Missing) return false;
         }
         return false;
     }
@@ -196,6 +215,7 @@ struct FrameReader::Impl {
             const int rc = avcodec_receive_frame(decoder.get(), frame.get());
             if (rc == 0) {
                 ts = frame->best_effort_timestamp;
+                if (labelledByDecodeTime && ts != AV_NOPTS_VALUE) ts -= decoder->has_b_frames * frameDuration();
                 return true;
             }
             if (rc != AVERROR(EAGAIN) || draining) {
@@ -209,6 +229,9 @@ struct FrameReader::Impl {
                 continue;
             }
             if (packet->stream_index != input.stream) continue;
+            if (awaitingKey && !(packet->flags & AV_PKT_FLAG_KEY)) continue;
+            awaitingKey = false;
+            if (packet->flags & AV_PKT_FLAG_KEY) labelledByDecodeTime = packet->pts == AV_NOPTS_VALUE;
             // A frame no other frame refers to and shown before the wanted
             // one is dropped anyway: not decoding it makes a seek in a file
             // with B-frames about a third faster.

@@ -173,6 +173,45 @@ TEST(MediaFrameReader, H264FrameNIsFfmpegsFrameNInAnyOrder) {
     }
 }
 
+// Frames in the order given are nearest to ffmpeg's own frames of the same number.
+void expectFfmpegsFrames(const std::string& path, std::vector<uint32_t> order) {
+    Opened o = openFile(path);
+    ASSERT_TRUE(o.reader);
+    const uint32_t count = o.info.frameCount();
+    ASSERT_EQ(count, test::ffprobeFrameCount(path));
+    const uint32_t w = o.reader->width(), h = o.reader->height();
+    const auto reference = test::ffmpegGreyFrames(path, w, h);
+    ASSERT_EQ(reference.size(), count);
+    order.push_back(count - 1);
+    for (uint32_t n : order) {
+        const auto picture = test::decodeGrey(o.reader->jpeg(n).value_or(""));
+        ASSERT_TRUE(picture) << "frame " << n;
+        const double own = test::thumbnailDifference(picture->grey, reference[n], w, h);
+        EXPECT_LT(own, 4.0) << "frame " << n;
+        for (uint32_t neighbour : {n - 1, n + 1})
+            if (neighbour < count) {
+                EXPECT_LT(own, test::thumbnailDifference(picture->grey, reference[neighbour], w, h))
+                    << "frame " << n << " is nearer to ffmpeg's frame " << neighbour;
+            }
+    }
+}
+
+TEST(MediaFrameReader, OtherCodecsAndContainersGiveFfmpegsFrames) {
+    MediaDir dir;
+    const std::string source = test::movingSource("160x120", 4);
+    const std::vector<std::pair<std::string, std::string>> files{
+        {"mpeg4.avi", "-c:v mpeg4 -bf 2 -g 30"},  // no presentation times, B-frames reordered
+        {"h264.ts", "-c:v libx264 -bf 2 -g 30 -pix_fmt yuv420p"},  // seeks land by decode time
+        {"hevc.mkv", "-c:v libx265 -x265-params log-level=none -g 30 -pix_fmt yuv420p"},
+        {"mjpeg.mov", "-c:v mjpeg"},
+    };
+    for (const auto& [name, codec] : files) {
+        SCOPED_TRACE(name);
+        test::makeVideo(source + " " + codec, dir.file(name));
+        expectFfmpegsFrames(dir.file(name), {70, 31, 0, 29, 30, 58, 1, 61, 62});
+    }
+}
+
 TEST(MediaFrameReader, VariableRateFramesAreFoundByTheirTimes) {
     MediaDir dir;
     const std::string mp4 = dir.file("vfr.mp4");

@@ -144,9 +144,10 @@ struct FrameReader::Impl {
         const bool fromStart = attempt == kSeekAttempts - 1;
         const bool byByte = fromStart && !(format->iformat->flags & AVFMT_NO_BYTE_SEEK) &&
                             av_seek_frame(format, -1, 0, AVSEEK_FLAG_BYTE) >= 0;
-        if (!byByte)
-            av_seek_frame(format, input.stream, fromMs(seekMs(index, attempt), info.firstTimestamp, input.video()->time_base),
-                          AVSEEK_FLAG_BACKWARD);
+        if (!byByte) {
+            const int64_t ts = fromMs(seekMs(index, attempt), info.firstTimestamp, input.video()->time_base);
+            av_seek_frame(format, input.stream, ts, AVSEEK_FLAG_BACKWARD);
+        }
         if (decoder) avcodec_flush_buffers(decoder.get());
         last = -1;
         atEnd = draining = false;

@@ -16,7 +16,10 @@ uint32_t evenDown(uint32_t v) { return v > 2 ? v & ~1u : v; }
 }  // namespace
 
 JpegTranscoder::JpegTranscoder(int quality, size_t maxJpegBytes)
-    : compressor_(tjInitCompress()), decompressor_(tjInitDecompress()), quality_(quality), maxJpegBytes_(maxJpegBytes) {}
+    : compressor_(tjInitCompress()),
+      decompressor_(tjInitDecompress()),
+      quality_(quality),
+      maxJpegBytes_(maxJpegBytes) {}
 
 JpegTranscoder::~JpegTranscoder() {
     if (compressor_) tjDestroy(handle(compressor_));

@@ -73,7 +73,8 @@ bool openInput(const std::string& path, OpenedInput& out, std::string* error) {
     const int stream = av_find_best_stream(format.get(), AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
     if (stream < 0) return fail(error, "no video stream");
     const AVCodecParameters* par = format->streams[stream]->codecpar;
-    if (!servedCodec(par->codec_id)) return fail(error, std::string("unsupported codec ") + avcodec_get_name(par->codec_id));
+    if (!servedCodec(par->codec_id))
+        return fail(error, std::string("unsupported codec ") + avcodec_get_name(par->codec_id));
     if (par->width <= 0 || par->height <= 0 || par->width > kMaxDimension || par->height > kMaxDimension)
         return fail(error, "no usable picture size");
     for (unsigned i = 0; i < format->nb_streams; ++i)

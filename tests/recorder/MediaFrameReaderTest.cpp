@@ -61,7 +61,8 @@ TEST(MediaFrameReader, StoredMjpegIsServedAsTheFileHoldsIt) {
     const std::string avi = dir.file("m.avi");
     test::makeVideo(test::movingSource("320x240", 2) + " -c:v mjpeg -q:v 4", avi);
     const std::string pattern = dir.file("stored%03d.jpg");
-    ASSERT_EQ(std::system(("ffmpeg -nostdin -v error -i '" + avi + "' -c copy -f image2 '" + pattern + "'").c_str()), 0);
+    const std::string copy = "ffmpeg -nostdin -v error -i '" + avi + "' -c copy -f image2 '" + pattern + "'";
+    ASSERT_EQ(std::system(copy.c_str()), 0);
 
     Opened o = openFile(avi);
     ASSERT_TRUE(o.reader);

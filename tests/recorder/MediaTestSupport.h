@@ -76,9 +76,9 @@ inline uint32_t ffprobeFrameCount(const std::string& path) {
 
 // Every frame ffmpeg decodes, in order, as grey pictures of width x height.
 inline std::vector<Grey> ffmpegGreyFrames(const std::string& path, uint32_t width, uint32_t height) {
-    const std::string raw = commandOutput("ffmpeg -nostdin -v error -i '" + path + "' -fps_mode passthrough -vf scale=" +
-                                          std::to_string(width) + ":" + std::to_string(height) +
-                                          " -pix_fmt gray -f rawvideo -");
+    const std::string size = std::to_string(width) + ":" + std::to_string(height);
+    const std::string raw = commandOutput("ffmpeg -nostdin -v error -i '" + path +
+                                          "' -fps_mode passthrough -vf scale=" + size + " -pix_fmt gray -f rawvideo -");
     const size_t frameBytes = size_t(width) * height;
     std::vector<Grey> frames;
     for (size_t at = 0; at + frameBytes <= raw.size(); at += frameBytes)

@@ -21,13 +21,18 @@ struct MediaInfo {
     // in milliseconds from the first frame (so frameMs[0] == 0), ascending.
     // Its size is the file's frame count.
     std::vector<int64_t> frameMs;
+    // The first frame's presentation timestamp in the video stream's time
+    // base: the frame reader maps a decoded frame's timestamp to its index
+    // through it and frameMs.
+    int64_t firstTimestamp = 0;
     // Frames (indexes into frameMs) that are key frames, ascending; a seek
     // to frame N decodes from the last key frame at or before N.
     std::vector<uint32_t> keyFrames;
     // Container metadata creation_time, as seconds since 1970 UTC, when present.
     std::optional<int64_t> creationTimeUtc;
     // Motion per second from the first frame: 1..200 where something moved,
-    // 0 where nothing did; size = ceil of the last frame's time in seconds.
+    // 0 where nothing did; one per second up to the last frame's second
+    // (size = last frame's time / 1000 + 1).
     std::vector<uint8_t> activity;
 
     uint32_t frameCount() const { return static_cast<uint32_t>(frameMs.size()); }

@@ -1,6 +1,7 @@
 #include "recorder/RecorderServer.h"
 
 #include "recorder/DemoRecordedArchive.h"
+#include "recorder/folder/FolderArchive.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -264,6 +265,7 @@ struct RecorderServer::Impl {
         : config(std::move(cfg)),
           archive(makeArchive(config)),
           demo(dynamic_cast<DemoRecordedArchive*>(archive.get())),
+          folder(dynamic_cast<folder::FolderArchive*>(archive.get())),
           sessions(config.users, config.sessions),
           service(*archive, sessions) {
         faults.configure(config.faults);
@@ -275,6 +277,17 @@ struct RecorderServer::Impl {
     }
 
     static std::unique_ptr<RecordedArchive> makeArchive(const RecorderConfig& config) {
+        if (!config.folder.dir.empty()) {
+            folder::FolderArchiveOptions o;
+            o.dir = config.folder.dir;
+            o.indexFile = config.folder.indexFile;
+            o.indexThreads = config.folder.indexThreads;
+            o.rescanSeconds = config.folder.rescanSeconds;
+            o.frames.quality = config.frames.quality;
+            o.frames.maxJpegBytes = kMaxAnswerBody - kIcpOverhead;
+            o.log = config.log;
+            return std::make_unique<folder::FolderArchive>(std::move(o));
+        }
         DemoArchive demo(config.seed, config.anchorDate.value_or(localToday()), config.rates, config.busySource,
                          config.renames);
         return std::make_unique<DemoRecordedArchive>(std::move(demo), withBodyLimit(config.frames));
@@ -291,7 +304,8 @@ struct RecorderServer::Impl {
 
     RecorderConfig config;
     std::unique_ptr<RecordedArchive> archive;
-    DemoRecordedArchive* demo;  // the same archive when it is the demo, else null
+    DemoRecordedArchive* demo;      // the same archive when it is the demo, else null
+    folder::FolderArchive* folder;  // the same archive when a folder is served, else null
     SessionTable sessions;
     RecorderService service;
     FaultInjector faults;
@@ -400,6 +414,7 @@ bool RecorderServer::start(std::string* error) {
         return false;
     }
     const RecorderConfig& c = impl_->config;
+    if (impl_->folder && !impl_->folder->start(error)) return false;
     if (c.port == 0) {
         impl_->boundPort = impl_->http.bind_to_any_port(c.bindAddress);
     } else if (impl_->http.bind_to_port(c.bindAddress, c.port)) {
@@ -432,6 +447,7 @@ void RecorderServer::stop() {
     impl_->faults.shutdown();
     impl_->http.stop();
     impl_->listener.join();
+    if (impl_->folder) impl_->folder->stop();
 }
 
 bool RecorderServer::running() const { return impl_->http.is_running(); }
@@ -454,6 +470,8 @@ const DemoArchive& RecorderServer::archive() const {
 }
 
 RecordedArchive& RecorderServer::recorded() const { return *impl_->archive; }
+
+folder::FolderArchive* RecorderServer::folderArchive() const { return impl_->folder; }
 
 RecorderStats RecorderServer::stats() const {
     RecorderStats s;

@@ -19,6 +19,10 @@
 
 namespace corvanta::recorder {
 
+namespace folder {
+class FolderArchive;
+}
+
 // A folder of camera recordings to serve instead of the demo archive.
 struct FolderConfig {
     std::string dir;          // empty: the demo archive
@@ -78,6 +82,8 @@ public:
     // The demo archive; throws std::logic_error when a folder is served.
     const DemoArchive& archive() const;
     RecordedArchive& recorded() const;
+    // The folder served, or null for the demo archive.
+    folder::FolderArchive* folderArchive() const;
     RecorderStats stats() const;
 
     struct Impl;

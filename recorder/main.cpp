@@ -8,6 +8,7 @@
 
 #include "recorder/CommandLine.h"
 #include "recorder/RecorderServer.h"
+#include "recorder/folder/FolderArchive.h"
 
 using namespace corvanta::recorder;
 
@@ -55,12 +56,17 @@ int main(int argc, char** argv) {
         std::cerr << "corvanta-recorder: " << error << '\n';
         return 1;
     }
-    const DemoArchive& archive = server.archive();
-    const CivilDate first = archive.firstDay(), last = archive.anchor();
     std::printf("corvanta-recorder listening on %s (port %d)\n", server.baseUrl().c_str(), server.port());
-    std::printf("demo archive: seed %llu, %04d-%02u-%02u to %04d-%02u-%02u, %zu sources, %zu files\n",
-                static_cast<unsigned long long>(archive.seed()), first.year, first.month, first.day, last.year,
-                last.month, last.day, archive.sources().size(), archive.recordingCount());
+    if (const folder::FolderArchive* folder = server.folderArchive()) {
+        std::printf("recordings in %s: %zu cameras, %zu files served so far; index %s\n", cl.config.folder.dir.c_str(),
+                    folder->cameras(), folder->servedFiles(), folder->indexPath().c_str());
+    } else {
+        const DemoArchive& archive = server.archive();
+        const CivilDate first = archive.firstDay(), last = archive.anchor();
+        std::printf("demo archive: seed %llu, %04d-%02u-%02u to %04d-%02u-%02u, %zu sources, %zu files\n",
+                    static_cast<unsigned long long>(archive.seed()), first.year, first.month, first.day, last.year,
+                    last.month, last.day, archive.sources().size(), archive.recordingCount());
+    }
     std::printf("users:");
     for (const UserAccount& u : cl.config.users) std::printf(" %s", u.name.c_str());
     std::printf("\n");

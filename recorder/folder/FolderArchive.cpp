@@ -1,0 +1,228 @@
+#include "recorder/folder/FolderArchive.h"
+
+#include <chrono>
+#include <ctime>
+#include <iostream>
+
+#include "recorder/folder/FolderIndexer.h"
+#include "recorder/folder/IndexDatabase.h"
+#include "recorder/folder/MediaProbe.h"
+#include "recorder/folder/SourceIds.h"
+
+namespace corvanta::recorder::folder {
+namespace {
+
+// Indexed files are published together at this pace, so a folder of many
+// small files does not rebuild the catalogue once per file.
+constexpr auto kPublishEvery = std::chrono::milliseconds(300);
+
+class ReaderDecoder final : public FrameDecoder {
+public:
+    explicit ReaderDecoder(std::unique_ptr<FrameReader> reader) : reader_(std::move(reader)) {}
+    std::optional<std::string> jpeg(uint32_t index) override { return reader_->jpeg(index); }
+    uint32_t width() const override { return reader_->width(); }
+    uint32_t height() const override { return reader_->height(); }
+
+private:
+    std::unique_ptr<FrameReader> reader_;
+};
+
+}  // namespace
+
+Seconds localFromUtc(int64_t utcSeconds) {
+    const std::time_t t = static_cast<std::time_t>(utcSeconds);
+    std::tm local{};
+    if (!localtime_r(&t, &local)) return utcSeconds;
+    return utcSeconds + local.tm_gmtoff;
+}
+
+Seconds recordingStart(const ScannedFile& file, const MediaInfo& media) {
+    if (file.layout != Layout::Flat && file.nameStart) return *file.nameStart;
+    if (media.creationTimeUtc) return localFromUtc(*media.creationTimeUtc);
+    if (file.nameStart) return *file.nameStart;
+    const int64_t durationMs = media.frameMs.empty() ? 0 : media.frameMs.back();
+    return localFromUtc(file.mtimeNs / 1'000'000'000) - durationMs / 1000;
+}
+
+FolderArchive::FolderArchive(FolderArchiveOptions options)
+    : options_(std::move(options)),
+      pool_([frames = options_.frames](const FolderFile& file, std::string* error) -> std::unique_ptr<FrameDecoder> {
+          if (!file.media) return nullptr;
+          auto reader = FrameReader::open(file.absPath, *file.media, frames, error);
+          if (!reader) return nullptr;
+          return std::make_unique<ReaderDecoder>(std::move(reader));
+      }) {}
+
+FolderArchive::~FolderArchive() { stop(); }
+
+void FolderArchive::log(const std::string& line) const {
+    if (options_.log)
+        options_.log(line);
+    else
+        std::cerr << line << '\n';
+}
+
+bool FolderArchive::start(std::string* error) {
+    indexPath_ = options_.indexFile.empty() ? IndexDatabase::defaultPath() : options_.indexFile;
+    std::string why;
+    database_ = IndexDatabase::open(indexPath_, &why);
+    if (!database_) {
+        if (error) *error = "index " + indexPath_ + ": " + why;
+        return false;
+    }
+    if (!database_->rebuildNote().empty()) log(database_->rebuildNote());
+    IndexerOptions indexing;
+    indexing.threads = options_.indexThreads;
+    indexing.progress = [this](const std::string& line) { log(line); };
+    indexer_ = std::make_unique<FolderIndexer>(
+        options_.dir, *database_, [](const std::string& path, std::string* e) { return probeMedia(path, e); },
+        indexing);
+    const ScanResult first = scanFolder(options_.dir);
+    if (!first.rootReadable) {
+        if (error) *error = "cannot list " + options_.dir;
+        indexer_.reset();
+        return false;
+    }
+    rescan();
+    background_ = std::thread([this] { backgroundLoop(); });
+    return true;
+}
+
+void FolderArchive::stop() {
+    {
+        std::lock_guard lock(mutex_);
+        stopping_ = true;
+    }
+    changed_.notify_all();
+    if (background_.joinable()) background_.join();
+    std::lock_guard rescanning(rescanMutex_);
+    if (indexer_) indexer_->stop();
+}
+
+void FolderArchive::rescan() {
+    std::lock_guard rescanning(rescanMutex_);
+    ScanResult scan = scanFolder(options_.dir);
+    for (const std::string& note : scan.notes) log(note);
+    std::vector<ScannedFile> toIndex;
+    {
+        std::lock_guard lock(mutex_);
+        std::map<std::string, Known> next;
+        bool changed = false;
+        for (ScannedFile& f : scan.files) {
+            auto old = known_.find(f.relPath);
+            const bool same = old != known_.end() && old->second.scanned.size == f.size &&
+                              old->second.scanned.mtimeNs == f.mtimeNs;
+            changed = changed || !same;
+            Known k = same ? std::move(old->second) : Known{std::move(f), nullptr, false};
+            // A new run replaces the one in progress, so what it had not done yet goes again.
+            if (!k.done) toIndex.push_back(k.scanned);
+            next.emplace(k.scanned.relPath, std::move(k));
+        }
+        // Removed and changed files leave the catalogue at the next publish.
+        dirty_ = dirty_ || changed || next.size() != known_.size();
+        known_ = std::move(next);
+        pending_ = toIndex.size();
+    }
+    if (!toIndex.empty())
+        indexer_->start(std::move(toIndex), [this](const ScannedFile& file, const IndexEntry& entry, bool probed) {
+            indexed(file, entry, probed);
+        });
+    publish();
+}
+
+void FolderArchive::indexed(const ScannedFile& file, const IndexEntry& entry, bool probed) {
+    // At most this many broken files are named; a folder of thousands would drown the log.
+    constexpr size_t kFailuresSaid = 50;
+    std::string note;
+    {
+        std::lock_guard lock(mutex_);
+        auto it = known_.find(file.relPath);
+        if (it == known_.end() || it->second.done || it->second.scanned.size != file.size ||
+            it->second.scanned.mtimeNs != file.mtimeNs)
+            return;
+        it->second.done = true;
+        if (entry.info) it->second.media = std::make_shared<const MediaInfo>(*entry.info);
+        if (!entry.info && probed && failuresSaid_ < kFailuresSaid) {
+            note = "skipped " + file.relPath + ": " + entry.error;
+            if (++failuresSaid_ == kFailuresSaid) note += " (further broken files are not named)";
+        }
+        if (pending_ > 0) --pending_;
+        dirty_ = true;
+    }
+    if (!note.empty()) log(note);
+    changed_.notify_all();
+}
+
+void FolderArchive::publish() {
+    std::vector<CatalogueEntry> entries;
+    {
+        std::lock_guard lock(mutex_);
+        dirty_ = false;
+        std::vector<std::string> cameras;
+        for (const auto& [path, k] : known_) cameras.push_back(k.scanned.camera);
+        const SourceIds ids(std::move(cameras));
+        for (const auto& [path, k] : known_) {
+            if (!k.media) continue;
+            const SourceName* source = ids.byFolder(k.scanned.camera);
+            if (!source) continue;
+            entries.push_back(CatalogueEntry{source->sourceId, source->displayName, path, options_.dir + "/" + path,
+                                             recordingStart(k.scanned, *k.media), k.media});
+        }
+    }
+    catalogue_.rebuild(std::move(entries));
+}
+
+void FolderArchive::backgroundLoop() {
+    auto nextScan = std::chrono::steady_clock::now() + std::chrono::seconds(options_.rescanSeconds);
+    std::unique_lock lock(mutex_);
+    while (!stopping_) {
+        changed_.wait_for(lock, kPublishEvery);
+        if (stopping_) break;
+        const bool publishNow = dirty_;
+        lock.unlock();
+        if (std::chrono::steady_clock::now() >= nextScan) {
+            rescan();
+            nextScan = std::chrono::steady_clock::now() + std::chrono::seconds(options_.rescanSeconds);
+        } else if (publishNow) {
+            publish();
+        }
+        lock.lock();
+    }
+}
+
+bool FolderArchive::waitIndexed(int timeoutMs) {
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    {
+        std::unique_lock lock(mutex_);
+        if (!changed_.wait_until(lock, until, [this] { return pending_ == 0 || stopping_; })) return false;
+    }
+    publish();
+    return true;
+}
+
+FileRef FolderArchive::findFile(std::string_view fileName) const {
+    FileRef found = catalogue_.findFile(fileName);
+    auto file = std::dynamic_pointer_cast<const FolderFile>(found);
+    if (!file) return found;
+    // The description tells the size of the pictures served, which scaling may make smaller than stored.
+    auto size = pool_.servedSize(file);
+    if (!size || (size->first == file->width && size->second == file->height)) return found;
+    auto sized = std::make_shared<FolderFile>(*file);
+    sized->width = size->first;
+    sized->height = size->second;
+    return sized;
+}
+
+std::vector<uint8_t> FolderArchive::activity(uint32_t source, Seconds from, uint32_t count) const {
+    return catalogue_.activity(source, from, count);
+}
+
+std::optional<ServedFrame> FolderArchive::frame(const FileRef& file, uint32_t index) {
+    auto folderFile = std::dynamic_pointer_cast<const FolderFile>(file);
+    if (!folderFile || index >= file->frameCount) return std::nullopt;
+    JpegBytes jpeg = pool_.frame(folderFile, index);
+    if (!jpeg) return std::nullopt;
+    return ServedFrame{std::move(jpeg), folderFile->frameTimeMs(index), folderFile->holdTimeMs(index)};
+}
+
+}  // namespace corvanta::recorder::folder

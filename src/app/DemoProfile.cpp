@@ -19,10 +19,9 @@ std::string ConfigHome() {
     return std::string(home ? home : "/tmp") + "/.config";
 }
 
-}  // namespace
-
-std::string UseDemoProfile(const std::string& serverUrl) {
-    const std::string folder = ConfigHome() + "/corvanta-demo";
+std::string UseProfile(const std::string& name, const std::string& serverUrl, const std::string& userName,
+                       const std::string* password) {
+    const std::string folder = ConfigHome() + "/" + name;
     std::error_code ignored;
     std::filesystem::create_directories(folder, ignored);
     setenv("XDG_CONFIG_HOME", folder.c_str(), 1);
@@ -30,10 +29,21 @@ std::string UseDemoProfile(const std::string& serverUrl) {
     registry.Update([&](platform::RegistryTree& tree) {
         platform::RegistryValues& values = tree[kMainDialogKey];
         values["ServerURL"] = platform::RegistryValue{platform::kRegSz, serverUrl};
-        values["UserName"] = platform::RegistryValue{platform::kRegSz, "demo"};
+        values["UserName"] = platform::RegistryValue{platform::kRegSz, userName};
+        if (password) values["UserPswd"] = platform::RegistryValue{platform::kRegSz, *password};
         return true;
     });
     return folder;
+}
+
+}  // namespace
+
+std::string UseDemoProfile(const std::string& serverUrl) {
+    return UseProfile("corvanta-demo", serverUrl, "demo", nullptr);
+}
+
+std::string UseFolderProfile(const std::string& serverUrl, const std::string& userName, const std::string& password) {
+    return UseProfile("corvanta-folder", serverUrl, userName, &password);
 }
 
 }  // namespace corvanta::app

@@ -12,4 +12,9 @@ namespace corvanta::app {
 // "demo" as the login data there. Returns the folder.
 std::string UseDemoProfile(const std::string& serverUrl);
 
+// The same for a recorder the host starts over a folder of recordings:
+// "<config>/corvanta-folder", with the user and password it made up, so
+// the login dialog (after a log-off) is already filled in.
+std::string UseFolderProfile(const std::string& serverUrl, const std::string& userName, const std::string& password);
+
 }  // namespace corvanta::app

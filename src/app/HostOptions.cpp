@@ -63,6 +63,11 @@ bool ParseHostOptions(const std::vector<std::string>& args, HostOptions& options
             options.version = true;
         } else if (arg == "--demo") {
             options.demo = true;
+        } else if (arg == "--archive") {
+            std::string dir;
+            if (!value(dir)) return false;
+            if (dir.empty()) return error = "--archive needs a folder", false;
+            options.archiveDir = dir;
         } else if (arg == "--server-url") {
             std::string url;
             if (!value(url)) return false;
@@ -78,11 +83,12 @@ bool ParseHostOptions(const std::vector<std::string>& args, HostOptions& options
             return false;
         }
     }
+    if (options.demo && options.archiveDir) return error = "--demo and --archive exclude each other", false;
     return true;
 }
 
 std::string HostUsage() {
-    return "Usage: corvanta-archive [--server-url URL] [--server-port PORT] [--demo]\n"
+    return "Usage: corvanta-archive [--server-url URL] [--server-port PORT] [--demo | --archive DIR]\n"
            "       corvanta-archive --help | --version\n"
            "\n"
            "Opens a window with the Corvanta Archive control: log in to a recorder, browse\n"
@@ -93,6 +99,9 @@ std::string HostUsage() {
            "  --demo              start the built-in demo recorder on a free local port\n"
            "                      and use a demo profile of its own; log in as \"demo\",\n"
            "                      password \"demo\"\n"
+           "  --archive DIR       serve the camera recordings under DIR with a built-in\n"
+           "                      recorder on loopback and log in to it at once (see\n"
+           "                      corvanta-recorder --help for the folder layouts)\n"
            "  --version           print the version\n"
            "\n"
            "Qt's own options (-platform, -style, -geometry, -reverse, ...) are passed on\n"
@@ -101,7 +110,8 @@ std::string HostUsage() {
            "The control is loaded from the module registered for the ProgID\n"
            "CORVANTAARCHIVE.CorvantaArchiveCtrl.1, or else from libcorvanta-archive.so\n"
            "beside this program. Settings and the window's geometry are kept under\n"
-           "$XDG_CONFIG_HOME/corvanta/ (the demo's under $XDG_CONFIG_HOME/corvanta-demo/).\n";
+           "$XDG_CONFIG_HOME/corvanta/ (the demo's under $XDG_CONFIG_HOME/corvanta-demo/,\n"
+           "those of --archive under $XDG_CONFIG_HOME/corvanta-folder/).\n";
 }
 
 }  // namespace corvanta::app

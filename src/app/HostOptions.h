@@ -11,6 +11,7 @@ struct HostOptions {
     bool help = false;
     bool version = false;
     bool demo = false;
+    std::optional<std::string> archiveDir;  // a folder of recordings served by an in-process recorder
     std::optional<std::string> serverUrl;
     std::optional<int> serverPort;
 };

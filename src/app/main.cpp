@@ -8,6 +8,7 @@
 #include <csignal>
 #include <cstdio>
 #include <memory>
+#include <random>
 #include <unistd.h>
 
 #include "app/ControlModule.h"
@@ -54,6 +55,15 @@ void QuitOnSignals(QApplication& app) {
     sigaction(SIGTERM, &action, nullptr);
 }
 
+// A password nobody types: the host logs in itself, and the recorder it
+// starts over a folder must not answer to a guessable one meanwhile.
+std::string MadeUpPassword() {
+    std::random_device random;
+    std::string text;
+    for (int i = 0; i < 16; ++i) text += "0123456789abcdef"[random() % 16];
+    return text;
+}
+
 std::string HostDir(const char* argv0) {
     char self[4096];
     ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
@@ -98,6 +108,26 @@ int main(int argc, char** argv) {
                      demo->baseUrl().c_str());
     }
 
+    std::string folderPassword;
+    if (options.archiveDir) {
+        recorder::RecorderConfig config;
+        config.port = 0;
+        config.folder.dir = *options.archiveDir;
+        folderPassword = MadeUpPassword();
+        config.users = {recorder::UserAccount{"local", folderPassword}};
+        demo = std::make_unique<recorder::RecorderServer>(config);
+        if (!demo->start(&error)) {
+            std::fprintf(stderr, "corvanta-archive: the recorder for %s did not start: %s\n",
+                         options.archiveDir->c_str(), error.c_str());
+            return 1;
+        }
+        app::UseFolderProfile(demo->baseUrl(), "local", folderPassword);
+        options.serverUrl = "http://127.0.0.1";
+        options.serverPort = demo->port();
+        std::fprintf(stderr, "corvanta-archive: serving %s at %s\n", options.archiveDir->c_str(),
+                     demo->baseUrl().c_str());
+    }
+
     QApplication qapp(argc, argv);
     QApplication::setApplicationName("corvanta-archive");
     QApplication::setApplicationVersion(CORVANTA_VERSION);
@@ -111,8 +141,21 @@ int main(int argc, char** argv) {
     QuitOnSignals(qapp);
     int result = 0;
     {
-        app::HostWindow window(module, options.serverUrl, options.serverPort, !options.demo);
+        app::HostWindow window(module, options.serverUrl, options.serverPort, !options.demo && !options.archiveDir);
         window.show();
+        if (options.archiveDir) {
+            QMetaObject::invokeMethod(
+                window.Control(),
+                [&window, &folderPassword] {
+                    bool in = false;
+                    QMetaObject::invokeMethod(window.Control(), "LogIn", Q_RETURN_ARG(bool, in),
+                                              Q_ARG(QString, "local"),
+                                              Q_ARG(QString, QString::fromStdString(folderPassword)));
+                    std::fprintf(stderr, in ? "corvanta-archive: logged in to the recordings\n"
+                                            : "corvanta-archive: the login to the recordings failed\n");
+                },
+                Qt::QueuedConnection);
+        }
         int instance = 0;
         QMetaObject::invokeMethod(window.Control(), "InstanceNumber", Q_RETURN_ARG(int, instance));
         std::fprintf(stderr, "corvanta-archive: instance %d (corvanta-eventlog %d shows its events)\n",

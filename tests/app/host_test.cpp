@@ -9,6 +9,7 @@
 #include "app/HostOptions.h"
 #include "support/PeerProcess.h"
 #include "support/TempConfigHome.h"
+#include "support/VideoFixtures.h"
 
 namespace corvanta::app {
 namespace {
@@ -82,6 +83,23 @@ TEST_F(HostProgram, DemoComesUpWithQtsOptionsAndItsOwnProfileReportsToAnEventLog
     EXPECT_NE(LineWith(logger, "code 105 | note closed | http://127.0.0.1:"), "");
     kill(logger.Pid(), SIGTERM);
     EXPECT_EQ(logger.Wait(20000), 0);
+}
+
+TEST_F(HostProgram, AFolderOfRecordingsIsServedOnLoopbackAndLoggedInToWithoutAsking) {
+    ASSERT_TRUE(test::MakeVideo(m_dir + "/rec/Yard/2026/03/04/101500.avi",
+                                test::MovingSource(160, 120, 5, 1) + " " + test::kMjpegAvi));
+    test::PeerProcess host(HOST_PROGRAM, {"--archive", m_dir + "/rec"}, true);
+    ASSERT_NE(LineWith(host, "corvanta-archive: serving " + m_dir + "/rec at http://127.0.0.1:", 2), "");
+    EXPECT_NE(LineWith(host, "corvanta-archive: logged in to the recordings", 2), "") << host.ReadAll(2);
+    const std::string registry = ReadFile(m_dir + "/corvanta-folder/corvanta/registry.reg");
+    EXPECT_NE(registry.find("\"UserName\"=\"local\""), std::string::npos) << registry;
+    kill(host.Pid(), SIGTERM);
+    EXPECT_EQ(host.Wait(20000), 0);
+
+    HostOptions options;
+    std::string error;
+    EXPECT_FALSE(ParseHostOptions({"--demo", "--archive", "/srv"}, options, error));
+    EXPECT_NE(error.find("exclude"), std::string::npos) << error;
 }
 
 TEST_F(HostProgram, BadOptionsSayWhyOnOneLineAndExitWithTwo) {

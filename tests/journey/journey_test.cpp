@@ -7,8 +7,10 @@
 #include <QLabel>
 #include <QTreeWidget>
 #include <QtTest/QTest>
+#include <filesystem>
 #include <optional>
 
+#include "archive/ArchiveRecords.h"
 #include "archive/ui/CArchiveTreeDlg.h"
 #include "archive/ui/CTimeTreeDlg.h"
 #include "framework/CMessageQueueManager.h"
@@ -26,7 +28,9 @@
 #include "playback/ui/CTimelineBar.h"
 #include "playback/ui/CVideoView.h"
 #include "playback/ui/PlayerTestSupport.h"
+#include "recorder/folder/FolderArchive.h"
 #include "support/PeerProcess.h"
+#include "support/VideoFixtures.h"
 #include "support/TestFilters.h"
 
 namespace corvanta {
@@ -307,6 +311,107 @@ TEST_F(Journey, SurvivesAMisbehavingRecorderAndGoesOnWhenItAnswersAgain) {
     ClickItem(tree, day->child(1));
     EXPECT_TRUE(player->View()->IsOpen());
     Shot("faults_recovered");
+}
+
+// Its twin on a folder of real recordings: an H.264 file made with ffmpeg,
+// played and stepped frame by frame through the real widgets.
+class RecordedJourney : public ::testing::Test {
+protected:
+    static std::string MakeFolder() {
+        char tmpl[] = "/tmp/corvanta-journey-XXXXXX";
+        const std::string root = ::mkdtemp(tmpl) ? tmpl : "/tmp";
+        // Two minutes of motion, two still, and again, at 5 frames a second: the motion history tells them apart.
+        const std::string moving = "-f lavfi -i testsrc2=size=640x360:rate=5:duration=120 ";
+        const std::string still = "-f lavfi -i color=c=0x506070:size=640x360:rate=5:duration=120 ";
+        MakeVideo(root + "/archive/Gate/2026/03/04/114000.mp4",
+                  moving + still + moving + still + "-filter_complex '[0:v][1:v][2:v][3:v]concat=n=4:v=1[v]' " +
+                      "-map '[v]' " + kH264);
+        MakeVideo(root + "/archive/Gate/2026/03/04/120500.mp4", moving + kH264);
+        return root;
+    }
+    void SetUp() override {
+        QtTestApp();
+        WriteWholeFile(home.Dir() + "/data/corvanta/language_basic.txt",
+                       ReadWholeFile(DICTIONARY_DIR "/language_basic.txt"));
+        dialog = std::make_unique<CArchiveMainDlg>(nullptr, OwnSeconds());
+        dialog->resize(1280, 800);
+        dialog->show();
+        dialog->activateWindow();
+    }
+    void TearDown() override {
+        dialog.reset();
+        std::filesystem::remove_all(root);
+    }
+    void Shot(const char* name) {
+        Pump(30);
+        dialog->grab().save(QStringLiteral(SCREENSHOT_DIR "/journey_recorded_") + name + ".png", "PNG");
+    }
+
+    std::string root = MakeFolder();
+    ServiceWorld home{false};
+    RecorderWorld recorder{[this](recorder::RecorderConfig& c) {
+        c.folder.dir = root + "/archive";
+        c.folder.indexFile = root + "/index.sqlite3";
+        c.folder.rescanSeconds = 3600;
+    }};
+    std::unique_ptr<CArchiveMainDlg> dialog;
+};
+
+TEST_F(RecordedJourney, PlaysARecordedH264FileAndStepsFrameByFrame) {
+    ASSERT_TRUE(recorder.Server().folderArchive()->waitIndexed(60000));
+    test::LogIn(*dialog);
+    ASSERT_NE(dialog->FullPane(), nullptr);
+    QTreeWidget* tree = dialog->FullPane()->Tree();
+    ASSERT_EQ(tree->topLevelItemCount(), 1);
+    EXPECT_EQ(tree->topLevelItem(0)->text(0), "Gate");
+    QTreeWidgetItem* source = tree->topLevelItem(0);
+    OpenItem(tree, source);
+    QTreeWidgetItem* month = ChildWithText(source, "2026/03");
+    ASSERT_NE(month, nullptr);
+    OpenItem(tree, month);
+    QTreeWidgetItem* day = ChildWithText(month, "2026/03/04");
+    ASSERT_NE(day, nullptr);
+    OpenItem(tree, day);
+    ASSERT_EQ(day->childCount(), 2);
+
+    CPlayerDlg* player = dialog->ViewPane()->Player();
+    CPlayerControlDlg* panel = player->Panel();
+    const PlaybackState& state = player->State();
+    ClickItem(tree, day->child(0));
+    ASSERT_TRUE(player->View()->IsOpen());
+    EXPECT_EQ(state.frameCount, 2400u);
+    ClickControl(panel, CPlayerControlDlg::kIdPlay);
+    const uint32_t shown = player->FramesShown();
+    ASSERT_TRUE(PumpUntil([&] { return player->FramesShown() > shown + 10; }, 10000));
+    Shot("playing");
+
+    ClickControl(panel, CPlayerControlDlg::kIdPause);
+    const uint32_t at = state.currentFrame;
+    for (int i = 1; i <= 3; ++i) {
+        ClickControl(panel, CPlayerControlDlg::kIdStepForward);
+        EXPECT_EQ(state.currentFrame, at + uint32_t(i));
+    }
+    ClickControl(panel, CPlayerControlDlg::kIdStepBack);
+    EXPECT_EQ(state.currentFrame, at + 2);
+    EXPECT_TRUE(player->View()->HasFrame());
+    const QString timeText = player->FrameTimeLabel()->text();
+    EXPECT_TRUE(timeText.startsWith("2026-03-04 11:40:")) << timeText.toStdString();
+    EXPECT_TRUE(timeText.endsWith(QString::asprintf("frame %u / 2400", at + 3))) << timeText.toStdString();
+
+    // The day's motion history: both recordings lie in the hour around noon it shows first.
+    ClickItem(tree, day);
+    CMotionHistoryDlg* history = dialog->ViewPane()->MotionHistory();
+    ASSERT_TRUE(PumpUntil([&] { return history->isVisible(); }, 5000));
+    const auto activity = history->Timeline()->Activity();
+    ASSERT_GT(activity.size(), size_t(12 * 3600 + 5 * 60 + 10));
+    const size_t start = 11 * 3600 + 40 * 60;
+    EXPECT_GT(activity[start + 60], 0);                  // moving
+    EXPECT_EQ(activity[start + 180], 0);                 // still, recorded
+    EXPECT_GT(activity[start + 300], 0);
+    EXPECT_EQ(activity[start + 600], kActivityNoRecording);
+    EXPECT_NE(activity[12 * 3600 + 5 * 60 + 10], kActivityNoRecording);
+    Pump(300);
+    Shot("day");
 }
 
 }  // namespace

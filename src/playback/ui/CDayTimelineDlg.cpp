@@ -195,8 +195,10 @@ void CDayTimelineDlg::UpdateTick() {
     UpdateThumbnail();
 }
 
+// Deliberately more than the hover text: users expect a picture of the second under the pointer.
 void CDayTimelineDlg::UpdateThumbnail() {
-    const int32_t second = m_upper->HoverSecond();
+    // The popup belongs to the top-level window, which stays when the timeline is hidden.
+    const int32_t second = isVisible() ? m_upper->HoverSecond() : -1;
     const std::shared_ptr<const Thumbnail> thumbnail = m_thumbnails.Update(second, TimelineThumbnails::Clock::now());
     if (!thumbnail) {
         if (m_popup && m_popup->isVisible()) m_popup->hide();
@@ -248,6 +250,11 @@ QString CDayTimelineDlg::TimeText(double second) const {
 void CDayTimelineDlg::SetEditText(int id, const QString& text) {
     auto* edit = ControlAs<QLineEdit>(id);
     if (edit && edit->text() != text) edit->setText(text);
+}
+
+void CDayTimelineDlg::hideEvent(QHideEvent* event) {
+    CTemplateDialog::hideEvent(event);
+    if (m_popup) m_popup->hide();
 }
 
 void CDayTimelineDlg::resizeEvent(QResizeEvent* event) {

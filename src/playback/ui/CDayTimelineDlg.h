@@ -83,6 +83,7 @@ public:
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
     void OnOK() override {}
     void OnCancel() override {}
 

@@ -37,7 +37,8 @@ void LogIn() {
 }
 
 // A day of source 0 with a recording that starts and ends on it and a gap
-// of at least ten minutes after it; the timeline shows that day.
+// of at least ten minutes after it; the timeline shows that day in the lower
+// part of a window, as the motion history view holds it.
 class DayTimelineThumbnailTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -61,8 +62,9 @@ protected:
             day.sessions.Add(std::move(node));
         }
         const recorder::CivilDate date = recorder::dateOf(rec->start);
-        timeline.resize(640 + 2 * CDayTimelineDlg::kBarMargin, 320);
-        timeline.show();
+        window.resize(640 + 2 * CDayTimelineDlg::kBarMargin, 480);
+        timeline.setGeometry(0, 160, window.width(), 320);
+        window.show();
         timeline.SetSessions(day.Handle());
         timeline.SetDay(date.year, int(date.month), int(date.day), std::vector<uint8_t>(kSecondsPerDay, 0));
         // The recording and the gap after it on the upper bar.
@@ -99,7 +101,8 @@ protected:
     test::PlayerWorld world;
     test::RecorderWorld recorder;
     DayPayload day;
-    CDayTimelineDlg timeline;
+    QWidget window;
+    CDayTimelineDlg timeline{&window};
     QTimer ticks;  // a second 5 ms timer on the same loop stands in for the dialog's
     const recorder::Recording* rec = nullptr;
     Seconds midnight = 0;
@@ -112,9 +115,9 @@ TEST_F(DayTimelineThumbnailTest, ARecordedSecondShowsItsPictureBesideThePointerA
     CThumbnailPopup* popup = timeline.ThumbnailPopup();
     ASSERT_TRUE(PumpUntil([&] { return popup->PaintedSecond() == second; }, 5000));
     // Beside the pointer, inside the window, about 160 pixels of picture wide.
-    const QRect bar(timeline.UpperBar()->mapTo(&timeline, QPoint(0, 0)), timeline.UpperBar()->size());
-    EXPECT_TRUE(timeline.rect().contains(popup->geometry()));
-    EXPECT_FALSE(popup->geometry().intersects(QRect(QCursor::pos() - timeline.mapToGlobal(QPoint(0, 0)), QSize(1, 1))));
+    EXPECT_EQ(&window, popup->parentWidget());
+    EXPECT_TRUE(window.rect().contains(popup->geometry()));
+    EXPECT_FALSE(popup->geometry().contains(window.mapFromGlobal(QCursor::pos())));
     EXPECT_GE(popup->width(), CThumbnailPopup::kPictureWidth);
     EXPECT_LT(popup->width(), CThumbnailPopup::kPictureWidth + 20);
     // A picture of the camera, not an empty box: more than a few colours.
@@ -141,6 +144,12 @@ TEST_F(DayTimelineThumbnailTest, ARecordedSecondShowsItsPictureBesideThePointerA
     EXPECT_EQ(second, Point(range.first + 300));
     ASSERT_TRUE(PumpUntil([&] { return Shown() == second; }, 5000));
     EXPECT_EQ(requests, recorder.Requests());
+
+    // The window stays when the timeline is hidden (the view plays a file): the popup goes with the timeline.
+    timeline.hide();
+    EXPECT_FALSE(popup->isVisible());
+    RunTicks(100);
+    EXPECT_FALSE(popup->isVisible());
 }
 
 // A recorder that refuses or answers slowly: no picture, and the bar goes

@@ -1,5 +1,7 @@
 // DecodeJpeg on arbitrary bytes: it must return 0 or a picture that fits,
-// never write past the capacity it was given, never crash or hang.
+// never write past the capacity it was given, never crash or hang. The
+// scaled decoder of previews gets the same bytes: nothing, or a picture
+// whose pixels fill its buffer exactly.
 
 #include <cstdint>
 #include <cstdlib>
@@ -7,6 +9,7 @@
 #include <vector>
 
 #include "imaging/JpegImage.h"
+#include "imaging/ScaledJpeg.h"
 
 namespace {
 
@@ -37,6 +40,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (output[i] != kGuardByte) {
             std::abort();
         }
+    }
+    const auto preview = corvanta::DecodeJpegScaled(input.data(), static_cast<uint32_t>(size), 160, kCapacity / 3);
+    if (preview && (preview->width <= 0 || preview->height <= 0 ||
+                    preview->rgb.size() != size_t(preview->width) * size_t(preview->height) * 3)) {
+        std::abort();
     }
     return 0;
 }

@@ -96,18 +96,36 @@ void DayTimelinePlayback::PlayAtSecond(int32_t second) {
     CloseCurrent();
     DayPayload* day = Day();
     if (!day) return;
-    std::optional<std::pair<size_t, int32_t>> found;  // the session and the second's offset in it
+    std::optional<std::pair<size_t, int32_t>> found;
     {
         ListLock lock(day->sessions);
-        for (size_t i = 0; i < day->sessions.Size() && !found; ++i) {
-            const SessionPayload* session = SessionAt(*day, i);
-            const CoveredSeconds covered = session ? Covered(SessionSeconds(*session), m_viewed.day) : CoveredSeconds{};
-            // A second belongs to one file; overlapping files would leave all
-            // but the last open in the manager.
-            if (covered.Contains(second)) found = {i, second - covered.start};
-        }
+        found = SessionAtSecondLocked(*day, second);
     }
     if (found) PlayFile(found->first, found->second);
+}
+
+std::optional<std::pair<size_t, int32_t>> DayTimelinePlayback::SessionAtSecondLocked(DayPayload& day,
+                                                                                     int32_t second) const {
+    for (size_t i = 0; i < day.sessions.Size(); ++i) {
+        const SessionPayload* session = SessionAt(day, i);
+        const CoveredSeconds covered = session ? Covered(SessionSeconds(*session), m_viewed.day) : CoveredSeconds{};
+        // A second belongs to one file; overlapping files would leave all
+        // but the last open in the manager.
+        if (covered.Contains(second)) return std::pair{i, second - covered.start};
+    }
+    return std::nullopt;
+}
+
+std::optional<ThumbnailSource> DayTimelinePlayback::ThumbnailSourceAt(int32_t second) const {
+    DayPayload* day = Day();
+    if (!day) return std::nullopt;
+    ListLock lock(day->sessions);
+    const auto found = SessionAtSecondLocked(*day, second);
+    if (!found) return std::nullopt;
+    const SessionPayload* session = SessionAt(*day, found->first);
+    if (!session) return std::nullopt;
+    return ThumbnailSource{session->fileName, SecondIndexQuery(*session, m_viewed), found->second,
+                           session->secondTable};
 }
 
 DayPayload* DayTimelinePlayback::Day() const { return m_dayHandle ? FindDayPayload(m_dayHandle) : nullptr; }

@@ -20,6 +20,7 @@
 #include "archive/ArchiveNodes.h"
 #include "platform/WindowTypes.h"
 #include "playback/DayActivity.h"
+#include "playback/ThumbnailFetch.h"
 
 namespace corvanta {
 
@@ -78,11 +79,19 @@ public:
     // Closes the open file in the manager and in the player.
     void CloseCurrent();
 
+    // Where the picture of a second of the day is: the file that covers it,
+    // its second index window and the second's place in it. Nothing when no
+    // file covers the second or the day is gone.
+    std::optional<ThumbnailSource> ThumbnailSourceAt(int32_t second) const;
+
     // The file opened through the manager, empty when none.
     const std::string& CurrentFile() const { return m_currentFile; }
 
 private:
     DayPayload* Day() const;
+    // The session of the day that covers `second` and the second's offset
+    // in it; the caller holds the list's lock.
+    std::optional<std::pair<size_t, int32_t>> SessionAtSecondLocked(DayPayload& day, int32_t second) const;
     // Opens the session at `index` of the day and hands it to the player;
     // false when the manager does not open it.
     bool PlayFile(size_t index, int32_t offset);

@@ -275,13 +275,17 @@ size_t CHttpRequest::OnBody(char* data, size_t size, size_t count, void* self) {
     return taken;
 }
 
+int CHttpRequest::OnProgress(void* self, int64_t, int64_t, int64_t, int64_t) {
+    return static_cast<CHttpRequest*>(self)->Cancelled() ? 1 : 0;
+}
+
 int32_t CHttpRequest::Get(std::string_view url) {
     m_received = 0;
     m_status = 0;
     m_sent = false;
     m_truncated = false;
     m_buffer[0] = 0;
-    if (!IsHttpUrl(url)) {
+    if (!IsHttpUrl(url) || Cancelled()) {
         return 0;
     }
     ThreadTransfer& transfer = ThreadTransfer::Current();
@@ -299,10 +303,19 @@ int32_t CHttpRequest::Get(std::string_view url) {
     curl_easy_setopt(easy, CURLOPT_LOW_SPEED_TIME, long{StallTimeoutFor(ConsecutiveStalls(), m_stallSeconds)});
     curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, OnBody);
     curl_easy_setopt(easy, CURLOPT_WRITEDATA, this);
+    if (m_cancel) {
+        curl_easy_setopt(easy, CURLOPT_XFERINFOFUNCTION, OnProgress);
+        curl_easy_setopt(easy, CURLOPT_XFERINFODATA, this);
+        curl_easy_setopt(easy, CURLOPT_NOPROGRESS, 0L);
+    }
     m_sent = true;
     const CURLcode result = curl_easy_perform(easy);
     // The handle outlives this object; leave it pointing nowhere.
     curl_easy_setopt(easy, CURLOPT_WRITEDATA, nullptr);
+    if (m_cancel) {
+        curl_easy_setopt(easy, CURLOPT_NOPROGRESS, 1L);
+        curl_easy_setopt(easy, CURLOPT_XFERINFODATA, nullptr);
+    }
 
     if (result == CURLE_OK || (result == CURLE_WRITE_ERROR && m_truncated)) {
         m_buffer[m_received] = 0;
@@ -316,6 +329,7 @@ int32_t CHttpRequest::Get(std::string_view url) {
     m_received = 0;
     m_truncated = false;
     m_buffer[0] = 0;
+    if (result == CURLE_ABORTED_BY_CALLBACK) return 0;  // given up by the caller: says nothing of the recorder
     g_consecutiveFailures.fetch_add(1, std::memory_order_relaxed);
     if (result == CURLE_OPERATION_TIMEDOUT) g_consecutiveStalls.fetch_add(1, std::memory_order_relaxed);
     return 0;

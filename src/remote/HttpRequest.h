@@ -2,6 +2,7 @@
 // The one HTTP exchange every request to the recorder uses: a GET whose
 // whole answer body lands in a buffer owned by the request object.
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string_view>
@@ -68,6 +69,13 @@ public:
     // ConsecutiveFailures() alone; a transport error adds 1 to it.
     int32_t Get(std::string_view url);
 
+    // While `cancel` is set and true, a Get gives up: at once before it is
+    // sent, within about a second while the recorder is silent. A request
+    // given up this way fails without counting as a transport failure.
+    // Null (the default) never gives up.
+    void SetCancel(const std::atomic<bool>* cancel) { m_cancel = cancel; }
+    bool Cancelled() const { return m_cancel && m_cancel->load(std::memory_order_relaxed); }
+
     uint32_t ConnectTimeoutMs() const { return m_connectTimeoutMs; }
     // For the requests after this call; kStallTimeoutSeconds until then.
     void SetStallTimeoutSeconds(uint32_t seconds) { m_stallSeconds = seconds; }
@@ -83,6 +91,7 @@ public:
 
 private:
     static size_t OnBody(char* data, size_t size, size_t count, void* self);
+    static int OnProgress(void* self, int64_t, int64_t, int64_t, int64_t);
 
     uint32_t m_connectTimeoutMs;
     uint32_t m_stallSeconds = kStallTimeoutSeconds;
@@ -91,6 +100,7 @@ private:
     bool m_sent = false;
     bool m_truncated = false;
     std::unique_ptr<uint8_t[]> m_buffer;
+    const std::atomic<bool>* m_cancel = nullptr;
 };
 
 }  // namespace corvanta

@@ -4,6 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
+#include <QCursor>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QLabel>
 #include <QTreeWidget>
 #include <QtTest/QTest>
@@ -25,6 +28,7 @@
 #include "playback/ui/CPlayerDlg.h"
 #include "playback/ui/CPositionSlider.h"
 #include "playback/ui/CRangeSlider.h"
+#include "playback/ui/CThumbnailPopup.h"
 #include "playback/ui/CTimelineBar.h"
 #include "playback/ui/CVideoView.h"
 #include "playback/ui/PlayerTestSupport.h"
@@ -214,6 +218,29 @@ TEST_F(Journey, FromLoginToRefreshThroughTheRealWidgets) {
     EXPECT_TRUE(historyPlayer->FrameTimeLabel()->text().startsWith(dayText + clickedText))
         << historyPlayer->FrameTimeLabel()->text().toStdString() << " " << clickedText.toStdString();
     Shot("06_motion_history");
+
+    // Resting the pointer on a recorded second of the upper bar shows its picture beside it.
+    // The pointer cannot leave the screen, which may be smaller than the window: the bar is brought onto it.
+    CTimelineBar* upper = timeline->UpperBar();
+    const int32_t recStart = int32_t(recs[1]->start - midnight), recStop = int32_t(recs[1]->stop - midnight);
+    timeline->RangeSlider()->SetRange(recStart - 900, recStop + 900, CDayTimelineDlg::kMinimumGap);
+    platform::SendMessage(timeline->Window(), RangeChangedMessage(), kRangeWhole, CDayTimelineDlg::kIdRange);
+    const int thumbX =
+        TimelineScale{recStart - 900, recStop + 900, upper->width()}.X(recStart + (recStop - recStart) / 3);
+    const QPoint windowAt = dialog->pos();
+    dialog->move(windowAt + QGuiApplication::primaryScreen()->geometry().center() - upper->mapToGlobal(QPoint(thumbX, 8)));
+    ASSERT_TRUE(PumpUntil([&] { return dialog->pos() != windowAt; }, 2000));
+    QCursor::setPos(upper->mapToGlobal(QPoint(thumbX, 8)));
+    Mouse(*upper, QEvent::MouseMove, thumbX);
+    const int32_t rested = upper->HoverSecond();
+    ASSERT_TRUE(PumpUntil([&] {
+        return timeline->ThumbnailPopup() && timeline->ThumbnailPopup()->PaintedSecond() == rested &&
+               timeline->ThumbnailPopup()->ShownSecond() == rested;
+    }, 10000));
+    Shot("06_timeline_thumbnail");
+    QCursor::setPos(dialog->mapToGlobal(QPoint(-50, -50)));
+    ASSERT_TRUE(PumpUntil([&] { return timeline->ThumbnailPopup()->ShownSecond() == -1; }, 5000));
+    dialog->move(windowAt);
 
     const QString snapshot = QString::fromStdString(home.Dir()) + "/snapshot.jpg";
     SaveDialogAnswer answer(snapshot);

@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
+#include <thread>
+
 #include "RemoteTestSupport.h"
 #include "framework/CFilterIcpClient.h"
 #include "framework/FilterCodes.h"
@@ -141,6 +145,38 @@ TEST_F(HttpChannelTest, TransportFaultsFailCleanlyAndCountUntilTheNextAnswer) {
                 << int(mode);
         }
     }
+}
+
+// A request given up by its caller is not sent once the flag is up, ends
+// while the recorder stays silent, and counts as no transport failure.
+TEST_F(HttpChannelTest, ACancelledRequestEndsWithoutCountingAsAFailure) {
+    std::atomic<bool> cancel{true};
+    CHttpRequest early;
+    early.SetCancel(&cancel);
+    EXPECT_EQ(0, early.Get(Url()));
+    EXPECT_FALSE(early.Sent());
+    EXPECT_TRUE(server.Requests().empty());
+
+    server.SetMode(Mode::Silent);
+    cancel = false;
+    CHttpRequest waiting;
+    waiting.SetCancel(&cancel);
+    waiting.SetStallTimeoutSeconds(CHttpRequest::kSlowAnswerStallTimeoutSeconds);
+    std::thread canceller([&] {
+        while (server.Requests().empty()) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        cancel = true;
+    });
+    EXPECT_EQ(0, waiting.Get(Url()));
+    canceller.join();
+    EXPECT_TRUE(waiting.Sent());
+    EXPECT_EQ(0u, waiting.ReceivedCount());
+    EXPECT_EQ(0, ConsecutiveFailures());
+    EXPECT_EQ(0, ConsecutiveStalls());
+
+    server.SetMode(Mode::Answer);
+    CHttpRequest after;  // the thread's handle serves plain requests as before
+    EXPECT_EQ(1, after.Get(Url()));
+    EXPECT_EQ(0, ConsecutiveFailures());
 }
 
 TEST_F(HttpChannelTest, EachThreadKeepsItsOwnConnectionAlive) {

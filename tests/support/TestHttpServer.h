@@ -33,8 +33,9 @@ inline uint16_t ClosedPort() {
 
 class TestHttpServer {
 public:
-    // Answer keeps the connection; the others close it without a byte, after half the body, or after no HTTP.
-    enum class Mode { Answer, Drop, ShortBody, Garbage };
+    // Answer keeps the connection; the next three close it without a byte, after half the body, or after no
+    // HTTP; Silent keeps it without answering until the client goes.
+    enum class Mode { Answer, Drop, ShortBody, Garbage, Silent };
 
     TestHttpServer() : m_listener(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)), m_port(BindLoopback(m_listener)) {
         listen(m_listener, 16);
@@ -95,6 +96,12 @@ private:
             m_requests.push_back(pending.substr(0, end + 4));
             pending.erase(0, end + 4);
             const Mode mode = m_mode;
+            if (mode == Mode::Silent) {
+                lock.unlock();
+                char rest[4096];
+                while (WaitReadable(fd) && recv(fd, rest, sizeof rest, 0) > 0) {}
+                return;
+            }
             std::string answer = mode == Mode::Drop ? "" : mode == Mode::Garbage ? "\x01\x02 no answer\r\n\r\n" : m_answer;
             if (mode == Mode::ShortBody) answer.resize(answer.size() - m_bodySize / 2);
             lock.unlock();

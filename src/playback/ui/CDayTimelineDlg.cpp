@@ -11,6 +11,7 @@
 #include "playback/PlayerRecords.h"
 #include "playback/TimelineColumns.h"
 #include "playback/ui/CRangeSlider.h"
+#include "playback/ui/CThumbnailPopup.h"
 #include "playback/ui/CTimelineBar.h"
 #include "platform/WindowSystem.h"
 #include "services/ui/ControlIdentity.h"
@@ -50,7 +51,12 @@ QString TimeFormat(const QLocale& locale) {
 }  // namespace
 
 CDayTimelineDlg::CDayTimelineDlg(QWidget* parent)
-    : CTemplateDialog(kTemplate, parent), m_playback(kHistoryPlayerName) {
+    : CTemplateDialog(kTemplate, parent),
+      m_playback(kHistoryPlayerName),
+      m_thumbnails([this](int32_t second) { return LocateThumbnail(second); },
+                   [this](const ThumbnailSource& source, const std::atomic<bool>& cancelled) {
+                       return m_fetcher.Fetch(source, cancelled);
+                   }) {
     setWindowFlags(Qt::Widget);
     setMinimumSize(0, 0);
     setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
@@ -103,6 +109,9 @@ CDayTimelineDlg::CDayTimelineDlg(QWidget* parent)
 
 CDayTimelineDlg::~CDayTimelineDlg() {
     m_update.stop();
+    // Requests under way give up now rather than hold the workers' join.
+    m_fetcher.Stop();
+    delete m_popup;
     m_playback.CloseCurrent();
     m_window.Destroy();
 }
@@ -112,6 +121,11 @@ void CDayTimelineDlg::SetSessions(uint32_t dayHandle) { m_dayHandle = dayHandle;
 void CDayTimelineDlg::SetDay(int year, int month, int day, std::span<const uint8_t> activity) {
     m_day = QDate(year, month, day);
     m_playback.SetDay(m_dayHandle, ViewedDay{uint16_t(year), uint16_t(month), uint16_t(day)});
+
+    // Pictures and second indexes belong to the day they were fetched for.
+    m_thumbnails.Reset();
+    m_fetcher.Forget();
+    if (m_popup) m_popup->hide();
 
     // The bars must not show the old copy while it is replaced.
     m_upper->SetData({});
@@ -178,6 +192,34 @@ void CDayTimelineDlg::UpdateTick() {
         m_upper->Refresh(false);
     }
     if (play) m_playback.PlayAtSecond(m_lower->PositionMarker());
+    UpdateThumbnail();
+}
+
+// Deliberately more than the hover text: users expect a picture of the second under the pointer.
+void CDayTimelineDlg::UpdateThumbnail() {
+    // The popup belongs to the top-level window, which stays when the timeline is hidden.
+    const int32_t second = isVisible() ? m_upper->HoverSecond() : -1;
+    const std::shared_ptr<const Thumbnail> thumbnail = m_thumbnails.Update(second, TimelineThumbnails::Clock::now());
+    if (!thumbnail) {
+        if (m_popup && m_popup->isVisible()) m_popup->hide();
+        return;
+    }
+    if (m_popup && m_popup->ShownSecond() == second) return;
+    QWidget* top = window();
+    if (!m_popup) m_popup = new CThumbnailPopup(top);
+    if (m_popup->parentWidget() != top) m_popup->setParent(top);
+    double left = 0, right = 0;
+    m_slider->GetRange(left, right);
+    const TimelineScale scale{int32_t(left), int32_t(right), m_upper->width()};
+    const QPoint pointer = m_upper->mapTo(top, QPoint(scale.X(second), m_upper->height() / 2));
+    m_popup->ShowAt(thumbnail, TimeText(second), pointer);
+}
+
+// A second marked as not recorded has no picture to fetch.
+std::optional<ThumbnailSource> CDayTimelineDlg::LocateThumbnail(int32_t second) const {
+    if (second < 0 || size_t(second) >= m_activity.size() || m_activity[size_t(second)] == kNoRecording)
+        return std::nullopt;
+    return m_playback.ThumbnailSourceAt(second);
 }
 
 void CDayTimelineDlg::UpdateTimeTexts() {
@@ -208,6 +250,11 @@ QString CDayTimelineDlg::TimeText(double second) const {
 void CDayTimelineDlg::SetEditText(int id, const QString& text) {
     auto* edit = ControlAs<QLineEdit>(id);
     if (edit && edit->text() != text) edit->setText(text);
+}
+
+void CDayTimelineDlg::hideEvent(QHideEvent* event) {
+    CTemplateDialog::hideEvent(event);
+    if (m_popup) m_popup->hide();
 }
 
 void CDayTimelineDlg::resizeEvent(QResizeEvent* event) {

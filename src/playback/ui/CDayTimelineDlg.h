@@ -1,5 +1,6 @@
 #pragma once
 #include <QDate>
+#include <QPointer>
 #include <QTimer>
 
 #include <cstdint>
@@ -8,6 +9,9 @@
 
 #include "platform/WindowTypes.h"
 #include "playback/DayTimelinePlayback.h"
+#include "playback/ThumbnailFetch.h"
+#include "playback/TimelineThumbnails.h"
+#include "playback/ui/CThumbnailPopup.h"
 #include "services/ui/CMessageWindowHandle.h"
 #include "services/ui/CTemplateDialog.h"
 
@@ -25,7 +29,9 @@ class CTimelineBar;
 //
 // The bars rebuild their pictures only when the day, the range or their size
 // change; the 5 ms update timer moves the markers and repaints them over the
-// cached pictures.
+// cached pictures. Resting the pointer on the upper bar shows a thumbnail of
+// that second beside it, fetched on worker threads (TimelineThumbnails): the
+// timer only asks whether it has arrived.
 class CDayTimelineDlg : public ui::CTemplateDialog {
 public:
     static constexpr int kTemplateId = 156;
@@ -71,15 +77,21 @@ public:
     std::span<const uint8_t> Activity() const { return m_activity; }
     QDate Day() const { return m_day; }
     const DayTimelinePlayback& Playback() const { return m_playback; }
+    // The thumbnail beside the pointer; null until one was first shown.
+    CThumbnailPopup* ThumbnailPopup() const { return m_popup; }
+    const TimelineThumbnails& Thumbnails() const { return m_thumbnails; }
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
     void OnOK() override {}
     void OnCancel() override {}
 
 private:
     void OnRangeChanged();
     void UpdateTimeTexts();
+    void UpdateThumbnail();
+    std::optional<ThumbnailSource> LocateThumbnail(int32_t second) const;
     QString TimeText(double second) const;
     void SetEditText(int id, const QString& text);
 
@@ -101,6 +113,9 @@ private:
     QDate m_day;
     uint32_t m_dayHandle = 0;
     DayTimelinePlayback m_playback;
+    CThumbnailFetcher m_fetcher;
+    TimelineThumbnails m_thumbnails;  // after the fetcher, whose Fetch its workers call
+    QPointer<CThumbnailPopup> m_popup;  // a child of the top-level window
     TextInputs m_textInputs{QDate(), -1, -1, -1};  // matches nothing
     QTimer m_update;
 };

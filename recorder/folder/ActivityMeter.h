@@ -34,12 +34,12 @@ public:
     // of them; seconds without a measurement are 0.
     std::vector<uint8_t> levels(int64_t originMs, size_t seconds) const;
 
+private:
     // The level of a second whose largest thumbnail difference was `meanAbsDiff`
     // grey levels, or whose non-key frames were `ratio` times the quiet size.
     static uint8_t levelFromDifference(double meanAbsDiff);
     static uint8_t levelFromSizeRatio(double ratio);
 
-private:
     struct Sample {
         int64_t ms;
         double value;  // thumbnail difference to the previous picture, or compressed bytes

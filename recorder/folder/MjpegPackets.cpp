@@ -62,8 +62,7 @@ MjpegPackets::~MjpegPackets() {
     av_packet_free(&out_);
 }
 
-std::string_view MjpegPackets::jpeg(const AVPacket& packet, bool* completed) {
-    if (completed) *completed = false;
+std::string_view MjpegPackets::jpeg(const AVPacket& packet) {
     if (!isJpeg(packet.data, size_t(packet.size))) return {};
     const std::string_view stored(reinterpret_cast<const char*>(packet.data), size_t(packet.size));
     if (definesHuffmanTables(packet.data, size_t(packet.size)) || !filter_ || !in_ || !out_) return stored;
@@ -74,7 +73,6 @@ std::string_view MjpegPackets::jpeg(const AVPacket& packet, bool* completed) {
         return stored;
     }
     if (av_bsf_receive_packet(filter_, out_) < 0) return stored;
-    if (completed) *completed = true;
     return {reinterpret_cast<const char*>(out_->data), size_t(out_->size)};
 }
 

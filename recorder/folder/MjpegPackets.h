@@ -28,9 +28,8 @@ public:
     MjpegPackets& operator=(const MjpegPackets&) = delete;
 
     // The packet's picture as a complete JPEG, valid until the next call;
-    // empty when the packet is not a JPEG. `completed` (if given) tells
-    // whether tables were added.
-    std::string_view jpeg(const AVPacket& packet, bool* completed = nullptr);
+    // empty when the packet is not a JPEG.
+    std::string_view jpeg(const AVPacket& packet);
 
 private:
     AVBSFContext* filter_ = nullptr;

@@ -24,7 +24,7 @@ constexpr const char* kSchema =
     " path BLOB NOT NULL UNIQUE, size INTEGER NOT NULL, mtime_ns INTEGER NOT NULL,"
     " failed TEXT,"  // NULL when probing worked
     " codec TEXT, width INTEGER, height INTEGER, rate INTEGER, scale INTEGER, intra INTEGER, creation INTEGER,"
-    " frames BLOB, keys BLOB, activity BLOB)";
+    " frames BLOB, keys BLOB, activity BLOB, first_ts INTEGER)";
 
 // Opening and rebuilding are serialised between processes, so two of them
 // never both move a damaged file aside (the second would move the first's new one).
@@ -196,7 +196,7 @@ bool blobColumn(sqlite3_stmt* st, int col, const unsigned char** bytes, size_t* 
     return *size == 0 || *bytes != nullptr;
 }
 
-enum Column { kFailed, kCodec, kWidth, kHeight, kRate, kScale, kIntra, kCreation, kFrames, kKeys, kActivity };
+enum Column { kFailed, kCodec, kWidth, kHeight, kRate, kScale, kIntra, kCreation, kFrames, kKeys, kActivity, kFirstTs };
 
 std::optional<MediaInfo> readInfo(sqlite3_stmt* st) {
     constexpr int64_t kU32 = std::numeric_limits<uint32_t>::max();
@@ -214,6 +214,10 @@ std::optional<MediaInfo> readInfo(sqlite3_stmt* st) {
         info.creationTimeUtc = integerColumn(st, kCreation, std::numeric_limits<int64_t>::min(), std::numeric_limits<int64_t>::max());
         if (!info.creationTimeUtc) return std::nullopt;
     }
+    // Frames are found again by their timestamps, which count from the stream's first one.
+    auto firstTs = integerColumn(st, kFirstTs, std::numeric_limits<int64_t>::min(), std::numeric_limits<int64_t>::max());
+    if (!firstTs) return std::nullopt;
+    info.firstTimestamp = *firstTs;
     const unsigned char* bytes = nullptr;
     size_t size = 0;
     if (!blobColumn(st, kFrames, &bytes, &size)) return std::nullopt;
@@ -285,11 +289,12 @@ IndexDatabase::~IndexDatabase() {
 
 bool IndexDatabase::prepareStatements(std::string* error) {
     const char* findSql =
-        "SELECT failed, codec, width, height, rate, scale, intra, creation, frames, keys, activity"
+        "SELECT failed, codec, width, height, rate, scale, intra, creation, frames, keys, activity, first_ts"
         " FROM files WHERE path = ?1 AND size = ?2 AND mtime_ns = ?3";
     const char* storeSql =
         "INSERT OR REPLACE INTO files(path, size, mtime_ns, failed, codec, width, height, rate, scale, intra,"
-        " creation, frames, keys, activity) VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, ?14)";
+        " creation, frames, keys, activity, first_ts)"
+        " VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, ?14, ?15)";
     if (sqlite3_prepare_v3(db_, findSql, -1, SQLITE_PREPARE_PERSISTENT, &find_, nullptr) != SQLITE_OK ||
         sqlite3_prepare_v3(db_, storeSql, -1, SQLITE_PREPARE_PERSISTENT, &store_, nullptr) != SQLITE_OK)
         return fail(error, sqlite3_errmsg(db_));
@@ -352,6 +357,7 @@ bool IndexDatabase::store(std::string_view relPath, uint64_t size, int64_t mtime
     sqlite3_bind_blob(store_, 12, frames.data(), static_cast<int>(frames.size()), SQLITE_TRANSIENT);
     sqlite3_bind_blob(store_, 13, keys.data(), static_cast<int>(keys.size()), SQLITE_TRANSIENT);
     sqlite3_bind_blob(store_, 14, info.activity.data(), static_cast<int>(info.activity.size()), SQLITE_TRANSIENT);
+    sqlite3_bind_int64(store_, 15, info.firstTimestamp);
     return write(error);
 }
 

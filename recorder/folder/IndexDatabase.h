@@ -43,7 +43,7 @@ struct IndexEntry {
 
 class IndexDatabase {
 public:
-    static constexpr int kSchemaVersion = 1;
+    static constexpr int kSchemaVersion = 2;  // 2: the first frame's timestamp
     static constexpr uint32_t kMaxFrames = 1u << 24;  // over six days at 25 fps; larger tables are refused
     static constexpr size_t kMaxCodecBytes = 64;
 

@@ -28,6 +28,7 @@ MediaInfo sampleInfo(int seed) {
     info.scale = 1001;
     info.intraOnly = seed % 2 == 0;
     info.creationTimeUtc = seed % 3 ? std::optional<int64_t>(1'700'000'000 + seed) : std::nullopt;
+    info.firstTimestamp = 126'000 + seed;  // an MPEG-TS stream's clock
     for (int i = 0; i < 300 + seed; ++i) info.frameMs.push_back(i * 40 + (i >= 100 ? 2500 : 0) + (i % 7 == 3));
     for (uint32_t k = 0; k < info.frameCount(); k += 50) info.keyFrames.push_back(k);
     if (info.keyFrames.back() != info.frameCount() - 1) info.keyFrames.push_back(info.frameCount() - 1);
@@ -43,6 +44,7 @@ void expectSame(const MediaInfo& a, const MediaInfo& b) {
     EXPECT_EQ(a.scale, b.scale);
     EXPECT_EQ(a.intraOnly, b.intraOnly);
     EXPECT_EQ(a.creationTimeUtc, b.creationTimeUtc);
+    EXPECT_EQ(a.firstTimestamp, b.firstTimestamp);
     EXPECT_EQ(a.frameMs, b.frameMs);
     EXPECT_EQ(a.keyFrames, b.keyFrames);
     EXPECT_EQ(a.activity, b.activity);

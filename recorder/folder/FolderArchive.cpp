@@ -155,12 +155,15 @@ void FolderArchive::indexed(const ScannedFile& file, const IndexEntry& entry, bo
 
 void FolderArchive::publish() {
     std::vector<CatalogueEntry> entries;
+    std::vector<ArchiveSource> cameras;
     {
         std::lock_guard lock(mutex_);
         dirty_ = false;
-        std::vector<std::string> cameras;
-        for (const auto& [path, k] : known_) cameras.push_back(k.scanned.camera);
-        const SourceIds ids(std::move(cameras));
+        std::vector<std::string> folders;
+        for (const auto& [path, k] : known_) folders.push_back(k.scanned.camera);
+        const SourceIds ids(std::move(folders));
+        // Every camera is listed at once, its days as its files are indexed.
+        for (const SourceName& s : ids.sources()) cameras.push_back(ArchiveSource{s.sourceId, s.displayName, 0});
         for (const auto& [path, k] : known_) {
             if (!k.media) continue;
             const SourceName* source = ids.byFolder(k.scanned.camera);
@@ -169,7 +172,7 @@ void FolderArchive::publish() {
                                              recordingStart(k.scanned, *k.media), k.media});
         }
     }
-    catalogue_.rebuild(std::move(entries));
+    catalogue_.rebuild(std::move(entries), std::move(cameras));
 }
 
 void FolderArchive::backgroundLoop() {

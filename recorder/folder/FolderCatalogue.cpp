@@ -45,13 +45,14 @@ std::optional<std::string> servedFileName(const std::string& relPath) {
     return name;
 }
 
-void FolderCatalogue::rebuild(std::vector<CatalogueEntry> entries) {
+void FolderCatalogue::rebuild(std::vector<CatalogueEntry> entries, std::vector<ArchiveSource> cameras) {
     std::unique_lock lock(mutex_);
     std::vector<Source> sources;
     std::unordered_map<std::string, uint32_t> sourceIndex;
     // Sources seen before keep their place; new ones follow by id.
     std::set<std::string> ids;
     for (const CatalogueEntry& e : entries) ids.insert(e.sourceId);
+    for (const ArchiveSource& c : cameras) ids.insert(c.id);
     std::vector<std::string> order;
     for (const std::string& id : sourceOrder_)
         if (ids.erase(id)) order.push_back(id);
@@ -64,6 +65,7 @@ void FolderCatalogue::rebuild(std::vector<CatalogueEntry> entries) {
         s.info.index = static_cast<uint32_t>(sources.size());
         sources.push_back(std::move(s));
     }
+    for (const ArchiveSource& c : cameras) sources[sourceIndex.at(c.id)].info.displayName = c.displayName;
 
     std::unordered_map<std::string, std::shared_ptr<const FolderFile>> byName;
     size_t count = 0;

@@ -42,9 +42,11 @@ std::optional<std::string> servedFileName(const std::string& relPath);
 
 class FolderCatalogue {
 public:
-    // Replaces what is served. A file keeps its number across rebuilds as
-    // long as its path does; sources keep their order of first appearance.
-    void rebuild(std::vector<CatalogueEntry> entries);
+    // Replaces what is served: the files, and the cameras, which are listed
+    // before any of their files is indexed. A file keeps its number across
+    // rebuilds as long as its path does; sources keep their order of first
+    // appearance.
+    void rebuild(std::vector<CatalogueEntry> entries, std::vector<ArchiveSource> cameras = {});
 
     std::vector<ArchiveSource> sources() const;
     std::optional<ArchiveSource> findSource(std::string_view id) const;

@@ -81,6 +81,13 @@ TEST(FolderCatalogue, ServesOnlyTheNamesItHandedOutAndKeepsFileNumbersAcrossRebu
     EXPECT_NE(a->fileNumber, c.findFile("yard\\0.mp4")->fileNumber);
     EXPECT_EQ(2u, c.fileCount());
     EXPECT_TRUE(c.hasFileNumber(0, a->fileNumber));
+    // A camera none of whose files is indexed yet is listed, without days.
+    c.rebuild({entry("yard", "yard/a.mp4", kDay, media(2))}, {ArchiveSource{"gate", "Gate", 0}});
+    const auto gate = c.findSource("gate");
+    ASSERT_TRUE(gate);
+    EXPECT_EQ("Gate", gate->displayName);
+    EXPECT_TRUE(c.months(gate->index).empty());
+    EXPECT_EQ(0u, c.findSource("yard")->index) << "sources keep their place";
     // A file whose served name would not fit the wire's field is left out.
     c.rebuild({entry("yard", "yard/" + std::string(600, 'x') + ".mp4", kDay, media(2))});
     EXPECT_EQ(0u, c.fileCount());

@@ -58,6 +58,8 @@ protected:
     static void TearDownTestSuite() { fs::remove_all(root_); }
 
     void SetUp() override { startFolder(); }
+    // The server's threads log into this fixture: they go before it does.
+    void TearDown() override { server_.reset(); }
 
     void startFolder() {
         RecorderConfig c = testConfig();

@@ -177,7 +177,8 @@ TEST_F(Translator, AFileThatCannotBeUsedLeavesTheBuiltInWordingAndSaysSo) {
     const std::string later = DictionaryPlaces()[3];
     test::WriteWholeFile(later, ";A;later;");
     const std::string latin1 = ";A;\xE9t\xE9;\n;Player Control Dialog-Speed;Sebess\xE9g;";
-    const std::string garbage("\x7F" "ELF\x02\x01\0\0;A;B;\xFF\xFE;C;D;", 22);
+    static const char kGarbage[] = "\x7F" "ELF\x02\x01\0\0;A;B;\xFF\xFE;C;D;";
+    const std::string garbage(kGarbage, sizeof kGarbage - 1);
     const std::string huge(kMaxDictionaryFileSize + 1, 'x');
     const struct {
         const std::string* text;  // null: a folder of the file's name

@@ -1,6 +1,5 @@
 #include "playback/export/CVideoExporter.h"
 
-#include <chrono>
 #include <cstring>
 #include <filesystem>
 #include <system_error>
@@ -11,41 +10,17 @@
 #include "playback/PlaybackRecords.h"
 #include "playback/export/CVideoFileWriter.h"
 #include "playback/export/ExportFrameTimes.h"
+#include "playback/export/ExportPlan.h"
 #include "remote/RawRecorderChannel.h"
 
 namespace corvanta {
 
 namespace {
 
-int64_t CivilMs(const platform::SystemTime& t) {
-    using namespace std::chrono;
-    const sys_days day{year{t.year} / month{t.month} / std::chrono::day{t.day}};
-    return duration_cast<milliseconds>(day.time_since_epoch()).count() +
-           ((int64_t(t.hour) * 60 + t.minute) * 60 + t.second) * 1000 + t.milliseconds;
-}
-
 std::vector<uint8_t> TextData(const std::string& text) {
     std::vector<uint8_t> data(text.begin(), text.end());
     data.push_back(0);
     return data;
-}
-
-// The file's second index: the first frame of each second from its start.
-std::vector<uint32_t> SecondIndex(CRawRecorderChannel& channel, const ExportPiece& piece) {
-    TimeQuery query{};
-    query.from = piece.start;
-    query.to = piece.stop;
-    std::strncpy(query.sourceId, piece.sourceId.c_str(), sizeof query.sourceId - 1);
-    const auto* bytes = reinterpret_cast<const uint8_t*>(&query);
-    if (!channel.Command(kArchiveQueryFilterName, kArchiveSecondIndex, 0, 0, {bytes, sizeof query})) return {};
-    const auto data = channel.Data();
-    if (data.size() < sizeof(DayWindowHeader)) return {};
-    DayWindowHeader header;
-    std::memcpy(&header, data.data(), sizeof header);
-    const size_t count = std::min<size_t>(header.count, (data.size() - sizeof header) / sizeof(uint32_t));
-    std::vector<uint32_t> table(count);
-    if (count) std::memcpy(table.data(), data.data() + sizeof header, count * sizeof(uint32_t));
-    return table;
 }
 
 }  // namespace
@@ -76,8 +51,8 @@ bool CVideoExporter::OpenPiece(CRawRecorderChannel& channel, const ExportPiece& 
 
 bool CVideoExporter::ExportPieceFrames(CRawRecorderChannel& channel, const ExportPiece& piece, const FileInfo& info,
                                        CVideoFileWriter& writer, ExportResult& result) {
-    const ExportFrameTimes times(info.scale, info.rate, SecondIndex(channel, piece));
-    const int64_t fileStartMs = CivilMs(piece.start);
+    const ExportFrameTimes times(info.scale, info.rate, FetchSecondIndex(channel, piece));
+    const int64_t fileStartMs = RecorderTimeMs(piece.start);
     const uint32_t last = std::min(piece.lastFrame, info.frameCount ? info.frameCount - 1 : 0);
     for (uint32_t frame = piece.firstFrame; frame <= last && info.frameCount; ++frame) {
         if (m_cancel->load()) return false;

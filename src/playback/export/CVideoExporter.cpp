@@ -86,10 +86,10 @@ bool CVideoExporter::ExportPieceFrames(CRawRecorderChannel& channel, const Expor
 }
 
 ExportResult CVideoExporter::Run(const ExportJob& job, const ExportProgressFn& progress,
-                                 const std::atomic<bool>& cancel) {
+                                 const std::atomic<bool>& cancel, const std::atomic<bool>* keepPartial) {
     m_progress = &progress;
     m_cancel = &cancel;
-    m_job = &job;
+    m_keepPartial = keepPartial;
     m_total = TotalFrames(job);
     m_startTick = int64_t(platform::MonotonicMs());
     m_haveOrigin = false;
@@ -139,7 +139,8 @@ ExportResult CVideoExporter::End(const ExportJob& job, CVideoFileWriter& writer,
         std::filesystem::remove(part, ignored);
         return result;
     }
-    const bool keep = result.ok || (job.keepPartial && result.framesWritten > 0);
+    const bool keepAsked = job.keepPartial || (m_keepPartial && m_keepPartial->load());
+    const bool keep = result.ok || (keepAsked && result.framesWritten > 0);
     if (keep && !writer.Finish()) {
         result.ok = false;
         if (result.error.empty()) result.error = "The file could not be written (" + writer.Error() + ").";

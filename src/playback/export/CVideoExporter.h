@@ -19,7 +19,10 @@ class CVideoExporter {
 public:
     // Blocks the calling thread until the export ends. `cancel` may be set
     // from any thread; it also gives up a request the recorder is slow with.
-    ExportResult Run(const ExportJob& job, const ExportProgressFn& progress, const std::atomic<bool>& cancel);
+    // `keepPartial`, when given, may be set from any thread before `cancel`
+    // to keep what was written, as the job's keepPartial does.
+    ExportResult Run(const ExportJob& job, const ExportProgressFn& progress, const std::atomic<bool>& cancel,
+                     const std::atomic<bool>* keepPartial = nullptr);
 
     // Frames the job covers.
     static uint64_t TotalFrames(const ExportJob& job);
@@ -41,12 +44,12 @@ private:
 
     const ExportProgressFn* m_progress = nullptr;
     const std::atomic<bool>* m_cancel = nullptr;
+    const std::atomic<bool>* m_keepPartial = nullptr;
     uint64_t m_total = 0;
     uint64_t m_done = 0;  // frames read, whether written or not
     int64_t m_startTick = 0;
     int64_t m_originMs = 0;     // recorded time of the first frame written
     bool m_haveOrigin = false;
-    const ExportJob* m_job = nullptr;
 };
 
 }  // namespace corvanta

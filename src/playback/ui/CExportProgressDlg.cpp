@@ -8,6 +8,9 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
+#include <vector>
+
 #include <QDir>
 #include <QStandardPaths>
 
@@ -21,6 +24,15 @@ namespace corvanta {
 namespace {
 
 std::atomic<int> g_running{0};
+// The dialogs whose export runs; touched on the user-interface thread only.
+std::vector<CExportProgressDlg*>& RunningDialogs() {
+    static std::vector<CExportProgressDlg*> dialogs;
+    return dialogs;
+}
+void Forget(CExportProgressDlg* dialog) {
+    auto& dialogs = RunningDialogs();
+    dialogs.erase(std::remove(dialogs.begin(), dialogs.end(), dialog), dialogs.end());
+}
 
 QString TimeLeft(int64_t ms) {
     if (ms < 0) return QStringLiteral("estimating the time left");
@@ -48,6 +60,17 @@ CExportProgressDlg* StartExport(const CExportDlg& dialog, QWidget* parent) {
 
 int CExportProgressDlg::RunningCount() { return g_running.load(); }
 
+bool CExportProgressDlg::AskToCancelAll(QWidget* parent) {
+    const std::vector<CExportProgressDlg*> running = RunningDialogs();
+    if (running.empty()) return true;
+    const bool ask = std::all_of(running.begin(), running.end(), [](auto* d) { return d->m_ask; });
+    if (ask && QMessageBox::question(parent, QStringLiteral("Export"),
+                                     QStringLiteral("An export is running. Cancel it?")) != QMessageBox::Yes)
+        return false;
+    for (CExportProgressDlg* dialog : running) dialog->Cancel(false);
+    return true;
+}
+
 CExportProgressDlg::CExportProgressDlg(ExportJob job, QWidget* parent) : QDialog(parent), m_job(std::move(job)) {
     setWindowTitle(QStringLiteral("Exporting %1").arg(QFileInfo(QString::fromStdString(m_job.outputPath)).fileName()));
     setModal(false);
@@ -70,12 +93,14 @@ CExportProgressDlg::~CExportProgressDlg() {
     m_cancel = true;
     if (m_worker.joinable()) m_worker.join();
     if (m_counted) g_running--;
+    Forget(this);
 }
 
 void CExportProgressDlg::Start() {
     if (m_worker.joinable() || m_done) return;
     g_running++;
     m_counted = true;
+    RunningDialogs().push_back(this);
     m_worker = std::thread([this] {
         CVideoExporter exporter;
         m_result = exporter.Run(
@@ -101,6 +126,7 @@ void CExportProgressDlg::Poll() {
         m_done = true;
         m_counted = false;
         g_running--;
+        Forget(this);
         m_poll.stop();
         ShowResult();
     }

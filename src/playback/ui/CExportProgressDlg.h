@@ -65,6 +65,9 @@ public:
 
     // Number of exports running in this process, for the windows that ask before closing.
     static int RunningCount();
+    // Before closing the window or logging off: while exports run, asks once
+    // whether to cancel them all. True when none runs any more.
+    static bool AskToCancelAll(QWidget* parent);
 
 protected:
     void closeEvent(QCloseEvent* event) override;

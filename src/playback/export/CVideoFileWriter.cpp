@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <mutex>
 #include <vector>
 
 #include <turbojpeg.h>
@@ -74,8 +75,12 @@ bool CVideoFileWriter::Open(const std::string& path, ExportFormat format, uint32
     m_havePicture = false;
     if (width == 0 || height == 0 || width > 8192 || height > 8192 || width % 2 || height % 2)
         return Fail("unsupported picture size", 0);
-    // The encoder's statistics would go to the terminal of the viewer.
-    if (av_log_get_level() == AV_LOG_INFO) av_log_set_level(AV_LOG_ERROR);
+    // The encoder's statistics would go to the terminal of the viewer. Set
+    // once: the level is a plain global the libraries' threads read.
+    static std::once_flag quiet;
+    std::call_once(quiet, [] {
+        if (av_log_get_level() == AV_LOG_INFO) av_log_set_level(AV_LOG_ERROR);
+    });
     m_av = std::make_unique<Av>();
     Av& av = *m_av;
     const bool mjpeg = format == ExportFormat::MjpegAvi;

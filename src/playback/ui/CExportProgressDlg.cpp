@@ -180,15 +180,6 @@ void CExportProgressDlg::OnCancelClicked() {
     Cancel(answer == QMessageBox::Yes);
 }
 
-bool CExportProgressDlg::AskToCancel() {
-    if (!Running()) return true;
-    if (m_ask && QMessageBox::question(this, windowTitle(), QStringLiteral("An export is running. Cancel it?")) !=
-                     QMessageBox::Yes)
-        return false;
-    Cancel(false);
-    return true;
-}
-
 void CExportProgressDlg::closeEvent(QCloseEvent* event) {
     if (Running()) {
         event->ignore();

@@ -49,10 +49,6 @@ public:
 
     // Cancels; `keepWritten` finishes what was written as a playable file.
     void Cancel(bool keepWritten);
-    // While an export runs: asks whether to cancel it (closing the window,
-    // logging off). True when nothing runs any more: the user cancelled it
-    // or it had ended.
-    bool AskToCancel();
 
     // The message shown at the end (null before), and a callback after it.
     QMessageBox* ResultBox() const { return m_resultBox; }

@@ -214,17 +214,19 @@ TEST_F(ExportDialogTest, ARunningExportAsksBeforeItIsCancelledAndLeavesNoFile) {
     ASSERT_TRUE(test::PumpUntil([&] { return progress.StatusLabel()->text().startsWith("5"); }, 30000));
     {
         QuestionAnswer no(QMessageBox::No);
-        EXPECT_FALSE(progress.AskToCancel());
+        EXPECT_FALSE(CExportProgressDlg::AskToCancelAll(nullptr));
         EXPECT_EQ(1, no.shown);
     }
     EXPECT_TRUE(progress.Running());
     {
         QuestionAnswer yes(QMessageBox::Yes);
-        EXPECT_TRUE(progress.AskToCancel());
+        EXPECT_TRUE(CExportProgressDlg::AskToCancelAll(nullptr));
+        EXPECT_EQ(1, yes.shown);
     }
     ASSERT_TRUE(test::PumpUntil([&] { return progress.Finished(); }, 30000));
     EXPECT_TRUE(progress.Result().cancelled);
     EXPECT_EQ(0, CExportProgressDlg::RunningCount());
+    EXPECT_TRUE(CExportProgressDlg::AskToCancelAll(nullptr));  // nothing runs: nothing asked
     ASSERT_NE(nullptr, progress.ResultBox());
     EXPECT_TRUE(progress.ResultBox()->text().contains("cancelled; no file was kept"));
     EXPECT_EQ(0u, folder.Entries());

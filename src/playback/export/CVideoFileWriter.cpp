@@ -73,7 +73,9 @@ bool CVideoFileWriter::Open(const std::string& path, ExportFormat format, uint32
     m_periodMs = std::max<int64_t>(1000LL * m_scale / m_rate, 1);
     m_lastPts = -1;
     m_havePicture = false;
-    if (width == 0 || height == 0 || width > 8192 || height > 8192 || width % 2 || height % 2)
+    // 4:2:0 pictures need even sizes; MJPEG takes any.
+    const bool odd = width % 2 || height % 2;
+    if (width == 0 || height == 0 || width > 8192 || height > 8192 || (format == ExportFormat::H264Mp4 && odd))
         return Fail("unsupported picture size", 0);
     // The encoder's statistics would go to the terminal of the viewer. Set
     // once: the level is a plain global the libraries' threads read.
@@ -88,7 +90,8 @@ bool CVideoFileWriter::Open(const std::string& path, ExportFormat format, uint32
     if (rc < 0 || !av.format) return Fail("cannot start the file", rc);
     av.stream = avformat_new_stream(av.format, nullptr);
     av.packet = av_packet_alloc();
-    if (!av.stream || !av.packet) return Fail("out of memory", 0);
+    av.decoder = tjInitDecompress();
+    if (!av.stream || !av.packet || !av.decoder) return Fail("out of memory", 0);
     if (mjpeg) {
         AVCodecParameters* par = av.stream->codecpar;
         par->codec_type = AVMEDIA_TYPE_VIDEO;
@@ -103,8 +106,7 @@ bool CVideoFileWriter::Open(const std::string& path, ExportFormat format, uint32
         if (!codec) return Fail("no H.264 encoder", 0);
         av.encoder = avcodec_alloc_context3(codec);
         av.frame = av_frame_alloc();
-        av.decoder = tjInitDecompress();
-        if (!av.encoder || !av.frame || !av.decoder) return Fail("out of memory", 0);
+        if (!av.encoder || !av.frame) return Fail("out of memory", 0);
         av.encoder->width = int(width);
         av.encoder->height = int(height);
         av.encoder->pix_fmt = AV_PIX_FMT_YUV420P;
@@ -139,8 +141,17 @@ CVideoFileWriter::Put CVideoFileWriter::Add(std::span<const uint8_t> jpeg, int64
     return m_format == ExportFormat::MjpegAvi ? AddJpeg(jpeg, ms) : AddPicture(jpeg, ms);
 }
 
+bool CVideoFileWriter::FitsTheFile(std::span<const uint8_t> jpeg) {
+    if (!LooksWhole(jpeg)) return false;
+    int width = 0, height = 0, subsampling = 0, colourspace = 0;
+    return tjDecompressHeader3(m_av->decoder, jpeg.data(), jpeg.size(), &width, &height, &subsampling,
+                               &colourspace) == 0 &&
+           width == int(m_width) && height == int(m_height);
+}
+
 CVideoFileWriter::Put CVideoFileWriter::AddJpeg(std::span<const uint8_t> jpeg, int64_t ms) {
-    if (!LooksWhole(jpeg)) return Put::Skipped;
+    // A picture of another size than the file's would play as garbage.
+    if (!FitsTheFile(jpeg)) return Put::Skipped;
     Av& av = *m_av;
     // Frames of the file's rate; a gap becomes a jump in the count.
     int64_t pts = std::llround(double(ms) * m_rate / (1000.0 * m_scale));
@@ -162,14 +173,10 @@ CVideoFileWriter::Put CVideoFileWriter::AddJpeg(std::span<const uint8_t> jpeg, i
 
 bool CVideoFileWriter::Decode(std::span<const uint8_t> jpeg) {
     Av& av = *m_av;
-    if (!LooksWhole(jpeg)) return false;
-    int width = 0, height = 0, subsampling = 0, colourspace = 0;
-    if (tjDecompressHeader3(av.decoder, jpeg.data(), jpeg.size(), &width, &height, &subsampling, &colourspace) != 0)
-        return false;
-    if (width != int(m_width) || height != int(m_height)) return false;
+    if (!FitsTheFile(jpeg)) return false;
     // A warning (a damaged stream that still gave rows) counts as not decoded.
-    return tjDecompress2(av.decoder, jpeg.data(), jpeg.size(), av.rgb.data(), width, width * 3, height, TJPF_RGB,
-                         TJFLAG_STOPONWARNING) == 0;
+    return tjDecompress2(av.decoder, jpeg.data(), jpeg.size(), av.rgb.data(), int(m_width), int(m_width) * 3,
+                         int(m_height), TJPF_RGB, TJFLAG_STOPONWARNING) == 0;
 }
 
 CVideoFileWriter::Put CVideoFileWriter::AddPicture(std::span<const uint8_t> jpeg, int64_t ms) {

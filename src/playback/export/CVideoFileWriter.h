@@ -50,6 +50,8 @@ private:
     Put AddPicture(std::span<const uint8_t> jpeg, int64_t ms);
     bool Encode(bool flush);
     bool Decode(std::span<const uint8_t> jpeg);
+    // Whole, and of the file's picture size.
+    bool FitsTheFile(std::span<const uint8_t> jpeg);
     void Close();
 
     std::unique_ptr<Av> m_av;

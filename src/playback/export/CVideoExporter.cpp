@@ -73,7 +73,9 @@ bool CVideoExporter::ExportPieceFrames(CRawRecorderChannel& channel, const Expor
         case CVideoFileWriter::Put::Written: ++result.framesWritten; break;
         case CVideoFileWriter::Put::Repeated: ++result.framesWritten, ++result.framesSkipped; break;
         case CVideoFileWriter::Put::Skipped: ++result.framesSkipped; break;
-        case CVideoFileWriter::Put::Failed: result.error = "The file could not be written (" + writer.Error() + ")."; return false;
+        case CVideoFileWriter::Put::Failed:
+            result.error = "The file could not be written (" + writer.Error() + ").";
+            return false;
         }
         if (m_progress && *m_progress) {
             const int64_t elapsed = int64_t(platform::MonotonicMs()) - m_startTick;

@@ -2,8 +2,8 @@
 
 #include <QContextMenuEvent>
 #include <QLineEdit>
-#include <QMenu>
 #include <QLocale>
+#include <QMenu>
 #include <QTime>
 
 #include <algorithm>

@@ -125,7 +125,9 @@ bool CVideoFileWriter::Open(const std::string& path, ExportFormat format, uint32
         av.frame->width = int(width);
         av.frame->height = int(height);
         if ((rc = av_frame_get_buffer(av.frame, 0)) < 0) return Fail("out of memory", rc);
-        av.rgb.resize(size_t{width} * height * 3);
+        // libswscale's vector code reads a little past the end of a row: a
+        // spare row keeps the last one's reads inside the buffer.
+        av.rgb.resize(size_t{width} * (height + 1) * 3);
         av.scaler = sws_getContext(int(width), int(height), AV_PIX_FMT_RGB24, int(width), int(height),
                                    AV_PIX_FMT_YUV420P, SWS_BILINEAR, nullptr, nullptr, nullptr);
         if (!av.scaler) return Fail("cannot convert pictures", 0);

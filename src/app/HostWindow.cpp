@@ -82,6 +82,12 @@ void HostWindow::SaveState() {
 }
 
 void HostWindow::closeEvent(QCloseEvent* event) {
+    bool canClose = true;
+    if (m_control) QMetaObject::invokeMethod(m_control, "CanClose", Q_RETURN_ARG(bool, canClose));
+    if (!canClose) {
+        event->ignore();
+        return;
+    }
     SaveState();
     event->accept();
 }

@@ -11,6 +11,7 @@
 #include "control/CShortcutsDlg.h"
 #include "framework/InstanceNames.h"
 #include "maindlg/ui/CArchiveMainDlg.h"
+#include "playback/ui/CExportProgressDlg.h"
 #include "remote/ConnectionState.h"
 #include "remote/RemoteSession.h"
 
@@ -104,6 +105,8 @@ void CCorvantaArchiveCtrl::AboutBox() { RunModal<control::CAboutDlg>(this); }
 void CCorvantaArchiveCtrl::ShortcutsBox() { RunModal<control::CShortcutsDlg>(this); }
 
 void CCorvantaArchiveCtrl::ShowPropertyPage() { RunModal<control::CCorvantaArchivePropPage>(this); }
+
+bool CCorvantaArchiveCtrl::CanClose() { return CExportProgressDlg::AskToCancelAll(this); }
 
 bool CCorvantaArchiveCtrl::LogIn(const QString& userName, const QString& password) {
     return m_dialog && m_dialog->LoginWith(userName.toStdString(), password.toStdString());

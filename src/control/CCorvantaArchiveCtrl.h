@@ -50,6 +50,9 @@ public:
     // The instance other processes reach this control's filters by (the
     // event log tool, for one); 0 until the control's window exists.
     Q_INVOKABLE int InstanceNumber() const;
+    // Whether the host may close the control now: while an export runs the
+    // user is asked whether to cancel it.
+    Q_INVOKABLE bool CanClose();
 
     // Null until the control's window exists.
     CArchiveMainDlg* MainDialog() const { return m_dialog.get(); }

@@ -53,6 +53,14 @@ std::vector<DaySession> DaySessions(DayPayload& day) {
     return sessions;
 }
 
+std::vector<SessionPayload> DaySessionCopies(DayPayload& day) {
+    ListLock lock(day.sessions);
+    std::vector<SessionPayload> sessions;
+    for (size_t i = 0; i < day.sessions.Size(); ++i)
+        if (const SessionPayload* s = SessionAt(day, i)) sessions.push_back(*s);
+    return sessions;
+}
+
 TimeQuery SecondIndexQuery(const SessionPayload& session, ViewedDay viewed) {
     TimeQuery q{};
     q.from = session.start;

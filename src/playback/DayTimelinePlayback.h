@@ -39,6 +39,9 @@ DaySession SessionSeconds(const SessionPayload& session);
 // The sessions of a day in list order, read under the list's lock.
 std::vector<DaySession> DaySessions(DayPayload& day);
 
+// Copies of a day's sessions in list order, read under the list's lock.
+std::vector<SessionPayload> DaySessionCopies(DayPayload& day);
+
 // The command-8 window of a session: its start and stop, a start on another
 // day replaced by the viewed day at 00:00:00 and a stop on another day by
 // the viewed day at 23:59:59 (day of week and milliseconds kept).

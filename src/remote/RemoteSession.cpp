@@ -71,4 +71,21 @@ int32_t AppendMessageRequestUrl(std::string& url, std::string_view filterName, c
     return 1;
 }
 
+int32_t AppendMessageRequestUrl(std::string& url, std::string_view serverUrl, std::string_view sessionId,
+                                std::string_view filterName, const IcpRecord* query, uint32_t queryCapacity) {
+    if (query == nullptr || query->dataLength > queryCapacity) {
+        return 0;
+    }
+    const size_t recordSize = size_t{query->dataLength} + kIcpOverhead;
+    url.reserve(url.size() + serverUrl.size() + sessionId.size() + filterName.size() + 48 + 2 * recordSize);
+    url += serverUrl;
+    url += "/Filter?Message&SID=";
+    url += sessionId;
+    url += "&Name=";
+    url += filterName;
+    url += "&Data=";
+    AppendHex(url, query, recordSize);
+    return 1;
+}
+
 }  // namespace corvanta

@@ -33,4 +33,10 @@ void SetSessionId(std::string_view id);
 int32_t AppendMessageRequestUrl(std::string& url, std::string_view filterName, const IcpRecord* query,
                                 uint32_t queryCapacity);
 
+// The same request to a recorder and session given by the caller rather
+// than the process-wide texts: for a channel that keeps its own connection
+// (an export) and must not follow a later log-in of the user interface.
+int32_t AppendMessageRequestUrl(std::string& url, std::string_view serverUrl, std::string_view sessionId,
+                                std::string_view filterName, const IcpRecord* query, uint32_t queryCapacity);
+
 }  // namespace corvanta

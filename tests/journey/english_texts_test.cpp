@@ -22,6 +22,8 @@
 #include "control/CShortcutsDlg.h"
 #include "maindlg/ui/MainDialogWorld.h"
 #include "playback/ui/CArchiveViewDlg.h"
+#include "playback/ui/CExportDlg.h"
+#include "playback/ui/CExportProgressDlg.h"
 #include "playback/ui/CMotionHistoryDlg.h"
 #include "playback/ui/CPlayerControlDlg.h"
 #include "playback/ui/CPlayerDlg.h"
@@ -42,16 +44,17 @@ using namespace test;
 // word adds it here; a word of another language has no place here.
 constexpr const char* kEnglishWords =
     "a about above again an and answer answered archive archives as at avi back bar be been below beside "
-    "buffer by camera cancel cctv change check click clicked close connect connected control controlled "
-    "corvantaarchive data day does double down download drag earlier end entry exist f fast faster file first "
-    "fit folder for forward frame from full general go has have history hold home http image images in "
-    "integer is it item its jog jpeg jpg key keyboard keys label larger last later left let list live log "
-    "login media middle mode more motion mouse move name narrow network no not of off ok on once one only "
-    "open or own pane password pause picture pictures play player playing plays please port position range "
-    "recorder recorders recording recordings refresh refused reload remote repeat right running save search "
-    "second see select send sends server session settings shift shortcuts shown shows simple size slider "
-    "slower slowly space speed springs step stream that the them then this time to toolbar tree trees up "
-    "upper url user version video view viewer watch what when where while with work";
+    "browse buffer by camera cancel cctv change check click clicked close connect connected control "
+    "controlled corvantaarchive ctrl data day does double down download drag e earlier end entry estimating "
+    "exist export exporting f fast faster file first fit folder for format forward frame frames from full "
+    "general go has have history hold home http image images in integer is it item its jog jpeg jpg key "
+    "keyboard keys label larger last later left let list live log login mb media middle mode more motion "
+    "mouse move name narrow network no not of off ok on once one only open or own pane password pause picture "
+    "pictures play player playing plays please port position range recorder recorders recording recordings "
+    "refresh refused reload remote repeat right running save search second see select selected send sends "
+    "server session settings shift shortcuts shown shows simple size slider slower slowly space speed springs "
+    "start step stream that the them then this time to toolbar tree trees up upper url user version video "
+    "view viewer watch what when where while with work";
 
 void ClickItem(QTreeWidget* tree, QTreeWidgetItem* item) {
     tree->scrollToItem(item);
@@ -202,6 +205,15 @@ TEST_F(EnglishTexts, EveryDialogAndPaneShowsEnglishAndTheDictionaryHasEveryKey) 
     CPlayerDlg* player = dialog->ViewPane()->Player();
     ASSERT_TRUE(player->View()->IsOpen());
     EXPECT_EQ(ui::ControlText(player->Panel()->SpeedLabel()).toStdString(), "Speed");
+    {
+        std::unique_ptr<CExportDlg> exporting = player->MakeExportDialog();
+        ASSERT_NE(exporting, nullptr);
+        exporting->show();
+        ExpectEnglish(exporting.get(), "export dialog");
+        CExportProgressDlg progress(exporting->Plan().Job("", "", home.Dir() + "/video.avi"), dialog.get());
+        progress.show();
+        ExpectEnglish(&progress, "export progress");
+    }
     ClickItem(tree, item);
     ASSERT_TRUE(PumpUntil([&] { return dialog->ViewPane()->MotionHistory()->isVisible(); }, 10000));
     ExpectEnglish(dialog.get(), "full tree, player, motion history");

@@ -15,6 +15,7 @@
 #include "maindlg/ui/ToolbarImages.h"
 #include "platform/qt/QtQueueDriver.h"
 #include "playback/ui/CArchiveViewDlg.h"
+#include "playback/ui/CExportProgressDlg.h"
 #include "remote/ConnectionState.h"
 #include "remote/RemoteSession.h"
 #include "services/Translation.h"
@@ -162,6 +163,8 @@ void CArchiveMainDlg::Login() {
         m_serverUrl = dialog.ServerUrl();
         LoggedIn(dialog.LoggedOff());
     } else if (ok && dialog.LoggedOff()) {
+        // An export reads with the session being ended: it stops, after asking.
+        if (!CExportProgressDlg::AskToCancelAll(this)) return;
         ReportEventNote(kEventCodeLogOff, this, FilterServerURL().c_str(), "logged off");
         EndSession();
     } else if (ok) {

@@ -1,7 +1,9 @@
 #include "playback/ui/CDayTimelineDlg.h"
 
+#include <QContextMenuEvent>
 #include <QLineEdit>
 #include <QLocale>
+#include <QMenu>
 #include <QTime>
 
 #include <algorithm>
@@ -10,10 +12,14 @@
 #include "playback/DayActivity.h"
 #include "playback/PlayerRecords.h"
 #include "playback/TimelineColumns.h"
+#include "playback/export/ExportPlan.h"
+#include "playback/ui/CExportDlg.h"
 #include "playback/ui/CRangeSlider.h"
 #include "playback/ui/CThumbnailPopup.h"
 #include "playback/ui/CTimelineBar.h"
 #include "platform/WindowSystem.h"
+#include "remote/RawRecorderChannel.h"
+#include "remote/RemoteSession.h"
 #include "services/ui/ControlIdentity.h"
 
 namespace corvanta {
@@ -269,6 +275,59 @@ void CDayTimelineDlg::resizeEvent(QResizeEvent* event) {
     if (QWidget* right = Control(kIdRightText)) place(kIdRightText, cw - right->width());
     if (QWidget* middle = Control(kIdMiddleText)) place(kIdMiddleText, cw / 2 - middle->width() / 2);
     place(kIdLeftText, 0);
+}
+
+std::unique_ptr<CExportDlg> CDayTimelineDlg::MakeExportDialog() {
+    DayPayload* payload = m_dayHandle && m_day.isValid() ? FindDayPayload(m_dayHandle) : nullptr;
+    if (!payload) return nullptr;
+    double left = 0, right = 0;
+    m_slider->GetRange(left, right);
+    const platform::SystemTime midnight{uint16_t(m_day.year()), uint16_t(m_day.month()), 0, uint16_t(m_day.day()),
+                                        0, 0, 0, 0};
+    const int64_t dayMs = RecorderTimeMs(midnight);
+    const int64_t fromMs = dayMs + int64_t(std::floor(left)) * 1000;
+    const int64_t toMs = dayMs + int64_t(std::ceil(right)) * 1000 - 1;
+    // Only the files the interval touches are asked about.
+    CRawRecorderChannel channel(FilterServerURL(), SessionId());
+    std::vector<ExportCandidate> candidates;
+    for (const SessionPayload& session : DaySessionCopies(*payload)) {
+        if (RecorderTimeMs(session.stop) <= fromMs || RecorderTimeMs(session.start) > toMs) continue;
+        ExportPiece file;
+        file.fileName = session.fileName;
+        file.sourceId = session.sourceId;
+        file.start = session.start;
+        file.stop = session.stop;
+        ExportCandidate candidate;
+        if (!FetchCandidate(channel, file, candidate)) continue;
+        candidate.sourceName = session.sourceName;
+        candidates.push_back(std::move(candidate));
+    }
+    std::sort(candidates.begin(), candidates.end(), [](const ExportCandidate& a, const ExportCandidate& b) {
+        return RecorderTimeMs(a.file.start) < RecorderTimeMs(b.file.start);
+    });
+    ExportPlan plan;
+    plan.SetCandidates(std::move(candidates));
+    plan.SetRange(fromMs, toMs);
+    return std::make_unique<CExportDlg>(std::move(plan), DefaultExportFolder(), this);
+}
+
+void CDayTimelineDlg::ExportSelection() {
+    if (m_export && m_export->Running()) {
+        m_export->raise();
+        return;
+    }
+    std::unique_ptr<CExportDlg> dialog = MakeExportDialog();
+    if (dialog && dialog->exec() == QDialog::Accepted) m_export = StartExport(*dialog, window());
+}
+
+void CDayTimelineDlg::contextMenuEvent(QContextMenuEvent* event) {
+    const QPoint at = event->pos();
+    if (!m_upper->geometry().contains(at) && !m_lower->geometry().contains(at) && !m_slider->geometry().contains(at))
+        return;
+    QMenu menu(this);
+    QAction* action = menu.addAction(QStringLiteral("Export the selected range..."), this, [this] { ExportSelection(); });
+    action->setEnabled(m_dayHandle != 0 && m_day.isValid());
+    menu.exec(event->globalPos());
 }
 
 }  // namespace corvanta

@@ -4,6 +4,7 @@
 #include <QTimer>
 
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <vector>
 
@@ -11,12 +12,14 @@
 #include "playback/DayTimelinePlayback.h"
 #include "playback/ThumbnailFetch.h"
 #include "playback/TimelineThumbnails.h"
+#include "playback/ui/CExportProgressDlg.h"
 #include "playback/ui/CThumbnailPopup.h"
 #include "services/ui/CMessageWindowHandle.h"
 #include "services/ui/CTemplateDialog.h"
 
 namespace corvanta {
 
+class CExportDlg;
 class CRangeSlider;
 class CTimelineBar;
 
@@ -65,6 +68,13 @@ public:
     // Closes the file a click opened, in the manager and in the player.
     void CloseCurrent() { m_playback.CloseCurrent(); }
 
+    // The export dialog for the range slider's interval of the day, the
+    // files it touches joined in order; null without a day.
+    std::unique_ptr<CExportDlg> MakeExportDialog();
+    // Shows it and starts what it is accepted for; what the bars' context menu does.
+    void ExportSelection();
+    CExportProgressDlg* ExportProgress() const { return m_export; }
+
     // One pass of the update timer: hover and position markers, the middle
     // text, and playback after a click.
     void UpdateTick();
@@ -84,6 +94,7 @@ public:
 protected:
     void resizeEvent(QResizeEvent* event) override;
     void hideEvent(QHideEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
     void OnOK() override {}
     void OnCancel() override {}
 
@@ -115,7 +126,8 @@ private:
     DayTimelinePlayback m_playback;
     CThumbnailFetcher m_fetcher;
     TimelineThumbnails m_thumbnails;  // after the fetcher, whose Fetch its workers call
-    QPointer<CThumbnailPopup> m_popup;  // a child of the top-level window
+    QPointer<CThumbnailPopup> m_popup;
+    QPointer<CExportProgressDlg> m_export;  // a child of the top-level window
     TextInputs m_textInputs{QDate(), -1, -1, -1};  // matches nothing
     QTimer m_update;
 };

@@ -3,7 +3,9 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QContextMenuEvent>
 #include <QLabel>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QShortcut>
 #include <QStandardPaths>
@@ -19,12 +21,17 @@
 #include "playback/PlayerRecords.h"
 #include "playback/Snapshot.h"
 #include "playback/SnapshotFolder.h"
+#include "playback/export/ExportPlan.h"
+#include "playback/ui/CExportDlg.h"
+#include "playback/ui/CExportProgressDlg.h"
 #include "playback/ui/CPlayerControlDlg.h"
 #include "playback/ui/CPositionSlider.h"
 #include "playback/ui/CVideoView.h"
 #include "platform/Tick.h"
 #include "platform/WindowSystem.h"
+#include "remote/RawRecorderChannel.h"
 #include "remote/RecorderInterface.h"
+#include "remote/RemoteSession.h"
 #include "services/ui/ControlIdentity.h"
 
 namespace corvanta {
@@ -156,6 +163,8 @@ void CPlayerDlg::OpenFile(const IcpRecord* query) {
     m_holdTimer.Cancel();
     m_stream.Close();
     m_stream.Open(FrameSourceName(block.fileName).c_str());
+    m_fileName = block.fileName;
+    m_hasFileWindow = false;
     m_clock->Open(block.info.scale, block.info.rate, block.frameCount, block.firstFrame);
     m_frameTime.Open(block.info.scale, block.info.rate, block.frameCount);
     ShowFrameTime(m_panel->State().currentFrame);
@@ -173,6 +182,8 @@ void CPlayerDlg::CloseFile() {
     m_clock->Close();
     m_view->SetOpen(false);
     m_frameTime.Close();
+    m_fileName.clear();
+    m_hasFileWindow = false;
     m_time->clear();
     m_slider->setRange(0, 1);
     m_view->SetFrame(nullptr);
@@ -201,6 +212,8 @@ void CPlayerDlg::SetFileTime(const IcpRecord* query) {
     if (archive.Open(kArchiveQueryFilterName) && archive.SendCommand(kArchiveSecondIndex, 0, 0, &window, sizeof window))
         table = ReadSecondIndex(*archive.Answer(), archive.AnswerCapacity()).value_or(std::vector<uint32_t>{});
     m_frameTime.SetIndex(window.from, table);
+    m_fileWindow = window;
+    m_hasFileWindow = true;
     ShowFrameTime(m_panel->State().currentFrame);
 }
 
@@ -307,6 +320,41 @@ void CPlayerDlg::SaveSnapshotAs() {
     if (SaveSnapshot(m_snapshot, path.toStdString())) SnapshotFolder::Remember(folder.absolutePath().toStdString());
 }
 
+std::unique_ptr<CExportDlg> CPlayerDlg::MakeExportDialog() {
+    if (!m_view->IsOpen() || !m_hasFileWindow || m_fileName.empty()) return nullptr;
+    ExportPiece file;
+    file.fileName = m_fileName;
+    file.sourceId = m_fileWindow.sourceId;
+    file.start = m_fileWindow.from;
+    file.stop = m_fileWindow.to;
+    // The export reads on a channel of its own, never through this player's stream.
+    CRawRecorderChannel channel(FilterServerURL(), SessionId());
+    ExportCandidate candidate;
+    if (!FetchCandidate(channel, file, candidate)) return nullptr;
+    ExportPlan plan;
+    plan.SetCandidates({std::move(candidate)});
+    plan.SetRange(plan.FirstFrameMs(), plan.LastFrameMs());
+    return std::make_unique<CExportDlg>(std::move(plan), DefaultExportFolder(), this);
+}
+
+void CPlayerDlg::ExportFile() {
+    if (m_export && m_export->Running()) {
+        m_export->raise();
+        return;
+    }
+    std::unique_ptr<CExportDlg> dialog = MakeExportDialog();
+    if (dialog && dialog->exec() == QDialog::Accepted) m_export = StartExport(*dialog, window());
+}
+
+void CPlayerDlg::contextMenuEvent(QContextMenuEvent* event) {
+    if (!InsideVideo(event->pos())) return;
+    QMenu menu(this);
+    QAction* exportAction = menu.addAction(QStringLiteral("Export..."), this, [this] { ExportFile(); });
+    exportAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
+    exportAction->setEnabled(m_view->IsOpen() && m_hasFileWindow);
+    menu.exec(event->globalPos());
+}
+
 void CPlayerDlg::SeekTo(uint32_t frame) {
     if (m_clock) m_clock->Seek(frame);
 }
@@ -328,6 +376,7 @@ void CPlayerDlg::MakeShortcuts() {
     add(QKeySequence(Qt::Key_Down), [this] { if (m_panel) m_panel->ChangeSpeed(-1); });
     add(QKeySequence(Qt::Key_Home), [this] { if (m_panel) SeekTo(0); });
     add(QKeySequence(Qt::Key_End), [this] { if (m_panel) SeekTo(m_panel->State().frameCount - 1); });
+    add(QKeySequence(Qt::CTRL | Qt::Key_E), [this] { if (m_panel) ExportFile(); });
 }
 
 }  // namespace corvanta

@@ -1,14 +1,18 @@
 #pragma once
 #include <QPoint>
+#include <QPointer>
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "framework/CFilter.h"
+#include "archive/ArchiveRecords.h"
 #include "framework/CFilterIcpClient.h"
 #include "playback/CFrameImage.h"
 #include "playback/FrameTime.h"
 #include "playback/PlaybackClock.h"
+#include "playback/ui/CExportProgressDlg.h"
 #include "platform/OneShotTimer.h"
 #include "services/ui/CTemplateDialog.h"
 
@@ -17,6 +21,7 @@ class QShortcut;
 
 namespace corvanta {
 
+class CExportDlg;
 class CPlayerControlDlg;
 class CPositionSlider;
 class CVideoView;
@@ -68,9 +73,20 @@ public:
     // file; what a right double click on the video does while a file is open.
     void SaveSnapshotAs();
 
+    // The export dialog for the open file, its range the whole file; null
+    // while no file with a known start is open or the recorder does not
+    // describe it.
+    std::unique_ptr<CExportDlg> MakeExportDialog();
+    // Shows the export dialog and starts what it is accepted for; what the
+    // picture's context menu and Ctrl+E do.
+    void ExportFile();
+    // The progress of the export last started here; null when none.
+    CExportProgressDlg* ExportProgress() const { return m_export; }
+
 protected:
     void resizeEvent(QResizeEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
     // Embedded in its view: Escape does not close it.
     void OnCancel() override {}
 
@@ -101,6 +117,10 @@ private:
     CPlayerControlDlg* m_panel = nullptr;
     QLabel* m_time = nullptr;
     FrameTimeText m_frameTime;
+    std::string m_fileName;
+    TimeQuery m_fileWindow{};  // the file's start, stop and source; from the file-time command
+    bool m_hasFileWindow = false;
+    QPointer<CExportProgressDlg> m_export;
     std::unique_ptr<CPlaybackClock> m_clock;
     CFilterIcpClient m_stream;
     // Taken at the right double click, so the dialog's wait changes nothing.

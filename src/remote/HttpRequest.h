@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <string_view>
 
 namespace corvanta {
@@ -21,6 +22,11 @@ void SetConsecutiveFailures(int32_t count);
 // then only short ones; any answer resets it.
 int32_t ConsecutiveStalls();
 void SetConsecutiveStalls(int32_t count);
+
+// Filter names carry blanks into the query. A raw blank is not allowed in
+// an HTTP request line and libcurl refuses it, so blanks travel as %20,
+// which the recorder decodes back; every other character goes as it is.
+std::string EscapeUrlBlanks(std::string_view url);
 
 // One GET at a time. The connect time-out is fixed when the object is
 // made, from ConsecutiveFailures() at that moment.

@@ -7,6 +7,7 @@
 // the whole round trip while the caller waits.
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -51,6 +52,9 @@ protected:
     int Exchange(const IcpRecord* query, uint32_t queryCapacity, CHttpRequest& request);
     // What `request` met, when its answer made `written` (OnIcp's result).
     static Reply ReplyOf(const CHttpRequest& request, int written);
+    // Writes an answer body that came by other means than OnIcp's own
+    // request, by the same rules; 1 when `answer` now holds it.
+    int Deliver(const uint8_t* body, uint32_t size, IcpRecord* answer);
 
 private:
     std::string m_url;  // kept to reuse its storage from one request to the next
@@ -71,10 +75,40 @@ public:
 // The proxy of one open file's frame source, made by the playback manager
 // proxy and named by the file name with every backslash replaced by a blank.
 // Its answer region holds one decoded frame of up to 1600 x 1200 pixels.
+//
+// It reads ahead (CReadAhead): frames the player is predicted to ask for
+// next are requested on connections of their own while it plays, and an
+// answer that arrived is only decoded when the player asks for its frame.
+// Everything else, and every frame not predicted, goes to the recorder when
+// asked, as CRemoteFilter does.
 class CRemoteStreamFilter : public CRemoteFilter {
 public:
-    ~CRemoteStreamFilter() override;
+    CRemoteStreamFilter();
+    ~CRemoteStreamFilter() override;  // cancels what is in flight and closes its connections
     static CFilterDescriptor MakeDescriptor(std::string_view fileName);
+
+    int OnIcp(IcpRecord* query, IcpRecord* answer) override;
+
+    // Process-wide, on by default; off, every frame is one request made when
+    // asked for, and what was read ahead is dropped at the next request.
+    static void SetReadAheadEnabled(bool on);
+    static bool ReadAheadEnabled();
+
+    // Frames answered by every stream proxy of the process so far.
+    struct Figures {
+        uint64_t kept = 0;       // from an answer that had arrived ahead
+        uint64_t waited = 0;     // from a request made ahead and still in flight when asked for
+        uint64_t direct = 0;     // by a request made when asked for
+        uint64_t cancelled = 0;  // requests made ahead and cancelled
+    };
+    static Figures ReadAheadFigures();
+
+private:
+    struct ReadAhead;
+    int FrameFromAhead(const IcpRecord* query, IcpRecord* answer);
+    void RequestAhead(const IcpRecord* query);
+
+    std::unique_ptr<ReadAhead> m_ahead;
 };
 
 }  // namespace corvanta

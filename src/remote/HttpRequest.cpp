@@ -275,6 +275,7 @@ size_t CHttpRequest::OnBody(char* data, size_t size, size_t count, void* self) {
 int32_t CHttpRequest::Get(std::string_view url) {
     m_received = 0;
     m_status = 0;
+    m_firstByteMicros = 0;
     m_sent = false;
     m_truncated = false;
     m_buffer[0] = 0;
@@ -304,6 +305,8 @@ int32_t CHttpRequest::Get(std::string_view url) {
     if (result == CURLE_OK || (result == CURLE_WRITE_ERROR && m_truncated)) {
         m_buffer[m_received] = 0;
         curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &m_status);
+        curl_off_t firstByte = 0;
+        if (curl_easy_getinfo(easy, CURLINFO_STARTTRANSFER_TIME_T, &firstByte) == CURLE_OK) m_firstByteMicros = firstByte;
         SetConsecutiveFailures(0);
         SetConsecutiveStalls(0);
         return 1;

@@ -82,6 +82,9 @@ public:
     bool Sent() const { return m_sent; }
     // The HTTP status of the last answer; 0 when none arrived.
     long Status() const { return m_status; }
+    // From the start of the last Get to the first byte of its answer (the
+    // link's round trip and the recorder's work), in microseconds; 0 when none came.
+    int64_t FirstByteMicros() const { return m_firstByteMicros; }
     // True when the last answer was longer than kMaxBody and was cut.
     bool Truncated() const { return m_truncated; }
     const uint8_t* Buffer() const { return m_buffer.get(); }
@@ -94,6 +97,7 @@ private:
     uint32_t m_stallSeconds = kStallTimeoutSeconds;
     uint32_t m_received = 0;
     long m_status = 0;
+    int64_t m_firstByteMicros = 0;
     bool m_sent = false;
     bool m_truncated = false;
     std::unique_ptr<uint8_t[]> m_buffer;

@@ -4,16 +4,14 @@
 #include <cstdlib>
 
 namespace corvanta {
-namespace {
+CReadAhead::CReadAhead(Limits limits) : m_limits(limits) {
+    m_limits.inFlight = std::clamp<uint32_t>(limits.inFlight, 1, std::max<uint32_t>(limits.frames, 1));
+    m_inFlightLimit = std::min(kFirstInFlight, m_limits.inFlight);
+}
 
-// Answers in a row after which one more request may be in flight again, so
-// that a few dropped connections do not slow a good link for good.
-constexpr uint32_t kRecoverAfter = 32;
-
-}  // namespace
-
-CReadAhead::CReadAhead(Limits limits)
-    : m_limits(limits), m_inFlightLimit(std::clamp<uint32_t>(limits.inFlight, 1, std::max<uint32_t>(limits.frames, 1))) {}
+void CReadAhead::Behind() {
+    m_inFlightLimit = std::min(m_inFlightLimit + 1, m_limits.inFlight);
+}
 
 std::optional<uint32_t> CReadAhead::Predicted(uint32_t count) const {
     if (!m_last || m_step == 0) return std::nullopt;
@@ -93,10 +91,6 @@ bool CReadAhead::Arrived(uint32_t frame, std::vector<uint8_t> body) {
     if (it == m_entries.end() || it->second.arrived) return false;  // cancelled meanwhile
     --m_inFlight;
     m_largest = std::max<uint64_t>(m_largest, body.size());
-    if (++m_answersInARow >= kRecoverAfter) {
-        m_answersInARow = 0;
-        m_inFlightLimit = std::min(m_inFlightLimit + 1, std::clamp<uint32_t>(m_limits.inFlight, 1, m_limits.frames));
-    }
     if (m_keptBytes + body.size() > m_limits.bytes) {
         // Too large to keep: not asked ahead again before the player gets there.
         m_entries.erase(it);
@@ -116,10 +110,7 @@ void CReadAhead::Failed(uint32_t frame, bool transport) {
     // The player fetches a frame it is waiting for itself; a later one is
     // not asked ahead again, nor anything behind it, until the player gets there.
     if (frame != m_last && (!m_barrier || Reached(*m_barrier, frame))) m_barrier = frame;
-    if (transport) {
-        m_answersInARow = 0;
-        m_inFlightLimit = std::max<uint32_t>(m_inFlightLimit - 1, 1);
-    }
+    if (transport) m_inFlightLimit = std::max<uint32_t>(m_inFlightLimit - 1, 1);
 }
 
 std::vector<uint32_t> CReadAhead::Reset() {

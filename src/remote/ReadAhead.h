@@ -13,9 +13,11 @@
 //
 // Bounds: at most `frames` frames kept or in flight, at most `bytes` bytes of
 // answers kept (each counted at its full size, whatever it is), at most
-// `inFlight` requests at once. A request that fails is forgotten: the frame
-// is not asked ahead again until the player has asked for it, and is then
-// fetched as any other frame.
+// `inFlight` requests at once. It starts with kFirstInFlight requests at
+// once, enough on a fast link, and takes one more each time the player had
+// to wait for a frame on its way, one fewer each time nothing answered. A
+// request that fails is forgotten: the frame is not asked ahead again until
+// the player has asked for it, and is then fetched as any other frame.
 
 #include <cstdint>
 #include <map>
@@ -27,6 +29,7 @@ namespace corvanta {
 class CReadAhead {
 public:
     static constexpr int32_t kMaxStep = 16;  // the fastest play moves 8 frames a tick
+    static constexpr uint32_t kFirstInFlight = 2;
     struct Limits {
         uint32_t frames = 16;
         uint64_t bytes = 16u << 20;
@@ -62,6 +65,9 @@ public:
     // The wait for `frame` in flight gave up: forgotten as a transport
     // failure, so a recorder that leaves connections waiting gets fewer.
     void GaveUp(uint32_t frame) { Failed(frame, true); }
+    // The player had to wait for a frame on its way: the read-ahead is not
+    // far enough ahead for the link, so one more request may be in flight.
+    void Behind();
 
     // Forgets the prediction and every answer; returns the frames in flight.
     std::vector<uint32_t> Reset();
@@ -91,7 +97,6 @@ private:
     uint32_t m_inFlight = 0;
     uint64_t m_keptBytes = 0;
     uint64_t m_largest = 0;        // the largest answer yet, reserved for each request in flight
-    uint32_t m_answersInARow = 0;  // arrived since the last transport failure
     std::optional<uint32_t> m_last;
     int32_t m_step = 0;                // 0: nothing predicted
     std::optional<uint32_t> m_barrier; // a request for it failed: nothing from it on is asked ahead

@@ -27,7 +27,7 @@ struct CReadAheadLink::Transfer {
     }
 };
 
-CReadAheadLink::CReadAheadLink(uint32_t connections) : m_multi(curl_multi_init()) {
+CReadAheadLink::CReadAheadLink(uint32_t connections) : m_multi(curl_multi_init()), m_connections(connections) {
     if (m_multi == nullptr) return;
     const long limit = std::max<long>(connections, 1);
     curl_multi_setopt(m_multi, CURLMOPT_MAX_HOST_CONNECTIONS, limit);
@@ -69,6 +69,11 @@ bool CReadAheadLink::Start(uint32_t frame, std::string_view url, uint32_t stallS
     curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, Transfer::OnBody);
     curl_easy_setopt(easy, CURLOPT_WRITEDATA, transfer.get());
     curl_easy_setopt(easy, CURLOPT_PRIVATE, transfer.get());
+    if (!m_spareBodies.empty()) {
+        transfer->body = std::move(m_spareBodies.back());
+        m_spareBodies.pop_back();
+        transfer->body.clear();
+    }
     transfer->frame = frame;
     transfer->started = std::chrono::steady_clock::now();
     if (curl_multi_add_handle(m_multi, easy) != CURLM_OK) {
@@ -86,6 +91,10 @@ void CReadAheadLink::Release(std::unique_ptr<Transfer> transfer) {
     curl_easy_setopt(transfer->easy, CURLOPT_WRITEDATA, nullptr);
     curl_easy_setopt(transfer->easy, CURLOPT_PRIVATE, nullptr);
     m_idle.push_back(transfer->easy);
+}
+
+void CReadAheadLink::GiveBack(std::vector<uint8_t> body) {
+    if (m_spareBodies.size() < m_connections && body.capacity() > 0) m_spareBodies.push_back(std::move(body));
 }
 
 void CReadAheadLink::Cancel(uint32_t frame) {

@@ -39,6 +39,10 @@ public:
     // has; returns those that ended.
     std::vector<Done> Pump(uint32_t waitMs);
 
+    // A body done with, kept to take the next answer: a frame's worth of
+    // memory is then not allocated and first touched again for each request.
+    void GiveBack(std::vector<uint8_t> body);
+
     size_t InFlight() const { return m_transfers.size(); }
     // When the request for `frame` started; now when there is none.
     std::chrono::steady_clock::time_point StartedAt(uint32_t frame) const;
@@ -51,6 +55,8 @@ private:
     void* m_multi = nullptr;  // CURLM
     std::vector<std::unique_ptr<Transfer>> m_transfers;
     std::vector<void*> m_idle;  // easy handles to reuse
+    std::vector<std::vector<uint8_t>> m_spareBodies;
+    uint32_t m_connections;
 };
 
 }  // namespace corvanta

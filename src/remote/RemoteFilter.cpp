@@ -16,7 +16,7 @@ namespace corvanta {
 namespace {
 
 std::atomic<bool> g_readAheadEnabled{true};
-std::atomic<uint64_t> g_kept{0}, g_waited{0}, g_direct{0}, g_cancelled{0};
+std::atomic<uint64_t> g_kept{0}, g_waited{0}, g_direct{0}, g_cancelled{0}, g_gaveUp{0};
 
 // A request made ahead may take this much longer than the slowest answer
 // lately before the player gives up waiting for it and asks itself: a
@@ -25,6 +25,14 @@ std::atomic<uint64_t> g_kept{0}, g_waited{0}, g_direct{0}, g_cancelled{0};
 constexpr uint32_t kPatienceFactor = 4;
 constexpr uint32_t kMinPatienceMs = 250;
 constexpr uint32_t kWaitSliceMs = 50;
+// Frames are read ahead only while the recorder's answers to the last few
+// frames asked for when needed all took this long to begin, and no longer
+// once one of them came in under half of it. On a faster link a frame comes
+// well within its period anyway, and requests ahead would only compete with
+// the player for the processor. The least of a few is taken, so that a
+// moment's hold-up of this machine does not count as a slow link.
+constexpr int64_t kSlowLinkMicros = 10000;
+constexpr size_t kLinkSamples = 4;
 
 }  // namespace
 
@@ -52,6 +60,7 @@ int CRemoteFilter::OnIcp(IcpRecord* query, IcpRecord* answer) {
                                              Descriptor().answerCapacity)
                             : 0;
     m_lastReply = ReplyOf(request, written);
+    m_lastFirstByteMicros = request.FirstByteMicros();
     return written;
 }
 
@@ -88,6 +97,9 @@ struct CRemoteStreamFilter::ReadAhead {
     std::unique_ptr<CReadAheadLink> link;  // made with the first request ahead
     std::string session;                   // the server and session the plan was made in
     uint32_t slowestMs = 0;                // of the answers lately, decaying
+    int64_t firstByteMicros[kLinkSamples] = {};  // of the last frames asked for when needed
+    size_t samples = 0;
+    bool slowLink = false;
     std::string url;
     std::vector<uint32_t> record;          // the player's query, copied (32-bit words keep it aligned)
 
@@ -97,6 +109,12 @@ struct CRemoteStreamFilter::ReadAhead {
         g_cancelled += frames.size();
     }
     void Drop() { Cancel(plan.Reset()); }
+
+    void Measured(int64_t micros) {
+        firstByteMicros[samples++ % kLinkSamples] = micros;
+        const int64_t least = *std::min_element(std::begin(firstByteMicros), std::end(firstByteMicros));
+        slowLink = least >= (slowLink ? kSlowLinkMicros / 2 : kSlowLinkMicros);
+    }
 
     void Settle(std::vector<CReadAheadLink::Done> done) {
         for (CReadAheadLink::Done& ended : done) {
@@ -121,6 +139,7 @@ struct CRemoteStreamFilter::ReadAhead {
                 link->Cancel(frame);
                 plan.GaveUp(frame);
                 ++g_cancelled;
+                ++g_gaveUp;
                 break;
             }
             Settle(link->Pump(static_cast<uint32_t>(std::min<int64_t>(left.count(), kWaitSliceMs))));
@@ -139,7 +158,7 @@ void CRemoteStreamFilter::SetReadAheadEnabled(bool on) { g_readAheadEnabled = on
 bool CRemoteStreamFilter::ReadAheadEnabled() { return g_readAheadEnabled; }
 
 CRemoteStreamFilter::Figures CRemoteStreamFilter::ReadAheadFigures() {
-    return Figures{.kept = g_kept, .waited = g_waited, .direct = g_direct, .cancelled = g_cancelled};
+    return Figures{.kept = g_kept, .waited = g_waited, .direct = g_direct, .cancelled = g_cancelled, .gaveUp = g_gaveUp};
 }
 
 int CRemoteStreamFilter::OnIcp(IcpRecord* query, IcpRecord* answer) {
@@ -150,9 +169,13 @@ int CRemoteStreamFilter::OnIcp(IcpRecord* query, IcpRecord* answer) {
     int written = FrameFromAhead(query, answer);
     if (!written) {
         written = CRemoteFilter::OnIcp(query, answer);
+        m_ahead->Measured(LastFirstByteMicros());
         ++g_direct;
     }
-    RequestAhead(query);
+    if (m_ahead->slowLink)
+        RequestAhead(query);
+    else if (m_ahead->plan.InFlightCount() + m_ahead->plan.KeptCount() > 0)
+        m_ahead->Drop();
     return written;
 }
 
@@ -164,15 +187,21 @@ int CRemoteStreamFilter::FrameFromAhead(const IcpRecord* query, IcpRecord* answe
         ahead.Drop();
         ahead.session = std::move(session);
     }
+    // Answers that came in since the last request count as arrived.
+    if (ahead.link) ahead.Settle(ahead.link->Pump(0));
     const uint32_t frame = query->param1;
     CReadAhead::Lookup lookup = ahead.plan.Ask(frame);
     ahead.Cancel(lookup.cancelled);
     const bool waited = lookup.kind == CReadAhead::Lookup::Kind::InFlight;
-    if (waited) lookup = ahead.WaitFor(frame, StallTimeoutSeconds());
+    if (waited) {
+        ahead.plan.Behind();
+        lookup = ahead.WaitFor(frame, StallTimeoutSeconds());
+    }
     if (lookup.kind != CReadAhead::Lookup::Kind::Kept) return 0;
     // The answer as the recorder sent it for this frame: its number and hold time come with it.
     const int written = Deliver(lookup.body.data(), static_cast<uint32_t>(lookup.body.size()), answer);
     if (written) ++(waited ? g_waited : g_kept);
+    ahead.link->GiveBack(std::move(lookup.body));
     return written;
 }
 

@@ -41,6 +41,9 @@ public:
         Answer,    // the recorder's answer, now in the answer record
     };
     Reply LastReply() const { return m_lastReply; }
+    // How long the last request waited for the first byte of its answer, in
+    // microseconds; 0 when no answer came.
+    int64_t LastFirstByteMicros() const { return m_lastFirstByteMicros; }
 
     // How long the recorder may stay silent before a request of this proxy fails.
     void SetStallTimeoutSeconds(uint32_t seconds) { m_stallSeconds = seconds; }
@@ -61,6 +64,7 @@ private:
     CAnswerWriter m_writer;
     uint32_t m_stallSeconds;
     Reply m_lastReply = Reply::NotSent;
+    int64_t m_lastFirstByteMicros = 0;
 };
 
 // The proxy of "AVIArchive Query": the recorder's archive.
@@ -76,11 +80,12 @@ public:
 // proxy and named by the file name with every backslash replaced by a blank.
 // Its answer region holds one decoded frame of up to 1600 x 1200 pixels.
 //
-// It reads ahead (CReadAhead): frames the player is predicted to ask for
-// next are requested on connections of their own while it plays, and an
-// answer that arrived is only decoded when the player asks for its frame.
-// Everything else, and every frame not predicted, goes to the recorder when
-// asked, as CRemoteFilter does.
+// Over a slow link it reads ahead (CReadAhead): frames the player is
+// predicted to ask for next are requested on connections of their own while
+// it plays, and an answer that arrived is only decoded when the player asks
+// for its frame. Everything else, and every frame not predicted, goes to
+// the recorder when asked, as CRemoteFilter does; so does everything while
+// the recorder answers within 10 ms.
 class CRemoteStreamFilter : public CRemoteFilter {
 public:
     CRemoteStreamFilter();
@@ -99,7 +104,8 @@ public:
         uint64_t kept = 0;       // from an answer that had arrived ahead
         uint64_t waited = 0;     // from a request made ahead and still in flight when asked for
         uint64_t direct = 0;     // by a request made when asked for
-        uint64_t cancelled = 0;  // requests made ahead and cancelled
+        uint64_t cancelled = 0;  // requests made ahead and cancelled (gave-up ones included)
+        uint64_t gaveUp = 0;     // requests made ahead that were waited for too long
     };
     static Figures ReadAheadFigures();
 

@@ -29,6 +29,13 @@ bool CReadAhead::IsInFlight(uint32_t frame) const {
     return it != m_entries.end() && !it->second.arrived;
 }
 
+std::vector<uint32_t> CReadAhead::InFlightFrames() const {
+    std::vector<uint32_t> frames;
+    for (const auto& [frame, entry] : m_entries)
+        if (!entry.arrived) frames.push_back(frame);
+    return frames;
+}
+
 void CReadAhead::Erase(std::map<uint32_t, Entry>::iterator it) {
     if (it->second.arrived)
         m_keptBytes -= it->second.body.size();
@@ -114,9 +121,7 @@ void CReadAhead::Failed(uint32_t frame, bool transport) {
 }
 
 std::vector<uint32_t> CReadAhead::Reset() {
-    std::vector<uint32_t> inFlight;
-    for (const auto& [frame, entry] : m_entries)
-        if (!entry.arrived) inFlight.push_back(frame);
+    std::vector<uint32_t> inFlight = InFlightFrames();
     m_entries.clear();
     m_inFlight = 0;
     m_keptBytes = 0;

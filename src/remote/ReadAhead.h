@@ -77,6 +77,7 @@ public:
     uint32_t KeptCount() const { return static_cast<uint32_t>(m_entries.size()) - m_inFlight; }
     uint64_t KeptBytes() const { return m_keptBytes; }
     bool IsInFlight(uint32_t frame) const;
+    std::vector<uint32_t> InFlightFrames() const;
 
 private:
     struct Entry {

@@ -8,6 +8,12 @@
 #include "remote/HttpRequest.h"
 
 namespace corvanta {
+namespace {
+
+// As for the proxy's own requests: a frame arrives in few receive calls.
+constexpr long kReceiveBufferSize = 512 * 1024;
+
+}  // namespace
 
 struct CReadAheadLink::Transfer {
     CURL* easy = nullptr;
@@ -62,6 +68,7 @@ bool CReadAheadLink::Start(uint32_t frame, std::string_view url, uint32_t stallS
     curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http");
     curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 0L);
     curl_easy_setopt(easy, CURLOPT_PROXY, "");  // the recorder is reached directly, as CHttpRequest does
+    curl_easy_setopt(easy, CURLOPT_BUFFERSIZE, kReceiveBufferSize);
     curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, long{CHttpRequest::ConnectTimeoutFor(ConsecutiveFailures())});
     curl_easy_setopt(easy, CURLOPT_LOW_SPEED_LIMIT, 1L);
     curl_easy_setopt(easy, CURLOPT_LOW_SPEED_TIME, long{stallSeconds});

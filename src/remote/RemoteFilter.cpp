@@ -129,22 +129,38 @@ struct CRemoteStreamFilter::ReadAhead {
     }
 
     // Waits for the answer to `frame` in flight; the frame's answer when it
-    // arrived, Fetch when its request failed or took too long.
+    // arrived, Fetch when its request failed or took too long. No longer
+    // than a request of the player's own would wait (less once the recorder
+    // has stalled), so that a Pause still gets through.
     CReadAhead::Lookup WaitFor(uint32_t frame, uint32_t stallSeconds) {
-        const uint32_t patienceMs = std::clamp(kPatienceFactor * slowestMs, kMinPatienceMs, stallSeconds * 1000);
+        const uint32_t stallMs = CHttpRequest::StallTimeoutFor(ConsecutiveStalls(), stallSeconds) * 1000;
+        const uint32_t patienceMs = std::clamp(kPatienceFactor * slowestMs, std::min(kMinPatienceMs, stallMs), stallMs);
         const auto deadline = link->StartedAt(frame) + std::chrono::milliseconds(patienceMs);
         while (plan.IsInFlight(frame)) {
             const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
             if (left.count() <= 0) {
-                link->Cancel(frame);
-                plan.GaveUp(frame);
-                ++g_cancelled;
-                ++g_gaveUp;
+                GiveUp(frame);
                 break;
             }
             Settle(link->Pump(static_cast<uint32_t>(std::min<int64_t>(left.count(), kWaitSliceMs))));
         }
         return plan.Ask(frame);
+    }
+
+    // Nothing came for `frame`: the recorder stalls, or left its connection
+    // waiting. What else is on its way would most likely wait as long, so it
+    // is all forgotten; the answers kept stay.
+    void GiveUp(uint32_t frame) {
+        SetConsecutiveStalls(ConsecutiveStalls() + 1);
+        for (uint32_t other : plan.InFlightFrames()) {
+            link->Cancel(other);
+            if (other == frame)
+                plan.GaveUp(other);
+            else
+                plan.Failed(other, false);
+            ++g_cancelled;
+        }
+        ++g_gaveUp;
     }
 };
 
@@ -166,10 +182,13 @@ int CRemoteStreamFilter::OnIcp(IcpRecord* query, IcpRecord* answer) {
     // Archive questions, logins and every other record go as they are.
     if (!ReadAheadEnabled() || query->kind != kIcpCommand || query->code != kFrameSourceGetFrame)
         return CRemoteFilter::OnIcp(query, answer);
+    // Deliberately reads ahead over a slow link, beyond one request per frame asked
+    // for: users expect a recording to play at its rate from a recorder far away.
     int written = FrameFromAhead(query, answer);
     if (!written) {
         written = CRemoteFilter::OnIcp(query, answer);
-        m_ahead->Measured(LastFirstByteMicros());
+        // A request that got no answer says nothing of the link's speed.
+        if (LastFirstByteMicros() > 0) m_ahead->Measured(LastFirstByteMicros());
         ++g_direct;
     }
     if (m_ahead->slowLink)

@@ -28,7 +28,16 @@
 // whose bursts then make ticks late. `--pin` keeps every thread on the
 // starting CPU instead.
 //
-// Last line: delivered_fps_ratio=<x> cpu_per_frame_ratio=<y>
+// `--link-delay-ms N` puts the stand-in N ms away: every request waits N ms
+// there before it is answered, as over a site's network, a VPN or a mobile
+// link (the warming and the parts before playing go without it). The
+// stream proxy reads ahead; two more rounds then play with its read-ahead
+// switched off, for the rate a frame per round trip gives.
+//
+// readahead_off_ratio: delivered_fps_ratio of those rounds. `--no-read-ahead`
+// switches it off for the whole run, to compare with a build without it.
+//
+// Last line: delivered_fps_ratio=<x> cpu_per_frame_ratio=<y> readahead_off_ratio=<z>
 
 #include <sched.h>
 #include <signal.h>
@@ -66,6 +75,7 @@
 #include "recorder/RecorderServer.h"
 #include "remote/HttpRequest.h"
 #include "remote/RecorderInterface.h"
+#include "remote/RemoteFilter.h"
 #include "remote/RemotePlaybackManager.h"
 #include "remote/RemoteSession.h"
 #include "services/CUserPrivilegeProxy.h"
@@ -80,7 +90,9 @@ using Clock = std::chrono::steady_clock;
 constexpr uint32_t kRounds = 8;           // decode alone, then play, alternately
 constexpr uint32_t kTicksPerRound = 50;   // 2 s at 25 fps; 400 ticks in all
 constexpr uint32_t kTicks = kRounds * kTicksPerRound;
+constexpr uint32_t kOffRounds = 2;      // with the read-ahead switched off
 constexpr uint32_t kWarmFrames = 440;  // cached before playing (the ticks and the open's frame)
+constexpr uint32_t kMoreWarmFrames = 140;  // also cached: the rounds without read-ahead, and what is read ahead
 constexpr uint32_t kWidth = 1600, kHeight = 1200;
 
 [[noreturn]] void Fail(const char* what) {
@@ -178,25 +190,27 @@ const recorder::Recording& LargeRecording(const recorder::DemoArchive& archive) 
     for (const recorder::DemoSource& source : archive.sources())
         if (source.width == kWidth && source.height == kHeight) {
             for (const recorder::Recording& rec : archive.recordings(source.index))
-                if (rec.frameCount > kWarmFrames + 50) return rec;
+                if (rec.frameCount > kWarmFrames + kMoreWarmFrames + 50) return rec;
         }
     Fail("no long 1600x1200 recording");
 }
 
 // The stand-in in a child forked before any thread exists. It writes its
 // base URL and the file to play on `report`, then serves until the parent
-// closes `hold` or dies.
+// closes `hold` or dies. Four bytes on `hold` set its delay per request.
 struct RecorderChild {
     pid_t pid = -1;
     int hold = -1;
     std::string baseUrl, fileName;
 };
 
-[[noreturn]] void ServeInChild(int report, int hold) {
+[[noreturn]] void ServeInChild(int report, int hold, bool delayed) {
     prctl(PR_SET_PDEATHSIG, SIGTERM);
     recorder::RecorderConfig config;
     config.port = 0;
-    config.threads = 4;
+    // Over a slow link the read-ahead keeps several connections busy, as
+    // many as a recorder serves by default.
+    config.threads = delayed ? 8 : 4;
     config.anchorDate = recorder::CivilDate{2026, 12, 5};
     config.rates = {{"CAM02", 1, 25}};  // the car park's 1600x1200 camera at 25 fps
     config.frames.quality = 75;
@@ -209,14 +223,20 @@ struct RecorderChild {
     const std::string line = server.baseUrl() + "\n" + LargeRecording(server.archive()).fileName + "\n";
     if (write(report, line.data(), line.size()) != ssize_t(line.size())) Fail("cannot report the recorder");
     close(report);
+    uint32_t delayMs = 0;
+    size_t got = 0;
+    for (ssize_t n; got < sizeof delayMs && (n = read(hold, reinterpret_cast<char*>(&delayMs) + got, sizeof delayMs - got)) != 0;)
+        if (n > 0) got += size_t(n);
+        else if (errno != EINTR) break;
+    if (got == sizeof delayMs) server.setFaults({.delayMs = delayMs});
     char byte;
-    while (read(hold, &byte, 1) < 0 && errno == EINTR) {
+    while (read(hold, &byte, 1) != 0 && errno == EINTR) {
     }
     server.stop();
     _exit(0);
 }
 
-RecorderChild StartRecorderChild() {
+RecorderChild StartRecorderChild(bool delayed) {
     int report[2], hold[2];
     if (pipe(report) != 0 || pipe(hold) != 0) Fail("no pipe");
     RecorderChild child;
@@ -225,7 +245,7 @@ RecorderChild StartRecorderChild() {
     if (child.pid == 0) {
         close(report[0]);
         close(hold[1]);
-        ServeInChild(report[1], hold[0]);
+        ServeInChild(report[1], hold[0], delayed);
     }
     close(report[1]);
     close(hold[0]);
@@ -242,6 +262,10 @@ RecorderChild StartRecorderChild() {
     child.baseUrl = text.substr(0, eol);
     child.fileName = text.substr(eol + 1, text.size() - eol - 2);
     return child;
+}
+
+void SetLinkDelay(const RecorderChild& child, uint32_t delayMs) {
+    if (write(child.hold, &delayMs, sizeof delayMs) != ssize_t(sizeof delayMs)) Fail("cannot set the link delay");
 }
 
 void StopRecorderChild(const RecorderChild& child) {
@@ -264,15 +288,24 @@ int PinToCurrentCpu() {
 int main(int argc, char** argv) {
     bool pin = false;
     int playerWidth = 1280, playerHeight = 1024;
+    uint32_t linkDelayMs = 0;
+    bool readAhead = true;
     for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--no-read-ahead") == 0) {
+            readAhead = false;
+            continue;
+        }
         const bool sized = std::strcmp(argv[i], "--player") == 0 && i + 1 < argc &&
                            std::sscanf(argv[++i], "%dx%d", &playerWidth, &playerHeight) == 2 && playerWidth > 0 &&
                            playerHeight > 0;
+        const bool delayed = !sized && std::strcmp(argv[i], "--link-delay-ms") == 0 && i + 1 < argc &&
+                             std::sscanf(argv[++i], "%u", &linkDelayMs) == 1 && linkDelayMs <= 2000;
         pin = pin || std::strcmp(argv[i], "--pin") == 0;
-        if (!sized && std::strcmp(argv[i], "--pin") != 0) Fail("usage: bench_playback [--pin] [--player WxH]");
+        if (!sized && !delayed && std::strcmp(argv[i], "--pin") != 0)
+            Fail("usage: bench_playback [--pin] [--player WxH] [--link-delay-ms N] [--no-read-ahead]");
     }
     const int cpu = pin ? PinToCurrentCpu() : -1;  // before any thread exists
-    const RecorderChild recorderChild = StartRecorderChild();
+    const RecorderChild recorderChild = StartRecorderChild(linkDelayMs > 0);
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     InstanceNames::SetInstanceNumber(65000 + getpid() % 500);
@@ -281,6 +314,7 @@ int main(int argc, char** argv) {
     platform::QtQueueDriver driver;
 
     SetFilterServerURL(recorderChild.baseUrl);
+    CRemoteStreamFilter::SetReadAheadEnabled(readAhead);
 
     {
         CUserPrivilegeProxy privilege;
@@ -305,6 +339,7 @@ int main(int argc, char** argv) {
             jpegs.push_back(ServedJpeg(file, f));
             jpegBytes += jpegs.back().size();
         }
+        for (uint32_t f = kWarmFrames; f < kWarmFrames + kMoreWarmFrames; ++f) ServedJpeg(file, f);
 
         // Where a frame's time goes, part by part.
         CFilterIcpClient stream;
@@ -377,6 +412,7 @@ int main(int argc, char** argv) {
             return (CpuSeconds() - cpu0) * 1000 / kTicksPerRound;
         };
 
+        SetLinkDelay(recorderChild, linkDelayMs);
         std::vector<double> ratios, loopRatios, decodes, pacedDecodes;
         for (uint32_t r = 0; r < kRounds; ++r) {
             decodes.push_back(decodeCpuMs());
@@ -392,6 +428,28 @@ int main(int argc, char** argv) {
             ratios.push_back(perFrameMs / pacedDecodes.back());
             loopRatios.push_back(perFrameMs / decodes.back());
         }
+        const std::vector<Round> aheadRounds = player.rounds;
+        const size_t aheadGaps = player.gapsMs.size();
+        // The same with every frame asked for when the clock ticks.
+        CRemoteStreamFilter::SetReadAheadEnabled(false);
+        for (uint32_t r = 0; r < kOffRounds; ++r) {
+            player.ticks = 0;
+            player.counting = true;
+            player.Panel()->Play();
+            PumpFor([&] { return !player.counting; }, kTicksPerRound * 1000);
+            player.Panel()->Pause();
+            if (player.counting) Fail("the clock stopped");
+        }
+        CRemoteStreamFilter::SetReadAheadEnabled(readAhead);
+        double offWall = 0;
+        uint32_t offShown = 0;
+        for (size_t r = aheadRounds.size(); r < player.rounds.size(); ++r) {
+            offWall += player.rounds[r].wallSeconds;
+            offShown += player.rounds[r].frames;
+        }
+        player.rounds = aheadRounds;
+        player.gapsMs.resize(aheadGaps);
+        const CRemoteStreamFilter::Figures figures = CRemoteStreamFilter::ReadAheadFigures();
         toPlayer.SendCommand(kPlayerClose, 0, 0, nullptr, 0);
         player.Shutdown();
         manager.SendCommandText(kPlaybackCloseFile, 0, file.c_str());
@@ -428,7 +486,13 @@ int main(int argc, char** argv) {
                     "frame %.2f ms; a new frame into the %dx%d view (copied, scaled into the window) %.2f ms; the "
                     "same frame painted again %.2f ms\n",
                     fetchMs, fetchCpuMs, copyMs, player.View()->width(), player.View()->height(), newFrameMs, paintMs);
-        std::printf("delivered_fps_ratio=%.3f cpu_per_frame_ratio=%.3f\n", fps / 25.0, Median(ratios));
+        std::printf("link delay %u ms; frames from the read-ahead %llu (%llu of them waited for), asked when needed %llu, "
+                    "requests ahead cancelled %llu (%llu waited for too long); read-ahead off: %u frames in %.3f s = %.2f fps\n",
+                    linkDelayMs, static_cast<unsigned long long>(figures.kept + figures.waited),
+                    static_cast<unsigned long long>(figures.waited), static_cast<unsigned long long>(figures.direct),
+                    static_cast<unsigned long long>(figures.cancelled), static_cast<unsigned long long>(figures.gaveUp), offShown, offWall, offShown / offWall);
+        std::printf("delivered_fps_ratio=%.3f cpu_per_frame_ratio=%.3f readahead_off_ratio=%.3f\n", fps / 25.0,
+                    Median(ratios), offShown / offWall / 25.0);
         privilege.Close();
         playback.Close();
     }

@@ -83,7 +83,8 @@ Demo archive:
   --encoders N           threads that encode ahead (default 2)
 
 Fault injection (for reliability tests of the viewer):
-  --delay-ms N           delay every request by N ms
+  --delay-ms N           delay every request by N ms, as a slow link does:
+                         requests on separate connections wait side by side
   --empty-share X        share 0..1 of requests answered with an empty body
   --garbage-share X      share 0..1 answered with bytes that are no record
   --truncate-share X     share 0..1 of frame answers whose JPEG is cut short

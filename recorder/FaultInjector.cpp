@@ -21,7 +21,13 @@ void FaultInjector::configure(const FaultConfig& config) {
     rng_.seed(config.seed);
     requests_ = 0;
     stallUntil_ = {};
+    stats_.mostWaitingAtOnce = stats_.waitingNow;
     wake_.notify_all();
+}
+
+FaultStats FaultInjector::stats() const {
+    std::lock_guard lock(mutex_);
+    return stats_;
 }
 
 FaultConfig FaultInjector::config() const {
@@ -41,14 +47,30 @@ bool FaultInjector::beforeRequest() {
     const auto arrival = std::chrono::steady_clock::now();
     if (config_.stallAfterRequests != 0 && requests_ == config_.stallAfterRequests && config_.stallMs)
         stallUntil_ = arrival + std::chrono::milliseconds(config_.stallMs);
-    // The deadline is worked out again after every wake-up, so switching a
-    // fault off releases the requests it holds.
+    return waitUntilDue(lock, arrival);
+}
+
+// The wait gives the mutex up, so every request waits out its own delay
+// while others arrive and wait beside it. The deadline is worked out again
+// after every wake-up, so switching a fault off releases the requests it holds.
+bool FaultInjector::waitUntilDue(std::unique_lock<std::mutex>& lock, std::chrono::steady_clock::time_point arrival) {
+    bool waited = false;
+    bool due = false;
     while (!shutdown_) {
         const auto until = std::max(stallUntil_, arrival + std::chrono::milliseconds(config_.delayMs));
-        if (std::chrono::steady_clock::now() >= until) return true;
+        if (std::chrono::steady_clock::now() >= until) {
+            due = true;
+            break;
+        }
+        if (!waited) {
+            waited = true;
+            ++stats_.waitingNow;
+            stats_.mostWaitingAtOnce = std::max(stats_.mostWaitingAtOnce, stats_.waitingNow);
+        }
         wake_.wait_until(lock, until);
     }
-    return false;
+    if (waited) --stats_.waitingNow;
+    return due;
 }
 
 bool FaultInjector::chance(double share) {

@@ -30,6 +30,13 @@ struct FaultConfig {
     }
 };
 
+// Requests held back by the delay or a stall. A link delays each request on
+// its own, so concurrent requests wait side by side, never one after another.
+struct FaultStats {
+    uint32_t waitingNow = 0;
+    uint32_t mostWaitingAtOnce = 0;  // since the last configure()
+};
+
 enum class FaultAction { None, Drop, Empty, Garbage, TruncateJpeg };
 
 const char* faultName(FaultAction action);
@@ -38,13 +45,15 @@ class FaultInjector {
 public:
     void configure(const FaultConfig& config);
     FaultConfig config() const;
+    FaultStats stats() const;
 
     // Starts a stall now, independent of the configured one; configure()
     // ends it, as it ends every stall, so switching faults off frees waiters.
     void stallFor(uint32_t ms);
 
     // Called once per request before it is served: waits out the delay and
-    // any stall. Returns false when the wait was cut short by shutdown.
+    // any stall, without holding other requests back. Returns false when the
+    // wait was cut short by shutdown.
     bool beforeRequest();
 
     // What to do with the answer of the request just served.
@@ -60,6 +69,7 @@ public:
 
 private:
     bool chance(double share);
+    bool waitUntilDue(std::unique_lock<std::mutex>& lock, std::chrono::steady_clock::time_point arrival);
 
     mutable std::mutex mutex_;
     std::condition_variable wake_;
@@ -68,6 +78,7 @@ private:
     uint64_t requests_ = 0;
     std::chrono::steady_clock::time_point stallUntil_{};
     bool shutdown_ = false;
+    FaultStats stats_;
 };
 
 }  // namespace corvanta::recorder

@@ -225,8 +225,18 @@ private:
 thread_local ConnectionStream* tConnection = nullptr;
 
 class HttpFront final : public httplib::Server {
+public:
+    uint32_t connections() const { return connections_.load(); }
+
 private:
     bool process_and_close_socket(socket_t sock) override {
+        ++connections_;
+        const bool ok = serveConnection(sock);
+        --connections_;
+        return ok;
+    }
+
+    bool serveConnection(socket_t sock) {
         int one = 1;
         ::setsockopt(sock, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
         ConnectionStream stream(sock, svr_sock_, read_timeout_sec_, write_timeout_sec_);
@@ -245,6 +255,8 @@ private:
         ::close(sock);
         return ok;
     }
+
+    std::atomic<uint32_t> connections_{0};
 };
 
 std::string clockText() {
@@ -478,6 +490,8 @@ RecorderStats RecorderServer::stats() const {
     s.requests = impl_->requests.load();
     s.refused = impl_->refused.load();
     s.faulted = impl_->faulted.load();
+    s.connections = impl_->http.connections();
+    s.waits = impl_->faults.stats();
     if (impl_->demo) s.frames = impl_->demo->frameStats();
     return s;
 }

@@ -53,6 +53,8 @@ struct RecorderStats {
     uint64_t requests = 0;
     uint64_t refused = 0;   // answered with an empty body by the service
     uint64_t faulted = 0;   // answers changed by fault injection
+    uint32_t connections = 0;  // connections being served now (not those waiting for a thread)
+    FaultStats waits;          // requests held back by the delay or a stall
     FrameStoreStats frames;
 };
 

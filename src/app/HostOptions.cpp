@@ -36,6 +36,13 @@ bool ParsePort(const std::string& text, int& port) {
     return ec == std::errc() && end == text.data() + text.size() && port >= 1 && port <= 65535;
 }
 
+constexpr uint32_t kMaxLinkDelayMs = 60000;
+
+bool ParseDelay(const std::string& text, uint32_t& ms) {
+    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), ms);
+    return ec == std::errc() && end == text.data() + text.size() && ms <= kMaxLinkDelayMs;
+}
+
 }  // namespace
 
 bool ParseHostOptions(const std::vector<std::string>& args, HostOptions& options, std::string& error) {
@@ -78,17 +85,24 @@ bool ParseHostOptions(const std::vector<std::string>& args, HostOptions& options
             if (!value(text)) return false;
             if (!ParsePort(text, port)) return error = "--server-port takes a number from 1 to 65535, not \"" + text + "\"", false;
             options.serverPort = port;
+        } else if (arg == "--link-delay-ms") {
+            std::string text;
+            if (!value(text)) return false;
+            if (!ParseDelay(text, options.linkDelayMs))
+                return error = "--link-delay-ms takes a number of milliseconds from 0 to 60000, not \"" + text + "\"", false;
         } else {
             error = "unknown option \"" + args[i] + "\" (see --help)";
             return false;
         }
     }
     if (options.demo && options.archiveDir) return error = "--demo and --archive exclude each other", false;
+    if (options.linkDelayMs != 0 && !options.demo) return error = "--link-delay-ms works only with --demo", false;
     return true;
 }
 
 std::string HostUsage() {
-    return "Usage: corvanta-archive [--server-url URL] [--server-port PORT] [--demo | --archive DIR]\n"
+    return "Usage: corvanta-archive [--server-url URL] [--server-port PORT]\n"
+           "                        [--demo [--link-delay-ms N] | --archive DIR]\n"
            "       corvanta-archive --help | --version\n"
            "\n"
            "Opens a window with the Corvanta Archive control: log in to a recorder, browse\n"
@@ -99,6 +113,8 @@ std::string HostUsage() {
            "  --demo              start the built-in demo recorder on a free local port\n"
            "                      and use a demo profile of its own; log in as \"demo\",\n"
            "                      password \"demo\"\n"
+           "  --link-delay-ms N   with --demo: the demo recorder delays every request by\n"
+           "                      N ms (0-60000), as a recorder far away does\n"
            "  --archive DIR       serve the camera recordings under DIR with a built-in\n"
            "                      recorder on loopback and log in to it at once (see\n"
            "                      corvanta-recorder --help for the folder layouts)\n"

@@ -96,6 +96,7 @@ int main(int argc, char** argv) {
     if (options.demo) {
         recorder::RecorderConfig config;
         config.port = 0;
+        config.faults.delayMs = options.linkDelayMs;
         demo = std::make_unique<recorder::RecorderServer>(config);
         if (!demo->start(&error)) {
             std::fprintf(stderr, "corvanta-archive: the demo recorder did not start: %s\n", error.c_str());
@@ -104,8 +105,8 @@ int main(int argc, char** argv) {
         app::UseDemoProfile(demo->baseUrl());
         options.serverUrl = "http://127.0.0.1";
         options.serverPort = demo->port();
-        std::fprintf(stderr, "corvanta-archive: demo recorder at %s; log in as demo, password demo\n",
-                     demo->baseUrl().c_str());
+        std::fprintf(stderr, "corvanta-archive: demo recorder at %s (link delay %u ms); log in as demo, password demo\n",
+                     demo->baseUrl().c_str(), options.linkDelayMs);
     }
 
     std::string folderPassword;

@@ -185,22 +185,6 @@ bool IsHttpUrl(std::string_view url) {
            });
 }
 
-// Filter names carry blanks into the query. A raw blank is not allowed in
-// an HTTP request line and libcurl refuses it, so blanks travel as %20,
-// which the server decodes back; every other character goes as it is.
-std::string EscapeBlanks(std::string_view url) {
-    std::string escaped;
-    escaped.reserve(url.size() + 16);
-    for (char c : url) {
-        if (c == ' ') {
-            escaped += "%20";
-        } else {
-            escaped += c;
-        }
-    }
-    return escaped;
-}
-
 // A request's answer buffer goes back to its thread when the request ends
 // and is handed to the next request made there. A proxy makes one request
 // per frame; a fresh 512 KiB buffer would be mapped and first touched for
@@ -222,6 +206,19 @@ void GiveBackBuffer(std::unique_ptr<uint8_t[]> buffer) {
 }
 
 }  // namespace
+
+std::string EscapeUrlBlanks(std::string_view url) {
+    std::string escaped;
+    escaped.reserve(url.size() + 16);
+    for (char c : url) {
+        if (c == ' ') {
+            escaped += "%20";
+        } else {
+            escaped += c;
+        }
+    }
+    return escaped;
+}
 
 int32_t ConsecutiveFailures() {
     return g_consecutiveFailures.load(std::memory_order_relaxed);
@@ -282,6 +279,7 @@ int CHttpRequest::OnProgress(void* self, int64_t, int64_t, int64_t, int64_t) {
 int32_t CHttpRequest::Get(std::string_view url) {
     m_received = 0;
     m_status = 0;
+    m_firstByteMicros = 0;
     m_sent = false;
     m_truncated = false;
     m_buffer[0] = 0;
@@ -292,7 +290,7 @@ int32_t CHttpRequest::Get(std::string_view url) {
     if (!transfer.Ready()) {
         return 0;
     }
-    const std::string escaped = EscapeBlanks(url);
+    const std::string escaped = EscapeUrlBlanks(url);
     if (curl_url_set(transfer.Url(), CURLUPART_URL, escaped.c_str(), 0) != CURLUE_OK) {
         return 0;
     }
@@ -320,6 +318,8 @@ int32_t CHttpRequest::Get(std::string_view url) {
     if (result == CURLE_OK || (result == CURLE_WRITE_ERROR && m_truncated)) {
         m_buffer[m_received] = 0;
         curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &m_status);
+        curl_off_t firstByte = 0;
+        if (curl_easy_getinfo(easy, CURLINFO_STARTTRANSFER_TIME_T, &firstByte) == CURLE_OK) m_firstByteMicros = firstByte;
         SetConsecutiveFailures(0);
         SetConsecutiveStalls(0);
         return 1;

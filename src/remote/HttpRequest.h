@@ -5,6 +5,7 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <string_view>
 
 namespace corvanta {
@@ -22,6 +23,11 @@ void SetConsecutiveFailures(int32_t count);
 // then only short ones; any answer resets it.
 int32_t ConsecutiveStalls();
 void SetConsecutiveStalls(int32_t count);
+
+// Filter names carry blanks into the query. A raw blank is not allowed in
+// an HTTP request line and libcurl refuses it, so blanks travel as %20,
+// which the recorder decodes back; every other character goes as it is.
+std::string EscapeUrlBlanks(std::string_view url);
 
 // One GET at a time. The connect time-out is fixed when the object is
 // made, from ConsecutiveFailures() at that moment.
@@ -84,6 +90,9 @@ public:
     bool Sent() const { return m_sent; }
     // The HTTP status of the last answer; 0 when none arrived.
     long Status() const { return m_status; }
+    // From the start of the last Get to the first byte of its answer (the
+    // link's round trip and the recorder's work), in microseconds; 0 when none came.
+    int64_t FirstByteMicros() const { return m_firstByteMicros; }
     // True when the last answer was longer than kMaxBody and was cut.
     bool Truncated() const { return m_truncated; }
     const uint8_t* Buffer() const { return m_buffer.get(); }
@@ -97,6 +106,7 @@ private:
     uint32_t m_stallSeconds = kStallTimeoutSeconds;
     uint32_t m_received = 0;
     long m_status = 0;
+    int64_t m_firstByteMicros = 0;
     bool m_sent = false;
     bool m_truncated = false;
     std::unique_ptr<uint8_t[]> m_buffer;

@@ -19,6 +19,9 @@ TEST(HostOptions, AcceptsWhatTheHelpSaysLeavesQtItsOwnOptionsAndRefusesTheRest) 
     std::string error;
     ASSERT_TRUE(ParseHostOptions({"--server-url", "http://10.0.0.5", "--server-port=8080", "--demo"}, options, error));
     EXPECT_EQ(std::tuple(options.serverUrl, options.serverPort, options.demo), std::tuple("http://10.0.0.5", 8080, true));
+    EXPECT_EQ(options.linkDelayMs, 0u);
+    ASSERT_TRUE(ParseHostOptions({"--link-delay-ms=40", "--demo"}, options, error)) << error;
+    EXPECT_EQ(options.linkDelayMs, 40u);
 
     struct Case {
         std::vector<std::string> args;
@@ -28,6 +31,9 @@ TEST(HostOptions, AcceptsWhatTheHelpSaysLeavesQtItsOwnOptionsAndRefusesTheRest) 
         {{"--server-port=65536"}, "1 to 65535"},
         {{"--server-url"}, "needs a value"},
         {{"recorder.local"}, "unknown option"},
+        {{"--link-delay-ms", "-1", "--demo"}, "0 to 60000"},
+        {{"--link-delay-ms", "60001", "--demo"}, "0 to 60000"},
+        {{"--link-delay-ms", "40"}, "only with --demo"},
     };
     for (const Case& c : bad) {
         HostOptions o;
@@ -64,7 +70,8 @@ protected:
 // Qt's own options go to Qt, and the window comes up with them.
 TEST_F(HostProgram, DemoComesUpWithQtsOptionsAndItsOwnProfileReportsToAnEventLogAndQuitsCleanlyOnASignal) {
     test::PeerProcess host(HOST_PROGRAM, {"-platform", "offscreen", "-style", "Fusion", "-geometry", "640x480+10+10",
-                                          "--demo"}, true);
+                                          "--demo", "--link-delay-ms", "40"}, true);
+    EXPECT_NE(LineWith(host, "(link delay 40 ms)", 2), "") << "the demo recorder takes the link delay";
     const std::string said = LineWith(host, "corvanta-archive: instance ", 2);
     ASSERT_NE(said, "") << host.ReadAll(2);
     const int instance = std::atoi(said.c_str() + said.find("instance ") + 9);

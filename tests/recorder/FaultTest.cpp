@@ -5,6 +5,7 @@
 #include "RecorderTestSupport.h"
 #include "recorder/CommandLine.h"
 #include "support/PeerProcess.h"
+#include "support/WaitFor.h"
 
 namespace corvanta::recorder::test {
 namespace {
@@ -57,6 +58,27 @@ TEST_F(FaultTest, DelayAndStallHoldRequestsBackUntilSwitchedOff) {
     EXPECT_FALSE(sources().body.empty()) << "the first request comes before the stall";
     EXPECT_TRUE(heldBack());
     EXPECT_TRUE(heldBack()) << "the stall holds later requests too";
+}
+
+// A link delays each request on its own: requests on separate connections
+// wait out the delay side by side, none queued behind another. The delay is
+// long, so all of them are seen waiting at once; switching it off frees them.
+TEST_F(FaultTest, DelayHoldsConcurrentRequestsSideBySide) {
+    constexpr uint32_t kClients = 3;  // the fixture's server serves 4 connections
+    server_->setFaults({.delayMs = 600000});
+    std::vector<HttpResult> answers(kClients);
+    std::vector<std::thread> clients;
+    for (uint32_t i = 0; i < kClients; ++i) clients.emplace_back([&, i] { answers[i] = sources(); });
+    EXPECT_TRUE(corvanta::test::WaitFor([&] { return server_->stats().waits.waitingNow == kClients; }, 10000))
+        << server_->stats().waits.waitingNow << " of " << kClients << " requests waiting";
+    server_->setFaults(FaultConfig{});
+    for (auto& c : clients) c.join();
+    for (const HttpResult& a : answers) EXPECT_FALSE(a.body.empty());
+    EXPECT_EQ(server_->stats().waits.waitingNow, 0u);
+
+    server_->setFaults({.delayMs = 50});
+    EXPECT_FALSE(sources().body.empty());
+    EXPECT_EQ(server_->stats().waits.mostWaitingAtOnce, 1u) << "configure starts the count again";
 }
 
 TEST_F(FaultTest, StopEndsWaitingRequests) {

@@ -180,7 +180,6 @@ TEST_F(FolderArchiveTest, FrameNIsTheFrameFfmpegDecodesNInAnyOrder) {
     // Backwards across a key frame, a jump, then on in order.
     expectFfmpegsFrames("Gate", "2026-03-04/11/Gate/00.00.mp4", 100, {73, 52, 49, 3, 90, 91, 92});
     expectFfmpegsFrames("Lane", "Lane/2026/03/04/150000.ts", 75, {60, 12, 13, 40});
-    const SessionEntry gate = only("Gate");
 
     // The second index points at the frames that start each second.
     const Decoded table = ask(kArchiveQueryFilterName, sid_, kArchiveSecondIndex, 0, 0,

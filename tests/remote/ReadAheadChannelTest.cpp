@@ -39,7 +39,7 @@ protected:
         SetConsecutiveFailures(0);
         server = std::make_unique<recorder::RecorderServer>(recorder::RecorderConfig{
             .port = 0, .threads = threads, .seed = 7, .anchorDate = recorder::CivilDate{2024, 3, 2},
-            .frames = {.readAhead = 2}, .sessions = {}, .faults = faults, .log = [](const std::string&) {}});
+            .frames = {.readAhead = 2}, .folder = {}, .sessions = {}, .faults = faults, .log = [](const std::string&) {}});
         ASSERT_TRUE(server->start());
         SetFilterServerURL(server->baseUrl());
         LogIn();

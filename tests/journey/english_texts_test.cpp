@@ -56,23 +56,6 @@ constexpr const char* kEnglishWords =
     "start step stream that the them then this time to toolbar tree trees up upper url user version video "
     "view viewer watch what when where while with work";
 
-void ClickItem(QTreeWidget* tree, QTreeWidgetItem* item) {
-    tree->scrollToItem(item);
-    QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, tree->visualItemRect(item).center());
-}
-
-void OpenItem(QTreeWidget* tree, QTreeWidgetItem* item) {
-    ClickItem(tree, item);
-    tree->setFocus();
-    QTest::keyClick(tree, Qt::Key_Right);
-}
-
-QTreeWidgetItem* ChildWithText(QTreeWidgetItem* parent, const QString& text) {
-    for (int i = 0; i < parent->childCount(); ++i)
-        if (parent->child(i)->text(0) == text) return parent->child(i);
-    return nullptr;
-}
-
 // Why `text` is not English a person could read; empty when it is.
 QString NotEnglish(const QString& text) {
     static const std::set<QString> words = [] {

@@ -48,23 +48,6 @@ void Pump(int ms) {
     PumpUntil([] { return false; }, uint32_t(ms));
 }
 
-void ClickItem(QTreeWidget* tree, QTreeWidgetItem* item) {
-    tree->scrollToItem(item);
-    QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, tree->visualItemRect(item).center());
-}
-
-void OpenItem(QTreeWidget* tree, QTreeWidgetItem* item) {
-    ClickItem(tree, item);
-    tree->setFocus();
-    QTest::keyClick(tree, Qt::Key_Right);
-}
-
-QTreeWidgetItem* ChildWithText(QTreeWidgetItem* parent, const QString& text) {
-    for (int i = 0; i < parent->childCount(); ++i)
-        if (parent->child(i)->text(0) == text) return parent->child(i);
-    return nullptr;
-}
-
 void ClickControl(ui::CTemplateDialog* dialog, int id) {
     QTest::mouseClick(dialog->ControlAs<QAbstractButton>(id), Qt::LeftButton);
 }
@@ -87,17 +70,22 @@ void DragSlider(QSlider* slider, int value, int holdMs = 0) {
     QTest::mouseRelease(slider, Qt::LeftButton, {}, QPoint(HandleX(slider, value), y));
 }
 
+// The main dialog as a user first sees it, with the English dictionary where
+// an installed viewer finds it, so the pictures show what users see.
+std::unique_ptr<CArchiveMainDlg> OpenMainDialog(const ServiceWorld& home) {
+    QtTestApp();
+    WriteWholeFile(home.Dir() + "/data/corvanta/language_basic.txt", ReadWholeFile(DICTIONARY_DIR "/language_basic.txt"));
+    auto dialog = std::make_unique<CArchiveMainDlg>(nullptr, OwnSeconds());
+    dialog->resize(1280, 800);
+    dialog->show();
+    dialog->activateWindow();
+    return dialog;
+}
+
 class Journey : public ::testing::Test {
 protected:
     void SetUp() override {
-        QtTestApp();
-        // The English dictionary where an installed viewer finds it, so the pictures show what users see.
-        WriteWholeFile(home.Dir() + "/data/corvanta/language_basic.txt",
-                       ReadWholeFile(DICTIONARY_DIR "/language_basic.txt"));
-        dialog = std::make_unique<CArchiveMainDlg>(nullptr, OwnSeconds());
-        dialog->resize(1280, 800);
-        dialog->show();
-        dialog->activateWindow();
+        dialog = OpenMainDialog(home);
         messages.emplace();  // after the dialog installed its own
     }
     void Shot(const char* name) {
@@ -356,15 +344,7 @@ protected:
         MakeVideo(root + "/archive/Gate/2026/03/04/120500.mp4", moving + kH264);
         return root;
     }
-    void SetUp() override {
-        QtTestApp();
-        WriteWholeFile(home.Dir() + "/data/corvanta/language_basic.txt",
-                       ReadWholeFile(DICTIONARY_DIR "/language_basic.txt"));
-        dialog = std::make_unique<CArchiveMainDlg>(nullptr, OwnSeconds());
-        dialog->resize(1280, 800);
-        dialog->show();
-        dialog->activateWindow();
-    }
+    void SetUp() override { dialog = OpenMainDialog(home); }
     void TearDown() override {
         dialog.reset();
         std::filesystem::remove_all(root);

@@ -9,6 +9,7 @@
 #include <QLineEdit>
 #include <QTabBar>
 #include <QToolBar>
+#include <QTreeWidget>
 #include <QtTest/QTest>
 #include <functional>
 #include <map>
@@ -48,6 +49,24 @@ inline void AnswerLogin(const char* user, const char* password = "demo", bool lo
         QTest::keyClicks(pswd, password);
         QTest::mouseClick(dialog->ControlAs<QAbstractButton>(ui::kIdOk), Qt::LeftButton);
     });
+}
+
+// A tree item clicked where a person clicks it, and opened with the Right key.
+inline void ClickItem(QTreeWidget* tree, QTreeWidgetItem* item) {
+    tree->scrollToItem(item);
+    QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, tree->visualItemRect(item).center());
+}
+
+inline void OpenItem(QTreeWidget* tree, QTreeWidgetItem* item) {
+    ClickItem(tree, item);
+    tree->setFocus();
+    QTest::keyClick(tree, Qt::Key_Right);
+}
+
+inline QTreeWidgetItem* ChildWithText(QTreeWidgetItem* parent, const QString& text) {
+    for (int i = 0; i < parent->childCount(); ++i)
+        if (parent->child(i)->text(0) == text) return parent->child(i);
+    return nullptr;
 }
 
 inline void ClickCommand(CArchiveMainDlg& dialog, int command) {

@@ -5,8 +5,6 @@
 
 #include <signal.h>
 #include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <atomic>
 #include <cmath>
@@ -206,34 +204,39 @@ TEST_F(VideoExporterTest, RefusedFramesAndUnwritableFoldersAreReported) {
 
 // The export runs in a child whose files may not grow past 64 KiB; with
 // SIGXFSZ ignored a write past that fails as on a full disk.
+// A file size limit stands in for a full disk. It is set in this process
+// rather than in a forked child: a child forked while the recorder's threads
+// hold a lock can wait on that lock for ever.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes) {
+        getrlimit(RLIMIT_FSIZE, &saved);
+        previousHandler = signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{bytes, saved.rlim_max};
+        ok = setrlimit(RLIMIT_FSIZE, &limit) == 0;
+    }
+    ~FileSizeLimit() {
+        setrlimit(RLIMIT_FSIZE, &saved);
+        signal(SIGXFSZ, previousHandler);
+    }
+    bool ok = false;
+
+private:
+    rlimit saved{};
+    sighandler_t previousHandler{};
+};
+
 TEST_F(VideoExporterTest, AFullDiskIsReportedAndLeavesNoFile) {
     const recorder::Recording& rec = Bay().front();
     const ExportJob job = Job({Piece(rec)}, folder.File("full.avi"), ExportFormat::MjpegAvi);
-    int pipeEnds[2];
-    ASSERT_EQ(0, pipe(pipeEnds));
-    const pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        close(pipeEnds[0]);
-        signal(SIGXFSZ, SIG_IGN);
-        const rlimit limit{64 * 1024, 64 * 1024};
-        setrlimit(RLIMIT_FSIZE, &limit);
-        std::atomic<bool> cancel{false};
-        const ExportResult result = CVideoExporter().Run(job, {}, cancel);
-        const std::string report = (result.ok ? "ok " : "failed ") + result.error;
-        (void)!write(pipeEnds[1], report.data(), report.size());
-        _exit(0);
+    ExportResult result;
+    {
+        FileSizeLimit limit(64 * 1024);
+        ASSERT_TRUE(limit.ok);
+        result = Run(job);
     }
-    close(pipeEnds[1]);
-    std::string report;
-    char buffer[512];
-    ssize_t n;
-    while ((n = read(pipeEnds[0], buffer, sizeof buffer)) > 0) report.append(buffer, size_t(n));
-    close(pipeEnds[0]);
-    int status = 0;
-    ASSERT_EQ(child, waitpid(child, &status, 0));
-    EXPECT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(0u, report.find("failed The file could not be written")) << report;
+    EXPECT_FALSE(result.ok);
+    EXPECT_EQ(0u, result.error.find("The file could not be written")) << result.error;
     EXPECT_EQ(0u, folder.Entries());
 }
 

@@ -27,6 +27,10 @@ constexpr uint32_t kTargetCheckMs = 50;
 // How long a waiting sender yields before it sleeps.
 constexpr uint64_t kYieldWaitNs = 50'000;
 
+// How long one turn of another event loop dispatches queued messages before
+// it lets that loop handle its own events.
+constexpr uint64_t kPumpSliceNs = 20'000'000;
+
 enum ReadyBit : uint32_t { kEventReady = 1, kTimerReady = 2, kSocketReady = 4 };
 
 uint32_t ReadyBits(const epoll_event* events, int n, int eventFd, int timerFd) {
@@ -363,9 +367,18 @@ bool ThreadQueue::PeekMessage(Msg* out, bool remove) {
 void ThreadQueue::PumpPending() {
     MarkBusy();
     Msg m;
-    // Bounded, so a stream of posts cannot starve the outer loop.
-    for (int budget = 1000; budget > 0 && PeekMessage(&m, true); --budget)
+    // Bounded in count and in time, so neither a stream of posts nor a timer
+    // whose handler waits on a stalled recorder (and is due again when it
+    // returns) keeps the outer loop from its own input. What is left wakes
+    // the loop again.
+    const uint64_t end = MonotonicNs() + kPumpSliceNs;
+    int budget = 1000;
+    bool more = false;
+    while ((more = PeekMessage(&m, true))) {
         if (m.message != WM_QUIT) DispatchMessage(m);
+        if (--budget == 0 || MonotonicNs() >= end) break;
+    }
+    if (more) Wake();
     ArmTimerFd();
     if (m_slot < kMaxQueues) AtomicStore(WindowTable::Instance().Queue(m_slot).waiting, 1);
 }

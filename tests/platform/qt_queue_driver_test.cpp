@@ -55,3 +55,23 @@ TEST_F(QtQueueDriverTest, QtLoopPumpsSendsAndTimersOfItsThread) {
     EXPECT_EQ(std::tuple(42, std::this_thread::get_id(), true), std::tuple(answer.load(), handledOn, timerTicks >= 4));
     DestroyWindow(h);
 }
+
+// A timer whose handler blocks (a frame asked of a stalled recorder) is due
+// again when it returns; Qt's own events still get their turn in between.
+TEST_F(QtQueueDriverTest, ABlockingTimerHandlerDoesNotStarveQtsOwnEvents) {
+    int ticks = 0;
+    int ticksWhenQtRan = -1;
+    Hwnd h = CreateMessageWindow("qt driven slow timer", [&](Hwnd, uint32_t m, WParam w, LParam) -> LResult {
+        if (m != WM_TIMER || w != 16112) return 0;
+        // The first tick queues an event of Qt's (a click, say) behind itself.
+        if (++ticks == 1) QTimer::singleShot(0, &app, [&] { ticksWhenQtRan = ticks; });
+        std::this_thread::sleep_for(std::chrono::milliseconds(30));
+        return 0;
+    });
+    ASSERT_TRUE(SetTimer(h, 16112, 1));
+    RunUntil([&] { return ticksWhenQtRan >= 0; });
+    KillTimer(h, 16112);
+    DestroyWindow(h);
+    EXPECT_GE(ticksWhenQtRan, 1) << "Qt's event never ran";
+    EXPECT_LE(ticksWhenQtRan, 3);
+}

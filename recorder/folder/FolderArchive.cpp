@@ -36,12 +36,15 @@ Seconds localFromUtc(int64_t utcSeconds) {
     return utcSeconds + local.tm_gmtoff;
 }
 
-Seconds recordingStart(const ScannedFile& file, const MediaInfo& media) {
+Seconds recordingStart(const ScannedFile& file, std::optional<int64_t> creationTimeUtc, int64_t durationMs) {
     if (file.layout != Layout::Flat && file.nameStart) return *file.nameStart;
-    if (media.creationTimeUtc) return localFromUtc(*media.creationTimeUtc);
+    if (creationTimeUtc) return localFromUtc(*creationTimeUtc);
     if (file.nameStart) return *file.nameStart;
-    const int64_t durationMs = media.frameMs.empty() ? 0 : media.frameMs.back();
     return localFromUtc(file.mtimeNs / 1'000'000'000) - durationMs / 1000;
+}
+
+Seconds recordingStart(const ScannedFile& file, const MediaInfo& media) {
+    return recordingStart(file, media.creationTimeUtc, media.frameMs.empty() ? 0 : media.frameMs.back());
 }
 
 FolderArchive::FolderArchive(FolderArchiveOptions options)
@@ -74,9 +77,9 @@ bool FolderArchive::start(std::string* error) {
     IndexerOptions indexing;
     indexing.threads = options_.indexThreads;
     indexing.progress = [this](const std::string& line) { log(line); };
-    indexer_ = std::make_unique<FolderIndexer>(
-        options_.dir, *database_, [](const std::string& path, std::string* e) { return probeMedia(path, e); },
-        indexing);
+    MediaProbe probe = options_.probe;
+    if (!probe) probe = [](const std::string& path, std::string* e) { return probeMedia(path, e); };
+    indexer_ = std::make_unique<FolderIndexer>(options_.dir, *database_, std::move(probe), indexing);
     const ScanResult first = scanFolder(options_.dir);
     if (!first.rootReadable) {
         if (error) *error = "cannot list " + options_.dir;
@@ -85,6 +88,7 @@ bool FolderArchive::start(std::string* error) {
     }
     rescan();
     background_ = std::thread([this] { backgroundLoop(); });
+    spans_ = std::thread([this] { spanLoop(); });
     return true;
 }
 
@@ -95,6 +99,7 @@ void FolderArchive::stop() {
     }
     changed_.notify_all();
     if (background_.joinable()) background_.join();
+    if (spans_.joinable()) spans_.join();
     std::lock_guard rescanning(rescanMutex_);
     if (indexer_) indexer_->stop();
 }
@@ -122,7 +127,13 @@ void FolderArchive::rescan() {
         dirty_ = dirty_ || changed || next.size() != known_.size();
         known_ = std::move(next);
         pending_ = toIndex.size();
+        std::vector<ScannedFile> order = toIndex;
+        FolderIndexer::sortNewestDayFirst(order);
+        spansToProbe_.clear();
+        for (const ScannedFile& f : order) spansToProbe_.push_back(f.relPath);
+        nextSpan_ = 0;
     }
+    changed_.notify_all();
     if (!toIndex.empty())
         indexer_->start(std::move(toIndex), [this](const ScannedFile& file, const IndexEntry& entry, bool probed) {
             indexed(file, entry, probed);
@@ -156,6 +167,7 @@ void FolderArchive::indexed(const ScannedFile& file, const IndexEntry& entry, bo
 void FolderArchive::publish() {
     std::vector<CatalogueEntry> entries;
     std::vector<ArchiveSource> cameras;
+    std::vector<PendingSpan> pending;
     {
         std::lock_guard lock(mutex_);
         dirty_ = false;
@@ -165,14 +177,48 @@ void FolderArchive::publish() {
         // Every camera is listed at once, its days as its files are indexed.
         for (const SourceName& s : ids.sources()) cameras.push_back(ArchiveSource{s.sourceId, s.displayName, 0});
         for (const auto& [path, k] : known_) {
-            if (!k.media) continue;
             const SourceName* source = ids.byFolder(k.scanned.camera);
             if (!source) continue;
+            if (!k.done && k.span) {
+                const Seconds start = recordingStart(k.scanned, k.span->creationTimeUtc, k.span->durationMs);
+                pending.push_back(PendingSpan{source->sourceId, start, start + (k.span->durationMs + 999) / 1000});
+            }
+            if (!k.media) continue;
             entries.push_back(CatalogueEntry{source->sourceId, source->displayName, path, options_.dir + "/" + path,
                                              recordingStart(k.scanned, *k.media), k.media});
         }
     }
-    catalogue_.rebuild(std::move(entries), std::move(cameras));
+    catalogue_.rebuild(std::move(entries), std::move(cameras), std::move(pending));
+}
+
+// Reads the headers of files waiting to be indexed, far faster than the
+// indexer reads them through, so a day being indexed shows its recorded
+// seconds at once.
+void FolderArchive::spanLoop() {
+    for (;;) {
+        std::optional<std::string> relPath = nextSpanToProbe();
+        if (!relPath) return;
+        auto span = probeSpan(options_.dir + "/" + *relPath);
+        std::lock_guard lock(mutex_);
+        auto it = known_.find(*relPath);
+        if (it == known_.end()) continue;
+        it->second.spanRead = true;
+        if (!span || it->second.done) continue;
+        it->second.span = std::make_shared<const MediaSpan>(*span);
+        dirty_ = true;
+    }
+}
+
+std::optional<std::string> FolderArchive::nextSpanToProbe() {
+    std::unique_lock lock(mutex_);
+    for (;;) {
+        if (stopping_) return std::nullopt;
+        while (nextSpan_ < spansToProbe_.size()) {
+            auto it = known_.find(spansToProbe_[nextSpan_++]);
+            if (it != known_.end() && !it->second.done && !it->second.spanRead) return it->first;
+        }
+        changed_.wait(lock);
+    }
 }
 
 void FolderArchive::backgroundLoop() {

@@ -16,6 +16,7 @@
 
 #include "recorder/RecordedArchive.h"
 #include "recorder/folder/FolderCatalogue.h"
+#include "recorder/folder/FolderIndexer.h"
 #include "recorder/folder/FolderScanner.h"
 #include "recorder/folder/FrameReader.h"
 #include "recorder/folder/FramePool.h"
@@ -23,8 +24,7 @@
 namespace corvanta::recorder::folder {
 
 class IndexDatabase;
-class FolderIndexer;
-struct IndexEntry;
+struct MediaSpan;
 
 struct FolderArchiveOptions {
     std::string dir;
@@ -33,12 +33,14 @@ struct FolderArchiveOptions {
     unsigned rescanSeconds = 10;
     FrameReaderOptions frames;
     std::function<void(const std::string&)> log;  // notes and progress; default standard error
+    MediaProbe probe;                              // reads a file through; empty: probeMedia
 };
 
 // The start of a recording: the layout's time for dated and segment files;
 // for flat files the container's creation time, else the name's, else the
 // modification time less the duration.
 Seconds recordingStart(const ScannedFile& file, const MediaInfo& media);
+Seconds recordingStart(const ScannedFile& file, std::optional<int64_t> creationTimeUtc, int64_t durationMs);
 
 // Local wall-clock seconds of a time in seconds since 1970 UTC.
 Seconds localFromUtc(int64_t utcSeconds);
@@ -87,11 +89,15 @@ private:
         ScannedFile scanned;
         std::shared_ptr<const MediaInfo> media;  // null until indexed, or when it failed
         bool done = false;                       // indexed or failed
+        std::shared_ptr<const MediaSpan> span;   // from the header, while not indexed
+        bool spanRead = false;                   // its header was read, telling a span or not
     };
     void log(const std::string& line) const;
     void indexed(const ScannedFile& file, const IndexEntry& entry, bool probed);
     void publish();
     void backgroundLoop();
+    void spanLoop();
+    std::optional<std::string> nextSpanToProbe();
 
     FolderArchiveOptions options_;
     std::string indexPath_;
@@ -108,7 +114,11 @@ private:
     size_t failuresSaid_ = 0;             // broken files noted, up to a cap
     bool dirty_ = false;                  // indexed files not yet published
     bool stopping_ = false;
+    // Files of the last scan whose header is still to be read, newest day first.
+    std::vector<std::string> spansToProbe_;
+    size_t nextSpan_ = 0;
     std::thread background_;
+    std::thread spans_;
 };
 
 }  // namespace corvanta::recorder::folder

@@ -45,7 +45,8 @@ std::optional<std::string> servedFileName(const std::string& relPath) {
     return name;
 }
 
-void FolderCatalogue::rebuild(std::vector<CatalogueEntry> entries, std::vector<ArchiveSource> cameras) {
+void FolderCatalogue::rebuild(std::vector<CatalogueEntry> entries, std::vector<ArchiveSource> cameras,
+                              std::vector<PendingSpan> pending) {
     std::unique_lock lock(mutex_);
     std::vector<Source> sources;
     std::unordered_map<std::string, uint32_t> sourceIndex;
@@ -53,6 +54,7 @@ void FolderCatalogue::rebuild(std::vector<CatalogueEntry> entries, std::vector<A
     std::set<std::string> ids;
     for (const CatalogueEntry& e : entries) ids.insert(e.sourceId);
     for (const ArchiveSource& c : cameras) ids.insert(c.id);
+    for (const PendingSpan& p : pending) ids.insert(p.sourceId);
     std::vector<std::string> order;
     for (const std::string& id : sourceOrder_)
         if (ids.erase(id)) order.push_back(id);
@@ -96,7 +98,12 @@ void FolderCatalogue::rebuild(std::vector<CatalogueEntry> entries, std::vector<A
         src.files.push_back(std::move(f));
         ++count;
     }
-    for (Source& s : sources) std::sort(s.files.begin(), s.files.end(), startsBefore);
+    for (const PendingSpan& p : pending)
+        if (p.stop > p.start) sources[sourceIndex.at(p.sourceId)].pending.emplace_back(p.start, p.stop);
+    for (Source& s : sources) {
+        std::sort(s.files.begin(), s.files.end(), startsBefore);
+        if (s.info.displayName.empty()) s.info.displayName = s.info.id;
+    }
     sources_ = std::move(sources);
     byName_ = std::move(byName);
     fileCount_ = count;
@@ -129,16 +136,23 @@ std::vector<std::shared_ptr<const FolderFile>> FolderCatalogue::overlappingLocke
     return out;
 }
 
+bool FolderCatalogue::pendingOverlaps(const Source& s, Seconds from, Seconds until) const {
+    return std::any_of(s.pending.begin(), s.pending.end(),
+                       [&](const auto& span) { return span.first < until && span.second > from; });
+}
+
 std::vector<uint32_t> FolderCatalogue::months(uint32_t source) const {
     std::shared_lock lock(mutex_);
     std::set<uint32_t> found;
-    if (source < sources_.size()) {
-        for (const auto& f : sources_[source].files) {
-            for (int64_t d = daysFromCivil(dateOf(f->start)); d <= daysFromCivil(dateOf(f->stop - 1)); ++d) {
-                const CivilDate c = civilFromDays(d);
-                found.insert(static_cast<uint32_t>(c.year) * 100 + c.month);
-            }
+    auto add = [&](Seconds start, Seconds stop) {
+        for (int64_t d = daysFromCivil(dateOf(start)); d <= daysFromCivil(dateOf(stop - 1)); ++d) {
+            const CivilDate c = civilFromDays(d);
+            found.insert(static_cast<uint32_t>(c.year) * 100 + c.month);
         }
+    };
+    if (source < sources_.size()) {
+        for (const auto& f : sources_[source].files) add(f->start, f->stop);
+        for (const auto& [start, stop] : sources_[source].pending) add(start, stop);
     }
     return {found.begin(), found.end()};
 }
@@ -149,7 +163,9 @@ std::vector<uint8_t> FolderCatalogue::days(uint32_t source, int year, unsigned m
     const unsigned n = daysInMonth(year, month);
     for (unsigned day = 1; day <= n; ++day) {
         const Seconds from = startOfDay(CivilDate{year, month, day});
-        if (!overlappingLocked(source, from, from + kSecondsPerDay).empty()) out.push_back(static_cast<uint8_t>(day));
+        if (!overlappingLocked(source, from, from + kSecondsPerDay).empty() ||
+            (source < sources_.size() && pendingOverlaps(sources_[source], from, from + kSecondsPerDay)))
+            out.push_back(static_cast<uint8_t>(day));
     }
     return out;
 }
@@ -192,6 +208,14 @@ std::vector<uint8_t> FolderCatalogue::activity(uint32_t source, Seconds from, ui
             const uint8_t level = i < levels.size() ? std::min<uint8_t>(levels[i], 200) : 0;
             uint8_t& slot = out[static_cast<size_t>(t - from)];
             slot = slot == kActivityNoRecording ? level : std::max(slot, level);
+        }
+    }
+    if (source >= sources_.size()) return out;
+    for (const auto& [start, stop] : sources_[source].pending) {
+        const Seconds lo = std::max(start, from), hi = std::min<Seconds>(stop, from + count);
+        for (Seconds t = lo; t < hi; ++t) {
+            uint8_t& slot = out[static_cast<size_t>(t - from)];
+            if (slot == kActivityNoRecording) slot = 0;
         }
     }
     return out;

@@ -27,6 +27,14 @@ struct CatalogueEntry {
     std::shared_ptr<const MediaInfo> media;
 };
 
+// The seconds a file not yet indexed covers, from its container's header:
+// recorded, motion not yet known.
+struct PendingSpan {
+    std::string sourceId;
+    Seconds start = 0;
+    Seconds stop = 0;  // exclusive
+};
+
 struct FolderFile final : ArchiveFile {
     std::string relPath;
     std::string absPath;
@@ -45,8 +53,10 @@ public:
     // Replaces what is served: the files, and the cameras, which are listed
     // before any of their files is indexed. A file keeps its number across
     // rebuilds as long as its path does; sources keep their order of first
-    // appearance.
-    void rebuild(std::vector<CatalogueEntry> entries, std::vector<ArchiveSource> cameras = {});
+    // appearance. Pending spans list their days and answer their seconds'
+    // activity as 0 where no indexed file says more; they are not files.
+    void rebuild(std::vector<CatalogueEntry> entries, std::vector<ArchiveSource> cameras = {},
+                 std::vector<PendingSpan> pending = {});
 
     std::vector<ArchiveSource> sources() const;
     std::optional<ArchiveSource> findSource(std::string_view id) const;
@@ -65,7 +75,9 @@ private:
         ArchiveSource info;
         std::vector<std::shared_ptr<const FolderFile>> files;  // by start, then path
         Seconds longest = 0;                                    // longest file, bounds overlap searches
+        std::vector<std::pair<Seconds, Seconds>> pending;       // [start, stop) of files being indexed
     };
+    bool pendingOverlaps(const Source& s, Seconds from, Seconds until) const;
     std::vector<std::shared_ptr<const FolderFile>> overlappingLocked(uint32_t source, Seconds from,
                                                                      Seconds until) const;
 

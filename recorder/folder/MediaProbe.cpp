@@ -174,4 +174,14 @@ std::optional<MediaInfo> probeMedia(const std::string& path, std::string* error)
     return info;
 }
 
+std::optional<MediaSpan> probeSpan(const std::string& path) {
+    OpenedInput input;
+    if (!openInput(path, input, nullptr)) return std::nullopt;
+    const AVFormatContext& format = *input.format;
+    if (format.duration == AV_NOPTS_VALUE || format.duration <= 0) return std::nullopt;
+    const int64_t ms = format.duration / (AV_TIME_BASE / 1000);
+    if (ms <= 0 || ms > kMaxDurationMs) return std::nullopt;
+    return MediaSpan{ms, creationTime(format, *input.video())};
+}
+
 }  // namespace corvanta::recorder::folder

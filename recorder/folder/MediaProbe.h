@@ -20,4 +20,14 @@ constexpr uint32_t kMaxFramesPerFile = 10'000'000;
 // cut short or damaged part-way gives the frames read up to the damage.
 std::optional<MediaInfo> probeMedia(const std::string& path, std::string* error);
 
+// What the container's header tells of a file without reading it through:
+// which seconds it covers, known long before it is indexed.
+struct MediaSpan {
+    int64_t durationMs = 0;
+    std::optional<int64_t> creationTimeUtc;  // as MediaInfo's
+};
+
+// Nothing when the file is not a served video or tells no duration.
+std::optional<MediaSpan> probeSpan(const std::string& path);
+
 }  // namespace corvanta::recorder::folder

@@ -4,12 +4,15 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <condition_variable>
+#include <mutex>
 #include <ctime>
 #include <filesystem>
 #include <thread>
 
 #include "recorder/CommandLine.h"
 #include "recorder/folder/FolderArchive.h"
+#include "recorder/folder/MediaProbe.h"
 #include "recorder/RecorderTestSupport.h"
 #include "support/Files.h"
 #include "support/VideoFixtures.h"
@@ -239,6 +242,61 @@ TEST_F(FolderArchiveTest, AFileAddedWhileServingShowsUpAndNamesFromTheViewerAreN
         EXPECT_TRUE(refused(kPlaybackManagerFilterName, kPlaybackOpenFile, 0, 0, textData(name))) << name;
     std::lock_guard lock(logMutex_);
     EXPECT_NE(log_.find("103000.avi"), std::string::npos) << "a broken file is noted:\n" << log_;
+}
+
+// An indexer held at its first file: the headers alone tell which seconds
+// are recorded, so the day is listed and its seconds read 0 until the
+// motion in them is known.
+TEST_F(FolderArchiveTest, WhileADayIsIndexedItsRecordedSecondsReadAsStill) {
+    std::mutex m;
+    std::condition_variable cv;
+    bool release = false;
+    folder::FolderArchiveOptions o;
+    o.dir = root_ + "/archive";
+    o.indexFile = root_ + "/held-index.sqlite3";
+    o.rescanSeconds = 3600;
+    o.indexThreads = 1;
+    o.log = [](const std::string&) {};
+    o.probe = [&](const std::string& file, std::string* error) {
+        std::unique_lock lock(m);
+        cv.wait(lock, [&] { return release; });
+        return folder::probeMedia(file, error);
+    };
+    folder::FolderArchive archive(o);
+    struct Release {
+        std::mutex& m;
+        std::condition_variable& cv;
+        bool& release;
+        void now() {
+            std::lock_guard lock(m);
+            release = true;
+            cv.notify_all();
+        }
+        ~Release() { now(); }
+    } releaser{m, cv, release};
+    std::string error;
+    ASSERT_TRUE(archive.start(&error)) << error;
+
+    auto mixed = [&]() -> uint32_t {
+        for (const ArchiveSource& s : archive.sources())
+            if (s.displayName == "Mixed") return s.index;
+        return UINT32_MAX;
+    };
+    const Seconds two = startOfDay(CivilDate{2026, 3, 4}) + 14 * 3600;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (archive.activity(mixed(), two, 1)[0] != 0 && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    EXPECT_EQ(archive.servedFiles(), 0u);
+    EXPECT_EQ(archive.days(mixed(), 2026, 3), std::vector<uint8_t>{4});
+    const std::vector<uint8_t> held = archive.activity(mixed(), two - 1, 8);
+    EXPECT_EQ(held, (std::vector<uint8_t>{kActivityNoRecording, 0, 0, 0, 0, 0, 0, kActivityNoRecording}));
+
+    releaser.now();
+    ASSERT_TRUE(archive.waitIndexed(60000));
+    const std::vector<uint8_t> indexed = archive.activity(mixed(), two, 6);
+    EXPECT_EQ(indexed[0], 0);
+    EXPECT_GT(indexed[4], 0);
+    EXPECT_GT(archive.servedFiles(), 0u);
 }
 
 TEST_F(FolderArchiveTest, ASecondStartServesFromTheIndexAndAFolderIsNotServedBeyondLoopbackWithoutUsers) {

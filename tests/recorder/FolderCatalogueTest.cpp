@@ -106,6 +106,37 @@ struct CountingDecoder final : FrameDecoder {
     uint32_t height() const override { return 120; }
 };
 
+// Files still being indexed: their seconds are recorded, their motion not
+// yet known; they list their days but are not files to open yet.
+TEST(FolderCatalogue, PendingSpansReadAsStillSecondsAndListTheirDays) {
+    FolderCatalogue c;
+    const Seconds noon = kDay + 12 * 3600;
+    c.rebuild({entry("yard", "yard/a.mp4", noon, media(4, 10, 60))}, {{"yard", "Yard", 0}, {"gate", "Gate", 1}},
+              {{"yard", noon + 2, noon + 8},                                // overlaps the indexed file
+               {"gate", kDay + kSecondsPerDay - 2, kDay + kSecondsPerDay + 3},  // across midnight
+               {"yard", noon + 20, noon + 20}});                            // empty: nothing
+    const auto yard = c.findSource("yard");
+    const auto gate = c.findSource("gate");
+    ASSERT_TRUE(yard && gate);
+
+    const auto levels = c.activity(yard->index, noon - 1, 24);
+    EXPECT_EQ(kActivityNoRecording, levels[0]);
+    for (int s = 1; s <= 4; ++s) EXPECT_EQ(60, levels[size_t(s)]) << "indexed second " << s - 1;
+    for (int s = 5; s <= 8; ++s) EXPECT_EQ(0, levels[size_t(s)]) << "pending second " << s - 1;
+    for (int s = 9; s < 24; ++s) EXPECT_EQ(kActivityNoRecording, levels[size_t(s)]) << "second " << s - 1;
+
+    EXPECT_EQ((std::vector<uint32_t>{202603, 202604}), c.months(gate->index));
+    EXPECT_EQ(std::vector<uint8_t>{31}, c.days(gate->index, 2026, 3));
+    EXPECT_EQ(std::vector<uint8_t>{1}, c.days(gate->index, 2026, 4));
+    EXPECT_TRUE(c.overlapping(gate->index, kDay, kDay + 2 * kSecondsPerDay).empty());
+    EXPECT_EQ(1u, c.fileCount());
+
+    // Indexed, the span goes: the seconds keep their measured levels only.
+    c.rebuild({entry("yard", "yard/a.mp4", noon, media(4, 10, 60))}, {{"yard", "Yard", 0}, {"gate", "Gate", 1}});
+    EXPECT_EQ(kActivityNoRecording, c.activity(yard->index, noon + 5, 1)[0]);
+    EXPECT_TRUE(c.months(gate->index).empty());
+}
+
 TEST(FramePool, ServesEachFrameOnceDecodingForwardThroughSmallGapsAndBoundsOpenFiles) {
     std::vector<uint32_t> calls;
     int opened = 0;

@@ -79,6 +79,28 @@ TEST(MediaProbe, MjpegAviAndOddRatesAndCreationTime) {
     EXPECT_EQ(*info->creationTimeUtc, 1772600767);  // 2026-03-04 05:06:07 UTC
 }
 
+// The header alone says how long a file is, before it is read through.
+TEST(MediaProbe, TheSpanOfAFileComesFromItsHeaderAndAgreesWithTheFullProbe) {
+    MediaDir dir;
+    const std::string avi = dir.file("m.avi"), mp4 = dir.file("c.mp4"), ts = dir.file("t.ts");
+    test::makeVideo(test::movingSource("176x144", 5, 10) + " -c:v mjpeg", avi);
+    test::makeVideo(test::movingSource("176x144", 3) + " -c:v libx264 -pix_fmt yuv420p "
+                    "-metadata creation_time=2026-03-04T05:06:07Z", mp4);
+    test::makeVideo(test::movingSource("176x144", 4) + " -c:v libx264 -pix_fmt yuv420p -f mpegts", ts);
+    for (const auto& [path, seconds] : {std::pair{avi, 5}, std::pair{mp4, 3}, std::pair{ts, 4}}) {
+        SCOPED_TRACE(path);
+        const auto span = probeSpan(path);
+        const auto full = probeMedia(path, nullptr);
+        ASSERT_TRUE(span && full);
+        EXPECT_NEAR(double(span->durationMs), seconds * 1000.0, 150.0);
+        EXPECT_EQ(span->creationTimeUtc, full->creationTimeUtc);
+    }
+    EXPECT_EQ(probeSpan(mp4)->creationTimeUtc, std::optional<int64_t>(1772600767));
+    test::writeFile(dir.file("notes.avi"), "This is not a video.\n");
+    EXPECT_FALSE(probeSpan(dir.file("notes.avi")));
+    EXPECT_FALSE(probeSpan(dir.file("gone.mp4")));
+}
+
 TEST(MediaProbe, ActivityRanksMovingSecondsAboveStillOnesForBothSignals) {
     MediaDir dir;
     const std::string mjpeg = dir.file("half.avi"), h264 = dir.file("half.mp4");

@@ -6,12 +6,16 @@
 
 #include <atomic>
 #include <cstdint>
+#include <map>
+#include <memory>
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "framework/IcpRecord.h"
 #include "remote/HttpRequest.h"
+#include "remote/ReadAheadLink.h"
 
 namespace corvanta {
 
@@ -19,9 +23,13 @@ class CRawRecorderChannel {
 public:
     // The recorder's base URL and the session every request carries.
     CRawRecorderChannel(std::string serverUrl, std::string sessionId);
+    ~CRawRecorderChannel();
 
     // Gives up the request in flight and later ones while `*cancel` is true.
-    void SetCancel(const std::atomic<bool>* cancel) { m_request.SetCancel(cancel); }
+    void SetCancel(const std::atomic<bool>* cancel) {
+        m_cancel = cancel;
+        m_request.SetCancel(cancel);
+    }
 
     // Sends a command to a filter on the recorder. True when the answer is
     // one whole record (header and its data); Header() and
@@ -34,6 +42,15 @@ public:
     // when the answer is a picture record; Data() is then the JPEG.
     bool GetFrame(std::string_view fileName, uint32_t index);
 
+    // Frames `first`..`last` of `fileName` will be asked in order: several
+    // requests go ahead at once on connections of their own, so a reader
+    // far from the recorder gets frames at the recorder's pace rather than
+    // one per round trip. GetFrame answers from them; a frame outside the
+    // run, or whose request failed, is asked directly. StopReadAhead (or
+    // another ReadAhead) cancels what is in flight.
+    void ReadAhead(std::string_view fileName, uint32_t first, uint32_t last);
+    void StopReadAhead();
+
     const IcpHeader& Header() const { return m_header; }
     std::span<const uint8_t> Data() const { return m_data; }
     // Whether the last request failed in transport (nothing answered), as
@@ -42,6 +59,12 @@ public:
     bool Cancelled() const { return m_request.Cancelled(); }
 
 private:
+    struct Ahead;
+    bool FrameFromAhead(uint32_t index);
+    void StartAhead();
+    bool TakeAnswer(std::vector<uint8_t> body, uint32_t index);
+    void Failed(const CReadAheadLink::Done& done);
+
     std::string m_serverUrl;
     std::string m_sessionId;
     std::string m_url;  // kept to reuse its storage
@@ -50,6 +73,9 @@ private:
     IcpHeader m_header{};
     std::span<const uint8_t> m_data;
     bool m_noAnswer = false;
+    const std::atomic<bool>* m_cancel = nullptr;
+    std::unique_ptr<Ahead> m_ahead;
+    uint32_t m_aheadCeiling = UINT32_MAX;  // lowered for good by a recorder short of connections
 };
 
 }  // namespace corvanta

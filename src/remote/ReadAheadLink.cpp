@@ -121,6 +121,10 @@ void CReadAheadLink::CancelAll() {
     }
 }
 
+bool CReadAheadLink::InFlight(uint32_t frame) const {
+    return std::any_of(m_transfers.begin(), m_transfers.end(), [&](const auto& t) { return t->frame == frame; });
+}
+
 std::chrono::steady_clock::time_point CReadAheadLink::StartedAt(uint32_t frame) const {
     for (const auto& transfer : m_transfers)
         if (transfer->frame == frame) return transfer->started;

@@ -44,6 +44,7 @@ public:
     void GiveBack(std::vector<uint8_t> body);
 
     size_t InFlight() const { return m_transfers.size(); }
+    bool InFlight(uint32_t frame) const;
     // When the request for `frame` started; now when there is none.
     std::chrono::steady_clock::time_point StartedAt(uint32_t frame) const;
 

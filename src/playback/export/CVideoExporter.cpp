@@ -54,6 +54,11 @@ bool CVideoExporter::ExportPieceFrames(CRawRecorderChannel& channel, const Expor
     const ExportFrameTimes times(info.scale, info.rate, FetchSecondIndex(channel, piece));
     const int64_t fileStartMs = RecorderTimeMs(piece.start);
     const uint32_t last = std::min(piece.lastFrame, info.frameCount ? info.frameCount - 1 : 0);
+    if (info.frameCount) channel.ReadAhead(piece.fileName, piece.firstFrame, last);
+    struct StopAhead {
+        CRawRecorderChannel& channel;
+        ~StopAhead() { channel.StopReadAhead(); }
+    } stopAhead{channel};
     for (uint32_t frame = piece.firstFrame; frame <= last && info.frameCount; ++frame) {
         if (m_cancel->load()) return false;
         if (!channel.GetFrame(piece.fileName, frame)) {

@@ -77,10 +77,15 @@ private:
 
 class RecorderFixture : public ::testing::Test {
 protected:
-    void SetUp() override {
+    void SetUp() override { Serve(8); }
+
+    // A stand-in serving `threads` connections at once, and a session on it.
+    void Serve(unsigned threads) {
+        server.reset();
         server = std::make_unique<recorder::RecorderServer>(recorder::RecorderConfig{
-            .port = 0, .seed = 7, .anchorDate = recorder::CivilDate{2024, 3, 2}, .frames = {.readAhead = 4},
-            .folder = {}, .sessions = {}, .faults = {}, .log = [](const std::string&) {}});
+            .port = 0, .threads = threads, .seed = 7, .anchorDate = recorder::CivilDate{2024, 3, 2},
+            .frames = {.readAhead = 4}, .folder = {}, .sessions = {}, .faults = {},
+            .log = [](const std::string&) {}});
         ASSERT_TRUE(server->start());
         CRawRecorderChannel channel(server->baseUrl(), "");
         LoginRecord login{"demo", "demo", {}, 1};

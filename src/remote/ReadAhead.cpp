@@ -120,6 +120,12 @@ void CReadAhead::Failed(uint32_t frame, bool transport) {
     if (transport) m_inFlightLimit = std::max<uint32_t>(m_inFlightLimit - 1, 1);
 }
 
+void CReadAhead::GaveUp(uint32_t frame) {
+    m_limits.inFlight = std::max<uint32_t>(m_inFlightLimit, 2) - 1;
+    Failed(frame, true);
+    m_inFlightLimit = std::min(m_inFlightLimit, m_limits.inFlight);
+}
+
 std::vector<uint32_t> CReadAhead::Reset() {
     std::vector<uint32_t> inFlight = InFlightFrames();
     m_entries.clear();

@@ -15,7 +15,9 @@
 // answers kept (each counted at its full size, whatever it is), at most
 // `inFlight` requests at once. It starts with kFirstInFlight requests at
 // once, enough on a fast link, and takes one more each time the player had
-// to wait for a frame on its way, one fewer each time nothing answered. A
+// to wait for a frame on its way, one fewer each time nothing answered; a
+// wait for one given up lowers the most in flight for good (a recorder that
+// serves only so many connections, the proxy's own among them). A
 // request that fails is forgotten: the frame is not asked ahead again until
 // the player has asked for it, and is then fetched as any other frame.
 
@@ -63,8 +65,9 @@ public:
     // takes one request off what may be in flight.
     void Failed(uint32_t frame, bool transport);
     // The wait for `frame` in flight gave up: forgotten as a transport
-    // failure, so a recorder that leaves connections waiting gets fewer.
-    void GaveUp(uint32_t frame) { Failed(frame, true); }
+    // failure, and a recorder that leaves a connection waiting serves no more
+    // than were in use, so never as many are in flight again.
+    void GaveUp(uint32_t frame);
     // The player had to wait for a frame on its way: the read-ahead is not
     // far enough ahead for the link, so one more request may be in flight.
     void Behind();
@@ -74,6 +77,7 @@ public:
 
     uint32_t InFlightCount() const { return m_inFlight; }
     uint32_t InFlightLimit() const { return m_inFlightLimit; }
+    uint32_t MostInFlight() const { return m_limits.inFlight; }
     uint32_t KeptCount() const { return static_cast<uint32_t>(m_entries.size()) - m_inFlight; }
     uint64_t KeptBytes() const { return m_keptBytes; }
     bool IsInFlight(uint32_t frame) const;

@@ -169,6 +169,9 @@ struct CRemoteStreamFilter::ReadAhead {
                 plan.Failed(other, false);
             ++g_cancelled;
         }
+        // Its idle connections may be what holds the recorder's last ones:
+        // they close, and the next link keeps no more than may be in flight.
+        link.reset();
         ++g_gaveUp;
     }
 };
@@ -229,14 +232,14 @@ int CRemoteStreamFilter::FrameFromAhead(const IcpRecord* query, IcpRecord* answe
     // The answer as the recorder sent it for this frame: its number and hold time come with it.
     const int written = Deliver(lookup.body.data(), static_cast<uint32_t>(lookup.body.size()), answer);
     if (written) ++(waited ? g_waited : g_kept);
-    ahead.link->GiveBack(std::move(lookup.body));
+    if (ahead.link) ahead.link->GiveBack(std::move(lookup.body));
     return written;
 }
 
 void CRemoteStreamFilter::RequestAhead(const IcpRecord* query) {
     ReadAhead& ahead = *m_ahead;
     const std::vector<uint32_t> frames = ahead.plan.ToRequest();
-    if (!frames.empty() && !ahead.link) ahead.link = std::make_unique<CReadAheadLink>(CReadAhead::Limits{}.inFlight);
+    if (!frames.empty() && !ahead.link) ahead.link = std::make_unique<CReadAheadLink>(ahead.plan.MostInFlight());
     const uint32_t capacity = Descriptor().queryCapacity;
     if (query->dataLength <= capacity) {
         const size_t size = kIcpOverhead + size_t{query->dataLength};

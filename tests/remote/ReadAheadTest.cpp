@@ -153,14 +153,34 @@ TEST(ReadAhead, StartsWithTwoInFlightTakesMoreWhileThePlayerWaitsAndFewerWhileNo
     EXPECT_EQ(1u, ahead.InFlightLimit());
     std::vector<uint32_t> asked = ahead.ToRequest();
     EXPECT_EQ(std::tuple(size_t{1}, 1u), std::tuple(asked.size(), ahead.InFlightCount()));
-    // Kept waiting by a recorder that answers again, one more at a time.
+    // A recorder that answers again gets one request at a time from then on.
     EXPECT_TRUE(ahead.Arrived(asked.at(0), BodyOf(asked[0])));
     EXPECT_EQ(Kind::Kept, ahead.Ask(next).kind);
     EXPECT_EQ(Frames(next + 1, 1), ahead.ToRequest());
     EXPECT_EQ(Kind::InFlight, ahead.Ask(next + 1).kind);
     ahead.Behind();
-    EXPECT_EQ(Frames(next + 2, 1), ahead.ToRequest());
-    EXPECT_EQ(2u, ahead.InFlightCount());
+    EXPECT_TRUE(ahead.ToRequest().empty());
+    EXPECT_EQ(1u, ahead.InFlightCount());
+}
+
+// A wait given up at four in flight: the recorder serves no more than three
+// connections besides, and no wait of the player takes it past that again.
+TEST(ReadAhead, AWaitGivenUpLowersTheMostInFlightForGood) {
+    CReadAhead ahead;
+    ahead.Ask(10);
+    ahead.Ask(11);
+    ahead.Behind();
+    ahead.Behind();
+    ASSERT_EQ(4u, ahead.InFlightLimit());
+    const std::vector<uint32_t> asked = ahead.ToRequest();
+    ASSERT_EQ(Kind::InFlight, ahead.Ask(12).kind);
+    ahead.GaveUp(12);
+    EXPECT_EQ(3u, ahead.MostInFlight());
+    for (int i = 0; i < 10; ++i) ahead.Behind();
+    EXPECT_EQ(3u, ahead.InFlightLimit());
+    ahead.Reset();
+    for (int i = 0; i < 10; ++i) ahead.Behind();
+    EXPECT_EQ(3u, ahead.InFlightLimit()) << "a seek does not forget what the recorder bears";
 }
 
 TEST(ReadAhead, TheSameFrameAgainKeepsThePredictionAndResetForgetsAll) {

@@ -48,6 +48,19 @@ protected:
         channel.Command(kPlaybackManagerFilterName, kPlaybackCloseFile, 0, 0, name);
         return frames;
     }
+    // The MJPEG file at `out` holds every frame of `rec`, byte for byte as served, in order.
+    void ExpectServedFramesIn(const std::string& out, const recorder::Recording& rec) {
+        const std::string frames = folder.File("frames");
+        std::filesystem::create_directory(frames);
+        test::CommandOutput("ffmpeg -v error -i '" + out + "' -c copy -f image2 '" + frames + "/%04d.jpg'");
+        const std::vector<std::string> served = ServedFrames(rec);
+        for (uint32_t i = 0; i < rec.frameCount; ++i) {
+            char name[32];
+            std::snprintf(name, sizeof name, "/%04u.jpg", i + 1);
+            ASSERT_EQ(served[i], test::ReadWholeFile(frames + name)) << "frame " << i;
+        }
+        std::filesystem::remove_all(frames);
+    }
     ExportResult Run(const ExportJob& job, const ExportProgressFn& progress = {}) {
         std::atomic<bool> cancel{false};
         return CVideoExporter().Run(job, progress, cancel);
@@ -84,15 +97,7 @@ TEST_F(VideoExporterTest, WholeFileAsMjpegHoldsTheServedJpegsWithTheirTiming) {
     const double expected = double(rec.frameCount) * source.scale / source.rate;
     EXPECT_NEAR(expected, Seconds(probe["duration"]), 0.01);
 
-    const std::string frames = folder.File("frames");
-    std::filesystem::create_directory(frames);
-    test::CommandOutput("ffmpeg -v error -i '" + out + "' -c copy -f image2 '" + frames + "/%04d.jpg'");
-    const std::vector<std::string> served = ServedFrames(rec);
-    for (uint32_t i = 0; i < rec.frameCount; ++i) {
-        char name[32];
-        std::snprintf(name, sizeof name, "/%04u.jpg", i + 1);
-        ASSERT_EQ(served[i], test::ReadWholeFile(frames + name)) << "frame " << i;
-    }
+    ExpectServedFramesIn(out, rec);
 }
 
 // Over a slow link the export asks frames ahead, several at once, and
@@ -108,15 +113,7 @@ TEST_F(VideoExporterTest, OverASlowLinkFramesGoAheadSideBySideAndComeOutInOrder)
     EXPECT_EQ(rec.frameCount, result.framesWritten);
     EXPECT_GE(atOnce, 3u) << "frame requests in flight side by side";
 
-    const std::string frames = folder.File("frames");
-    std::filesystem::create_directory(frames);
-    test::CommandOutput("ffmpeg -v error -i '" + out + "' -c copy -f image2 '" + frames + "/%04d.jpg'");
-    const std::vector<std::string> served = ServedFrames(rec);
-    for (uint32_t i = 0; i < rec.frameCount; ++i) {
-        char name[32];
-        std::snprintf(name, sizeof name, "/%04u.jpg", i + 1);
-        ASSERT_EQ(served[i], test::ReadWholeFile(frames + name)) << "frame " << i;
-    }
+    ExpectServedFramesIn(out, rec);
 
     // A recorder that takes two connections at a time: slower, never a failure.
     ASSERT_NO_FATAL_FAILURE(Serve(2));

@@ -99,9 +99,12 @@ void CRawRecorderChannel::StartAhead() {
         query.kind = kIcpCommand;
         query.code = kFrameSourceGetFrame;
         query.param1 = a.next;
+        // The URL carries the whole record overhead, more than the header.
+        alignas(IcpRecord) uint8_t record[kIcpOverhead] = {};
+        std::memcpy(record, &query, sizeof query);
         std::string url;
         if (!AppendMessageRequestUrl(url, m_serverUrl, m_sessionId, a.filterName,
-                                     reinterpret_cast<const IcpRecord*>(&query), 0) ||
+                                     reinterpret_cast<const IcpRecord*>(record), 0) ||
             !a.link.Start(a.next, url, CHttpRequest::kStallTimeoutSeconds))
             return;  // what is not started is asked directly
         a.started = a.next++ < a.last;

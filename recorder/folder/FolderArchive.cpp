@@ -1,5 +1,6 @@
 #include "recorder/folder/FolderArchive.h"
 
+#include <algorithm>
 #include <chrono>
 #include <ctime>
 #include <iostream>
@@ -16,15 +17,30 @@ namespace {
 // small files does not rebuild the catalogue once per file.
 constexpr auto kPublishEvery = std::chrono::milliseconds(300);
 
+// An open file: its reader, and what indexing learnt of it while it is open.
 class ReaderDecoder final : public FrameDecoder {
 public:
-    explicit ReaderDecoder(std::unique_ptr<FrameReader> reader) : reader_(std::move(reader)) {}
+    ReaderDecoder(std::unique_ptr<FrameReader> reader, std::shared_ptr<const MediaInfo> media)
+        : reader_(std::move(reader)), media_(std::move(media)) {}
     std::optional<std::string> jpeg(uint32_t index) override { return reader_->jpeg(index); }
     uint32_t width() const override { return reader_->width(); }
     uint32_t height() const override { return reader_->height(); }
+    uint64_t timeMs(uint32_t index) const override {
+        const auto& times = media_->frameMs;
+        return index < times.size() ? static_cast<uint64_t>(std::max<int64_t>(0, times[index])) : 0;
+    }
+    uint32_t holdMs(uint32_t index) const override {
+        const auto& times = media_->frameMs;
+        if (index + 1 < times.size())
+            return static_cast<uint32_t>(std::clamp<int64_t>(times[index + 1] - times[index], 0, 60000));
+        // The last frame stays for one period of the nominal rate.
+        return media_->rate ? static_cast<uint32_t>(uint64_t{media_->scale ? media_->scale : 1} * 1000 / media_->rate)
+                            : 40;
+    }
 
 private:
     std::unique_ptr<FrameReader> reader_;
+    std::shared_ptr<const MediaInfo> media_;
 };
 
 }  // namespace
@@ -49,14 +65,25 @@ Seconds recordingStart(const ScannedFile& file, const MediaInfo& media) {
 
 FolderArchive::FolderArchive(FolderArchiveOptions options)
     : options_(std::move(options)),
-      pool_([frames = options_.frames](const FolderFile& file, std::string* error) -> std::unique_ptr<FrameDecoder> {
-          if (!file.media) return nullptr;
-          auto reader = FrameReader::open(file.absPath, *file.media, frames, error);
-          if (!reader) return nullptr;
-          return std::make_unique<ReaderDecoder>(std::move(reader));
-      }) {}
+      pool_([this](const FolderFile& file, std::string* error) { return openFile(file, error); }) {}
 
 FolderArchive::~FolderArchive() { stop(); }
+
+// Frame times and key frames are read from the index as a file opens, not
+// kept for every file; a file the index no longer holds is probed again.
+std::unique_ptr<FrameDecoder> FolderArchive::openFile(const FolderFile& file, std::string* error) {
+    std::optional<IndexEntry> entry;
+    if (database_) entry = database_->find(file.relPath, file.size, file.mtimeNs);
+    std::optional<MediaInfo> info = entry ? std::move(entry->info) : probeMedia(file.absPath, error);
+    if (!info || info->frameCount() != file.frameCount) {
+        if (error && info) *error = "changed since it was indexed";
+        return nullptr;
+    }
+    auto media = std::make_shared<const MediaInfo>(std::move(*info));
+    auto reader = FrameReader::open(file.absPath, *media, options_.frames, error);
+    if (!reader) return nullptr;
+    return std::make_unique<ReaderDecoder>(std::move(reader), std::move(media));
+}
 
 void FolderArchive::log(const std::string& line) const {
     if (options_.log)
@@ -118,7 +145,7 @@ void FolderArchive::rescan() {
             const bool same = old != known_.end() && old->second.scanned.size == f.size &&
                               old->second.scanned.mtimeNs == f.mtimeNs;
             changed = changed || !same;
-            Known k = same ? std::move(old->second) : Known{std::move(f), nullptr, false};
+            Known k = same ? std::move(old->second) : Known{std::move(f), nullptr, false, nullptr, false};
             // A new run replaces the one in progress, so what it had not done yet goes again.
             if (!k.done) toIndex.push_back(k.scanned);
             next.emplace(k.scanned.relPath, std::move(k));
@@ -152,7 +179,7 @@ void FolderArchive::indexed(const ScannedFile& file, const IndexEntry& entry, bo
             it->second.scanned.mtimeNs != file.mtimeNs)
             return;
         it->second.done = true;
-        if (entry.info) it->second.media = std::make_shared<const MediaInfo>(*entry.info);
+        if (entry.info) it->second.summary = std::make_shared<const MediaSummary>(MediaSummary::of(*entry.info));
         if (!entry.info && probed && failuresSaid_ < kFailuresSaid) {
             note = "skipped " + file.relPath + ": " + entry.error;
             if (++failuresSaid_ == kFailuresSaid) note += " (further broken files are not named)";
@@ -183,9 +210,10 @@ void FolderArchive::publish() {
                 const Seconds start = recordingStart(k.scanned, k.span->creationTimeUtc, k.span->durationMs);
                 pending.push_back(PendingSpan{source->sourceId, start, start + (k.span->durationMs + 999) / 1000});
             }
-            if (!k.media) continue;
+            if (!k.summary) continue;
+            const Seconds start = recordingStart(k.scanned, k.summary->creationTimeUtc, k.summary->lastFrameMs);
             entries.push_back(CatalogueEntry{source->sourceId, source->displayName, path, options_.dir + "/" + path,
-                                             recordingStart(k.scanned, *k.media), k.media});
+                                             start, k.scanned.size, k.scanned.mtimeNs, k.summary});
         }
     }
     catalogue_.rebuild(std::move(entries), std::move(cameras), std::move(pending));
@@ -271,7 +299,9 @@ std::optional<ServedFrame> FolderArchive::frame(const FileRef& file, uint32_t in
     if (!folderFile || index >= file->frameCount) return std::nullopt;
     JpegBytes jpeg = pool_.frame(folderFile, index);
     if (!jpeg) return std::nullopt;
-    return ServedFrame{std::move(jpeg), folderFile->frameTimeMs(index), folderFile->holdTimeMs(index)};
+    const auto times = pool_.times(folderFile, index);
+    if (!times) return std::nullopt;
+    return ServedFrame{std::move(jpeg), times->first, times->second};
 }
 
 }  // namespace corvanta::recorder::folder

@@ -87,12 +87,13 @@ public:
 private:
     struct Known {
         ScannedFile scanned;
-        std::shared_ptr<const MediaInfo> media;  // null until indexed, or when it failed
+        std::shared_ptr<const MediaSummary> summary;  // null until indexed, or when it failed
         bool done = false;                       // indexed or failed
         std::shared_ptr<const MediaSpan> span;   // from the header, while not indexed
         bool spanRead = false;                   // its header was read, telling a span or not
     };
     void log(const std::string& line) const;
+    std::unique_ptr<FrameDecoder> openFile(const FolderFile& file, std::string* error);
     void indexed(const ScannedFile& file, const IndexEntry& entry, bool probed);
     void publish();
     void backgroundLoop();

@@ -25,18 +25,6 @@ bool startsBefore(const std::shared_ptr<const FolderFile>& a, const std::shared_
 
 }  // namespace
 
-uint64_t FolderFile::frameTimeMs(uint32_t index) const {
-    if (!media || index >= media->frameMs.size()) return 0;
-    return static_cast<uint64_t>(std::max<int64_t>(0, media->frameMs[index]));
-}
-
-uint32_t FolderFile::holdTimeMs(uint32_t index) const {
-    if (media && index + 1 < media->frameMs.size())
-        return static_cast<uint32_t>(std::clamp<int64_t>(media->frameMs[index + 1] - media->frameMs[index], 0, 60000));
-    // The last frame stays for one period of the nominal rate.
-    return rate ? static_cast<uint32_t>(uint64_t{scale} * 1000 / rate) : 40;
-}
-
 std::optional<std::string> servedFileName(const std::string& relPath) {
     std::string name = relPath;
     std::replace(name.begin(), name.end(), '/', '\\');
@@ -72,7 +60,7 @@ void FolderCatalogue::rebuild(std::vector<CatalogueEntry> entries, std::vector<A
     std::unordered_map<std::string, std::shared_ptr<const FolderFile>> byName;
     size_t count = 0;
     for (CatalogueEntry& e : entries) {
-        if (!e.media || e.media->frameMs.empty()) continue;
+        if (!e.summary || e.summary->frameCount == 0) continue;
         auto name = servedFileName(e.relPath);
         if (!name) continue;
         Source& src = sources[sourceIndex.at(e.sourceId)];
@@ -83,16 +71,18 @@ void FolderCatalogue::rebuild(std::vector<CatalogueEntry> entries, std::vector<A
         f->fileNumber = number.first->second;
         f->source = src.info.index;
         f->start = e.start;
-        f->stop = e.start + e.media->frameMs.back() / 1000 + 1;
-        f->frameCount = e.media->frameCount();
+        f->stop = e.start + e.summary->lastFrameMs / 1000 + 1;
+        f->frameCount = e.summary->frameCount;
         f->fileName = *name;
-        f->width = e.media->width;
-        f->height = e.media->height;
-        f->rate = e.media->rate ? e.media->rate : 25;
-        f->scale = e.media->scale ? e.media->scale : 1;
+        f->width = e.summary->width;
+        f->height = e.summary->height;
+        f->rate = e.summary->rate ? e.summary->rate : 25;
+        f->scale = e.summary->scale ? e.summary->scale : 1;
         f->relPath = std::move(e.relPath);
         f->absPath = std::move(e.absPath);
-        f->media = std::move(e.media);
+        f->size = e.size;
+        f->mtimeNs = e.mtimeNs;
+        f->summary = std::move(e.summary);
         src.longest = std::max(src.longest, f->stop - f->start);
         byName.emplace(lowerCase(f->fileName), f);
         src.files.push_back(std::move(f));
@@ -201,7 +191,7 @@ std::vector<uint8_t> FolderCatalogue::activity(uint32_t source, Seconds from, ui
     std::shared_lock lock(mutex_);
     std::vector<uint8_t> out(count, kActivityNoRecording);
     for (const auto& f : overlappingLocked(source, from, from + count)) {
-        const std::vector<uint8_t>& levels = f->media->activity;
+        const std::vector<uint8_t>& levels = f->summary->activity;
         const Seconds lo = std::max(f->start, from), hi = std::min<Seconds>(f->stop, from + count);
         for (Seconds t = lo; t < hi; ++t) {
             const auto i = static_cast<size_t>(t - f->start);
@@ -225,13 +215,13 @@ std::vector<uint32_t> FolderCatalogue::frameTable(uint32_t source, Seconds from,
     std::shared_lock lock(mutex_);
     std::vector<uint32_t> out(count, kNoFrameInSecond);
     for (const auto& f : overlappingLocked(source, from, from + count)) {
-        const std::vector<int64_t>& times = f->media->frameMs;
-        for (size_t i = 0; i < times.size(); ++i) {
-            const Seconds t = f->start + times[i] / 1000;
-            if (t < from) continue;
-            if (t >= from + count) break;
+        const std::vector<uint32_t>& firsts = f->summary->firstFrameOfSecond;
+        const Seconds lo = std::max(f->start, from);
+        const Seconds hi = std::min<Seconds>(f->start + Seconds(firsts.size()), from + count);
+        for (Seconds t = lo; t < hi; ++t) {
+            const uint32_t first = firsts[static_cast<size_t>(t - f->start)];
             uint32_t& slot = out[static_cast<size_t>(t - from)];
-            if (slot == kNoFrameInSecond) slot = static_cast<uint32_t>(i);
+            if (slot == kNoFrameInSecond && first != MediaSummary::kNoFrame) slot = first;
         }
     }
     return out;

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "recorder/RecordedArchive.h"
-#include "recorder/folder/MediaInfo.h"
+#include "recorder/folder/MediaSummary.h"
 
 namespace corvanta::recorder::folder {
 
@@ -24,7 +24,9 @@ struct CatalogueEntry {
     std::string relPath;      // under the folder, '/'-separated bytes
     std::string absPath;      // what the media layer opens
     Seconds start = 0;        // local wall-clock time of the first frame
-    std::shared_ptr<const MediaInfo> media;
+    uint64_t size = 0;        // the version indexed, by which its details are read again
+    int64_t mtimeNs = 0;
+    std::shared_ptr<const MediaSummary> summary;
 };
 
 // The seconds a file not yet indexed covers, from its container's header:
@@ -38,10 +40,9 @@ struct PendingSpan {
 struct FolderFile final : ArchiveFile {
     std::string relPath;
     std::string absPath;
-    std::shared_ptr<const MediaInfo> media;
-
-    uint64_t frameTimeMs(uint32_t index) const;
-    uint32_t holdTimeMs(uint32_t index) const;
+    uint64_t size = 0;
+    int64_t mtimeNs = 0;
+    std::shared_ptr<const MediaSummary> summary;
 };
 
 // Served name of a file: its path under the folder with backslashes, as a

@@ -12,7 +12,7 @@ FramePool::FramePool(DecoderFactory factory, FramePoolOptions options)
 }
 
 FramePool::Key FramePool::keyOf(const FolderFile& file) {
-    return file.media ? static_cast<Key>(file.media.get()) : static_cast<Key>(&file);
+    return file.summary ? static_cast<Key>(file.summary.get()) : static_cast<Key>(&file);
 }
 
 std::shared_ptr<FramePool::Reader> FramePool::readerFor(const std::shared_ptr<const FolderFile>& file) {
@@ -33,7 +33,7 @@ std::shared_ptr<FramePool::Reader> FramePool::readerFor(const std::shared_ptr<co
     }
     readers_.emplace_front(key, std::make_shared<Reader>());
     index_[key] = readers_.begin();
-    holds_[key] = file->media ? std::shared_ptr<const void>(file->media) : std::shared_ptr<const void>(file);
+    holds_[key] = file->summary ? std::shared_ptr<const void>(file->summary) : std::shared_ptr<const void>(file);
     return readers_.front().second;
 }
 
@@ -75,6 +75,15 @@ bool FramePool::openLocked(Reader& reader, const FolderFile& file, std::string* 
     }
     if (reader.failed && error) *error = reader.error;
     return !reader.failed;
+}
+
+std::optional<std::pair<uint64_t, uint32_t>> FramePool::times(const std::shared_ptr<const FolderFile>& file,
+                                                               uint32_t index, std::string* error) {
+    if (!file || index >= file->frameCount) return std::nullopt;
+    std::shared_ptr<Reader> reader = readerFor(file);
+    std::lock_guard lock(reader->mutex);
+    if (!openLocked(*reader, *file, error)) return std::nullopt;
+    return std::pair(reader->decoder->timeMs(index), reader->decoder->holdMs(index));
 }
 
 std::optional<std::pair<uint32_t, uint32_t>> FramePool::servedSize(const std::shared_ptr<const FolderFile>& file,

@@ -28,6 +28,9 @@ public:
     // The size of the pictures it serves.
     virtual uint32_t width() const = 0;
     virtual uint32_t height() const = 0;
+    // A frame's time from the first frame's, and how long it shows.
+    virtual uint64_t timeMs(uint32_t index) const = 0;
+    virtual uint32_t holdMs(uint32_t index) const = 0;
 };
 
 using DecoderFactory = std::function<std::unique_ptr<FrameDecoder>(const FolderFile& file, std::string* error)>;
@@ -44,6 +47,10 @@ public:
 
     // Nothing when the file cannot be opened or the frame not decoded.
     JpegBytes frame(const std::shared_ptr<const FolderFile>& file, uint32_t index, std::string* error = nullptr);
+
+    // The frame's time and hold time; nothing when the file cannot be opened.
+    std::optional<std::pair<uint64_t, uint32_t>> times(const std::shared_ptr<const FolderFile>& file, uint32_t index,
+                                                       std::string* error = nullptr);
 
     // The size of the file's pictures as served; nothing when it cannot be opened.
     std::optional<std::pair<uint32_t, uint32_t>> servedSize(const std::shared_ptr<const FolderFile>& file,

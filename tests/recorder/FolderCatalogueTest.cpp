@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <tuple>
 
 #include "archive/ArchiveRecords.h"
 #include "recorder/folder/FolderCatalogue.h"
@@ -29,7 +30,26 @@ std::shared_ptr<const MediaInfo> media(int seconds, int fps = 10, uint8_t level 
 }
 
 CatalogueEntry entry(std::string camera, std::string path, Seconds start, std::shared_ptr<const MediaInfo> m) {
-    return CatalogueEntry{camera, camera, path, "/archive/" + path, start, std::move(m)};
+    return CatalogueEntry{camera, camera, path, "/archive/" + path, start, 1, 1,
+                          std::make_shared<const MediaSummary>(MediaSummary::of(*m))};
+}
+
+// What stays in memory of a file: the first frame of each second, none where
+// the recording paused, and what serving lists it by.
+TEST(MediaSummary, KeepsTheFirstFrameOfEachSecondAndNoneWhereNoFrameIs) {
+    MediaInfo m;
+    m.width = 640;
+    m.height = 480;
+    m.rate = 5;
+    m.frameMs = {0, 200, 900, 1100, 3050, 3400};  // nothing in the third second
+    m.activity = {3, 0, 0, 9};
+    m.creationTimeUtc = 1772600767;
+    const MediaSummary s = MediaSummary::of(m);
+    EXPECT_EQ((std::vector<uint32_t>{0, 3, MediaSummary::kNoFrame, 4}), s.firstFrameOfSecond);
+    EXPECT_EQ(std::tuple(6u, int64_t{3400}, 640u, 480u, 5u), std::tuple(s.frameCount, s.lastFrameMs, s.width, s.height, s.rate));
+    EXPECT_EQ(m.activity, s.activity);
+    EXPECT_EQ(m.creationTimeUtc, s.creationTimeUtc);
+    EXPECT_TRUE(MediaSummary::of(MediaInfo{}).firstFrameOfSecond.empty());
 }
 
 TEST(FolderCatalogue, AnswersSourcesDaysSessionsActivityAndFrameTablesFromTheIndex) {
@@ -104,6 +124,8 @@ struct CountingDecoder final : FrameDecoder {
     }
     uint32_t width() const override { return 160; }
     uint32_t height() const override { return 120; }
+    uint64_t timeMs(uint32_t index) const override { return uint64_t{index} * 100; }
+    uint32_t holdMs(uint32_t) const override { return 100; }
 };
 
 // Files still being indexed: their seconds are recorded, their motion not
@@ -171,10 +193,12 @@ TEST(FramePool, ServesEachFrameOnceDecodingForwardThroughSmallGapsAndBoundsOpenF
     EXPECT_EQ(7u, calls.size());
 
     EXPECT_EQ(std::pair(160u, 120u), pool.servedSize(a).value());
+    EXPECT_EQ(std::pair(uint64_t{1400}, 100u), pool.times(a, 14).value());
     std::string why;
     auto broken = file("broken");
     EXPECT_FALSE(pool.frame(broken, 0, &why));
     EXPECT_EQ("not a video", why);
+    EXPECT_FALSE(pool.times(broken, 0));
     EXPECT_FALSE(pool.servedSize(broken));  // not tried again
     pool.frame(file("c"), 0);
     pool.frame(file("d"), 0);

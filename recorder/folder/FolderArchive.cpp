@@ -136,17 +136,17 @@ void FolderArchive::rescan() {
     ScanResult scan = scanFolder(options_.dir);
     for (const std::string& note : scan.notes) log(note);
     std::vector<ScannedFile> toIndex;
+    bool changed = false;  // a file new or changed since the last scan
     {
         std::lock_guard lock(mutex_);
         std::map<std::string, Known> next;
-        bool changed = false;
         for (ScannedFile& f : scan.files) {
             auto old = known_.find(f.relPath);
             const bool same = old != known_.end() && old->second.scanned.size == f.size &&
                               old->second.scanned.mtimeNs == f.mtimeNs;
             changed = changed || !same;
             Known k = same ? std::move(old->second) : Known{std::move(f), nullptr, false, nullptr, false};
-            // A new run replaces the one in progress, so what it had not done yet goes again.
+            // A new run replaces the one in progress, so what it had not done yet goes in it.
             if (!k.done) toIndex.push_back(k.scanned);
             next.emplace(k.scanned.relPath, std::move(k));
         }
@@ -154,14 +154,17 @@ void FolderArchive::rescan() {
         dirty_ = dirty_ || changed || next.size() != known_.size();
         known_ = std::move(next);
         pending_ = toIndex.size();
-        std::vector<ScannedFile> order = toIndex;
-        FolderIndexer::sortNewestDayFirst(order);
-        spansToProbe_.clear();
-        for (const ScannedFile& f : order) spansToProbe_.push_back(f.relPath);
-        nextSpan_ = 0;
+        if (changed) {
+            std::vector<ScannedFile> order = toIndex;
+            FolderIndexer::sortNewestDayFirst(order);
+            spansToProbe_.clear();
+            for (const ScannedFile& f : order) spansToProbe_.push_back(f.relPath);
+            nextSpan_ = 0;
+        }
     }
     changed_.notify_all();
-    if (!toIndex.empty())
+    // Nothing new: the run in progress goes on rather than starting over.
+    if (!toIndex.empty() && (changed || !indexer_->running()))
         indexer_->start(std::move(toIndex), [this](const ScannedFile& file, const IndexEntry& entry, bool probed) {
             indexed(file, entry, probed);
         });

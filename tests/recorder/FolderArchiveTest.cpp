@@ -299,6 +299,36 @@ TEST_F(FolderArchiveTest, WhileADayIsIndexedItsRecordedSecondsReadAsStill) {
     EXPECT_GT(archive.servedFiles(), 0u);
 }
 
+// The folder is looked at again while it is being indexed: with nothing
+// new in it, the run goes on instead of stopping and starting over.
+TEST_F(FolderArchiveTest, ALookWithNothingNewLetsIndexingGoOn) {
+    std::mutex m;
+    std::string said;
+    folder::FolderArchiveOptions o;
+    o.dir = root_ + "/archive";
+    o.indexFile = root_ + "/slow-index.sqlite3";
+    o.rescanSeconds = 3600;
+    o.indexThreads = 1;
+    o.log = [&](const std::string& line) {
+        std::lock_guard lock(m);
+        said += line + "\n";
+    };
+    o.probe = [](const std::string& file, std::string* error) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        return folder::probeMedia(file, error);
+    };
+    folder::FolderArchive archive(o);
+    std::string error;
+    ASSERT_TRUE(archive.start(&error)) << error;
+    std::this_thread::sleep_for(std::chrono::milliseconds(120));
+    archive.rescan();
+    ASSERT_TRUE(archive.waitIndexed(60000));
+    archive.stop();
+    std::lock_guard lock(m);
+    EXPECT_EQ(said.find("indexing stopped"), std::string::npos) << said;
+    EXPECT_NE(said.find("indexing done"), std::string::npos) << said;
+}
+
 TEST_F(FolderArchiveTest, ASecondStartServesFromTheIndexAndAFolderIsNotServedBeyondLoopbackWithoutUsers) {
     const std::string before = only("Gate").fileName;
     startFolder();

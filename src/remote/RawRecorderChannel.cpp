@@ -40,11 +40,8 @@ CRawRecorderChannel::CRawRecorderChannel(std::string serverUrl, std::string sess
 
 CRawRecorderChannel::~CRawRecorderChannel() = default;
 
-bool CRawRecorderChannel::Command(std::string_view filterName, uint32_t code, uint32_t param1, uint32_t param2,
-                                  std::span<const uint8_t> data) {
-    m_data = {};
-    m_header = IcpHeader{};
-    m_noAnswer = false;
+bool CRawRecorderChannel::CommandUrl(std::string& url, std::string_view filterName, uint32_t code, uint32_t param1,
+                                     uint32_t param2, std::span<const uint8_t> data) {
     m_query.assign(kIcpOverhead + data.size(), '\0');
     IcpHeader query{};
     query.kind = kIcpCommand;
@@ -54,18 +51,30 @@ bool CRawRecorderChannel::Command(std::string_view filterName, uint32_t code, ui
     query.dataLength = static_cast<uint32_t>(data.size());
     std::memcpy(m_query.data(), &query, sizeof query);
     if (!data.empty()) std::memcpy(m_query.data() + kIcpHeaderSize, data.data(), data.size());
-    m_url.clear();
+    url.clear();
     const auto* record = reinterpret_cast<const IcpRecord*>(m_query.data());
-    if (!AppendMessageRequestUrl(m_url, m_serverUrl, m_sessionId, filterName, record, query.dataLength)) return false;
+    return AppendMessageRequestUrl(url, m_serverUrl, m_sessionId, filterName, record, query.dataLength) != 0;
+}
+
+// The record a body holds: false for one shorter than its own dataLength (cut),
+// so nothing is read past the body.
+bool CRawRecorderChannel::ReadRecord(const uint8_t* body, size_t size, IcpHeader& header) {
+    if (size < kIcpHeaderSize) return false;
+    std::memcpy(&header, body, kIcpHeaderSize);
+    return header.dataLength <= size - kIcpHeaderSize;
+}
+
+bool CRawRecorderChannel::Command(std::string_view filterName, uint32_t code, uint32_t param1, uint32_t param2,
+                                  std::span<const uint8_t> data) {
+    m_data = {};
+    m_header = IcpHeader{};
+    m_noAnswer = false;
+    if (!CommandUrl(m_url, filterName, code, param1, param2, data)) return false;
     if (!m_request.Get(m_url)) {
         m_noAnswer = m_request.Sent() && !m_request.Cancelled();
         return false;
     }
-    const uint32_t received = m_request.ReceivedCount();
-    if (m_request.Status() != 200 || received < kIcpHeaderSize) return false;
-    std::memcpy(&m_header, m_request.Buffer(), kIcpHeaderSize);
-    // A record shorter than its own dataLength is cut: nothing is read past the body.
-    if (m_header.dataLength > received - kIcpHeaderSize) return false;
+    if (m_request.Status() != 200 || !ReadRecord(m_request.Buffer(), m_request.ReceivedCount(), m_header)) return false;
     m_data = {m_request.Buffer() + kIcpHeaderSize, m_header.dataLength};
     return true;
 }
@@ -95,16 +104,8 @@ void CRawRecorderChannel::StopReadAhead() { m_ahead.reset(); }
 void CRawRecorderChannel::StartAhead() {
     Ahead& a = *m_ahead;
     while (a.started && a.link.InFlight() + a.arrived.size() < a.limit) {
-        IcpHeader query{};
-        query.kind = kIcpCommand;
-        query.code = kFrameSourceGetFrame;
-        query.param1 = a.next;
-        // The URL carries the whole record overhead, more than the header.
-        alignas(IcpRecord) uint8_t record[kIcpOverhead] = {};
-        std::memcpy(record, &query, sizeof query);
         std::string url;
-        if (!AppendMessageRequestUrl(url, m_serverUrl, m_sessionId, a.filterName,
-                                     reinterpret_cast<const IcpRecord*>(record), 0) ||
+        if (!CommandUrl(url, a.filterName, kFrameSourceGetFrame, a.next, 0) ||
             !a.link.Start(a.next, url, CHttpRequest::kStallTimeoutSeconds))
             return;  // what is not started is asked directly
         a.started = a.next++ < a.last;
@@ -155,10 +156,8 @@ void CRawRecorderChannel::Failed(const CReadAheadLink::Done& done) {
 
 bool CRawRecorderChannel::TakeAnswer(std::vector<uint8_t> body, uint32_t index) {
     IcpHeader header{};
-    if (body.size() < kIcpHeaderSize) return false;
-    std::memcpy(&header, body.data(), kIcpHeaderSize);
-    // A record shorter than its own dataLength is cut; an answer for another frame is not this one.
-    if (header.dataLength > body.size() - kIcpHeaderSize || header.encoding != kIcpEncodingPicture ||
+    // An answer for another frame is not this one.
+    if (!ReadRecord(body.data(), body.size(), header) || header.encoding != kIcpEncodingPicture ||
         header.dataLength == 0 || header.param1 != index)
         return false;
     m_ahead->link.GiveBack(std::move(m_ahead->held));

@@ -60,6 +60,9 @@ public:
 
 private:
     struct Ahead;
+    bool CommandUrl(std::string& url, std::string_view filterName, uint32_t code, uint32_t param1, uint32_t param2,
+                    std::span<const uint8_t> data = {});
+    static bool ReadRecord(const uint8_t* body, size_t size, IcpHeader& header);
     bool FrameFromAhead(uint32_t index);
     void StartAhead();
     bool TakeAnswer(std::vector<uint8_t> body, uint32_t index);

@@ -59,10 +59,6 @@ Seconds recordingStart(const ScannedFile& file, std::optional<int64_t> creationT
     return localFromUtc(file.mtimeNs / 1'000'000'000) - durationMs / 1000;
 }
 
-Seconds recordingStart(const ScannedFile& file, const MediaInfo& media) {
-    return recordingStart(file, media.creationTimeUtc, media.frameMs.empty() ? 0 : media.frameMs.back());
-}
-
 FolderArchive::FolderArchive(FolderArchiveOptions options)
     : options_(std::move(options)),
       pool_([this](const FolderFile& file, std::string* error) { return openFile(file, error); }) {}

@@ -39,7 +39,6 @@ struct FolderArchiveOptions {
 // The start of a recording: the layout's time for dated and segment files;
 // for flat files the container's creation time, else the name's, else the
 // modification time less the duration.
-Seconds recordingStart(const ScannedFile& file, const MediaInfo& media);
 Seconds recordingStart(const ScannedFile& file, std::optional<int64_t> creationTimeUtc, int64_t durationMs);
 
 // Local wall-clock seconds of a time in seconds since 1970 UTC.
